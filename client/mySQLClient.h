@@ -1,0 +1,246 @@
+#pragma once
+
+#include "client/mysqlclienttask.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class TmySQLClient;
+
+// Client flags sent when connecting; member n of the capability set
+// contributes 2^n, which are the library's own CLIENT_* values. Connector/C
+// calls the first one CLIENT_MYSQL.
+#ifndef CLIENT_LONG_PASSWORD
+#define CLIENT_LONG_PASSWORD 1
+#endif
+using TSetClientCapabilities = unsigned int;
+constexpr TSetClientCapabilities DefaultClientCapabilities = CLIENT_LONG_PASSWORD | CLIENT_CONNECT_WITH_DB;
+
+// A stored result set with its rows, read once. It may outlive the handler
+// that received it when a caller takes it over (a grid showing the rows
+// without copying them); the library's memory is freed with the last owner.
+class TmySQLResultRows
+{
+public:
+    explicit TmySQLResultRows(MYSQL_RES *result);
+    ~TmySQLResultRows();
+    TmySQLResultRows(const TmySQLResultRows &) = delete;
+    TmySQLResultRows &operator=(const TmySQLResultRows &) = delete;
+
+    int rowCount() const { return int(m_rows.size()); }
+    int fieldCount() const { return m_fieldCount; }
+    // The cell's text, nullptr for NULL and for indexes out of range.
+    const char *cell(int row, int column) const
+    {
+        if (row < 0 || size_t(row) >= m_rows.size() || column < 0 || column >= m_fieldCount)
+            return nullptr;
+        return m_rows[size_t(row)][column];
+    }
+    const QStringList &fieldNames() const;
+
+private:
+    MYSQL_RES *m_result;
+    int m_fieldCount = 0;
+    std::vector<MYSQL_ROW> m_rows;
+    mutable QStringList m_fieldNames;
+    mutable bool m_fieldNamesRead = false;
+};
+
+// Runs SQL statements; while a caller's handler runs, the reads describe the
+// result being reported (and only then).
+class TmySQLClientQuery : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *parent = nullptr);
+
+    void Execute(const QString &statement, const QString &TaskName,
+                 TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
+                 TmySQLClientTask_OnComplete OnComplete);
+    void Run();
+
+    int RowCount() const;
+    int FieldCount() const;
+    QString FieldName(int column) const;
+    int FieldIndex(const QString &name) const;
+    QString Value(int row, int column) const;
+    QString ValueByName(int row, const QString &name) const;
+
+    // The current cell's bytes without conversion: nullptr for NULL or out of range.
+    const char *RawValue(int row, int column) const;
+    // The current result, for a caller that keeps its rows past the handler.
+    std::shared_ptr<const TmySQLResultRows> Result() const { return m_result; }
+
+private:
+    void wrapUp(TmySQLClientTaskData *task, bool success, const QString &message);
+    void progress(TmySQLClientTaskData *task, int current, int total);
+
+    TmySQLClientTaskHandler *m_engine;
+    TmySQLClientTaskData *m_currentTask = nullptr;
+    std::shared_ptr<const TmySQLResultRows> m_result;
+};
+
+// Exists per connection; offers nothing of its own but Clear and Run.
+class TmySQLClientModify : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TmySQLClientModify(TmySQLClientTaskHandler *engine, QObject *parent = nullptr);
+    ~TmySQLClientModify() override;
+
+    void Clear();
+    void Run();
+
+private:
+    TmySQLClientTaskHandler *m_engine;
+    std::vector<std::pair<QString, QObject *>> m_objects;
+};
+
+// The handlers of the component's events that Utility raises, taken over at
+// each Connect.
+struct TmySQLClientUtilityEvents
+{
+    TmySQLClientTask_OnComplete OnSelectDatabase;
+    TmySQLClientTask_OnError OnSelectDatabaseError;
+    TmySQLClientTask_OnComplete OnCreateDatabase;
+    TmySQLClientTask_OnError OnCreateDatabaseError;
+    TmySQLClientTask_OnComplete OnDropDatabase;
+    TmySQLClientTask_OnError OnDropDatabaseError;
+    TmySQLClientTask_OnComplete OnListDatabases;
+    TmySQLClientTask_OnError OnListDatabasesError;
+    TmySQLClientTask_OnComplete OnListTables;
+    TmySQLClientTask_OnError OnListTablesError;
+    TmySQLClientTask_OnComplete OnListFields;
+    TmySQLClientTask_OnError OnListFieldsError;
+    TmySQLClientTask_OnComplete OnListProcesses;
+    TmySQLClientTask_OnError OnListProcessesError;
+    TmySQLClientTask_OnComplete OnPing;
+    TmySQLClientTask_OnError OnPingError;
+    TmySQLClientTask_OnComplete OnRefresh;
+    TmySQLClientTask_OnError OnRefreshError;
+    TmySQLClientTask_OnComplete OnOptions;
+    TmySQLClientTask_OnError OnOptionsError;
+    TmySQLClientTask_OnComplete OnShutdown;
+    TmySQLClientTask_OnError OnShutdownError;
+};
+
+// Connection, database and table lists, and the server information reads.
+class TmySQLClientUtility : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TmySQLClientUtility(TmySQLClientTaskHandler *engine, QObject *parent = nullptr);
+
+    void OpenSession(const QString &host, const QString &user, const QString &password,
+                     const QString &database, int port, unsigned long clientFlags,
+                     const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
+                     TmySQLClientTask_OnError OnError);
+    void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
+    void SelectDb(const QString &database, const QString &TaskName);
+    void ListDbs(const QString &wildcard, const QString &TaskName);
+    void ListTables(const QString &wildcard, const QString &TaskName);
+    void Run();
+
+    // Only inside a handler: the names a list task delivered.
+    QStringList ResultNames() const;
+    bool HasResultNames() const { return m_currentTask != nullptr; }
+
+    QString ServerInfo() const;
+    QString ClientInfo() const;
+    QString HostInfo() const;
+    unsigned int ProtocolInfo() const;
+    QString ServerStat() const;
+    QString LastError() const;
+    int AffectedRows() const;
+
+    TmySQLClientUtilityEvents Events;
+
+private:
+    void queue(TClientTaskKind kind, const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
+               TmySQLClientTask_OnError OnError, const std::function<void(TmySQLClientTaskData &)> &fill);
+    void wrapUp(TmySQLClientTaskData *task, bool success, const QString &message);
+
+    TmySQLClientTaskHandler *m_engine;
+    TmySQLClientTaskData *m_currentTask = nullptr;
+};
+
+// One connection to one server. Every operation becomes a task; outcomes come
+// back as events on the creating thread, always after the call that started them.
+class TmySQLClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TmySQLClient(QObject *parent = nullptr);
+    ~TmySQLClient() override;
+
+    QString Hostname() const { return m_hostname; }
+    void setHostname(const QString &value) { m_hostname = value; }
+    QString Username() const { return m_username; }
+    void setUsername(const QString &value) { m_username = value; }
+    QString Password() const { return m_password; }
+    void setPassword(const QString &value) { m_password = value; }
+    QString Database() const { return m_database; }
+    void setDatabase(const QString &value) { m_database = value; }
+    int Port() const { return m_port; }
+    void setPort(int value) { m_port = value; }
+    TSetClientCapabilities Capabilities() const { return m_capabilities; }
+    void setCapabilities(TSetClientCapabilities value) { m_capabilities = value; }
+    bool Threaded() const;
+    void setThreaded(bool value);
+    bool BlockOnClose() const { return m_blockOnClose; }
+    void setBlockOnClose(bool value) { m_blockOnClose = value; }
+    QStringListModel *TaskListBox() const { return m_taskListBox; }
+    void setTaskListBox(QStringListModel *value) { m_taskListBox = value; }
+
+    // The client flags of the connect call: the sum of the capabilities' flags.
+    unsigned long ClientFlags() const;
+
+    void Connect();
+    void Close();
+    bool Connected() const { return m_connected; }
+
+    TmySQLClientQuery *Query() const { return m_query; }
+    TmySQLClientModify *Modify() const { return m_modify; }
+    TmySQLClientUtility *Utility() const { return m_utility; }
+    TmySQLClientTaskHandler *TaskHandler() const { return m_engine; }
+
+    TmySQLClientTask_OnComplete OnConnect;
+    TmySQLClientTask_OnError OnConnectError;
+    TmySQLClientTask_OnComplete OnClose;
+    TmySQLClientTask_OnComplete OnQuery;
+    TmySQLClientTask_OnError OnQueryError;
+    TmySQLClientTask_OnProgress OnQueryProgress;
+    TmySQLClientTask_OnComplete OnModify;
+    TmySQLClientTask_OnError OnModifyError;
+    TmySQLClientTask_OnProgress OnModifyProgress;
+    TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
+
+private:
+    void opened();
+    void closed();
+
+    MYSQL m_mysql;
+    TmySQLClientTaskHandler *m_engine = nullptr;
+    TmySQLClientUtility *m_utility = nullptr;
+    QPointer<TmySQLClientQuery> m_query;
+    QPointer<TmySQLClientModify> m_modify;
+
+    QString m_hostname = QStringLiteral("localhost");
+    QString m_username;
+    QString m_password;
+    QString m_database;
+    int m_port = 3306;
+    TSetClientCapabilities m_capabilities = DefaultClientCapabilities;
+    bool m_blockOnClose = true;
+    QPointer<QStringListModel> m_taskListBox;
+    bool m_connected = false;
+};

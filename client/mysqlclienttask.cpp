@@ -1,0 +1,418 @@
+#include "client/mysqlclienttask.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QStringListModel>
+#include <QThread>
+
+namespace {
+
+// A posted outcome. It owns its task: a notification dropped with the handler
+// (its window, in the old terms) releases the task and its result.
+class TaskNotification : public QEvent
+{
+public:
+    TaskNotification(int code, TmySQLClientTask task)
+        : QEvent(QEvent::Type(QEvent::User + (code - 1024)))
+        , m_task(std::move(task))
+    {
+    }
+    TmySQLClientTask takeTask() { return std::move(m_task); }
+
+private:
+    TmySQLClientTask m_task;
+};
+
+QString fromClient(const char *text)
+{
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+const QByteArray &orEmpty(const QByteArray &bytes)
+{
+    static const QByteArray empty("");
+    return bytes.isNull() ? empty : bytes;
+}
+
+} // namespace
+
+TmySQLClientTaskData::~TmySQLClientTaskData()
+{
+    if (ResultSet && mysqlApi.mysql_free_result)
+        mysqlApi.mysql_free_result(ResultSet);
+}
+
+void TmySQLClientTaskData::setTaskName(const QString &name)
+{
+    TaskName = name.left(40);
+}
+
+TmySQLClientTaskHandler::TmySQLClientTaskHandler(MYSQL *handle, QObject *parent)
+    : QObject(parent)
+    , m_handle(handle)
+{
+}
+
+TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
+{
+    if (m_worker.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_worker.join();
+    }
+    // Tasks never run and notifications never handled are dropped here.
+    m_queue.clear();
+    QCoreApplication::removePostedEvents(this);
+}
+
+void TmySQLClientTaskHandler::setTaskListBox(QStringListModel *listBox)
+{
+    if (m_taskListBox == listBox)
+        return;
+    m_taskListBox = listBox;
+    m_listSerials.clear();
+}
+
+void TmySQLClientTaskHandler::addListLine(quint64 serial, const QString &name)
+{
+    if (!m_taskListBox)
+        return;
+    const int row = m_taskListBox->rowCount();
+    if (m_taskListBox->insertRows(row, 1)) {
+        m_taskListBox->setData(m_taskListBox->index(row), name);
+        m_listSerials.push_back(serial);
+    }
+}
+
+void TmySQLClientTaskHandler::removeListLine(quint64 serial)
+{
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this, serial] { removeListLine(serial); }, Qt::QueuedConnection);
+        return;
+    }
+    for (size_t i = 0; i < m_listSerials.size(); ++i) {
+        if (m_listSerials[i] == serial) {
+            m_listSerials.erase(m_listSerials.begin() + qsizetype(i));
+            if (m_taskListBox)
+                m_taskListBox->removeRows(int(i), 1);
+            return;
+        }
+    }
+}
+
+void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
+{
+    if (!task)
+        return;
+    task->Serial = m_nextSerial++;
+    addListLine(task->Serial, task->TaskName);
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    m_queue.push_back(std::move(task));
+}
+
+void TmySQLClientTaskHandler::RunTasks()
+{
+    if (m_threaded) {
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            if (!m_worker.joinable())
+                m_worker = std::thread([this] { workerLoop(); });
+        }
+        m_wake.notify_one();
+        return;
+    }
+    for (;;) {
+        TmySQLClientTask task;
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            if (m_queue.empty())
+                return;
+            task = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        finishTask(std::move(task));
+    }
+}
+
+void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
+{
+    bool ran;
+    {
+        std::lock_guard<std::mutex> lock(m_executeMutex);
+        ran = ExecuteTask(task.get());
+    }
+    removeListLine(task->Serial);
+    const bool success = ran && RouteTaskResult(task.get());
+    post(std::move(task), success ? TaskSucceeded : TaskFailed);
+}
+
+void TmySQLClientTaskHandler::workerLoop()
+{
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    for (;;) {
+        // The predicate is checked under the lock, so a wake-up that arrives
+        // while the worker is about to sleep is never lost.
+        m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+        if (m_stop)
+            return;
+        TmySQLClientTask task = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
+        finishTask(std::move(task));
+        lock.lock();
+    }
+}
+
+// Performs the library calls of the task's kind; false when they could not
+// be made or failed outright. RouteTaskResult then decides the outcome.
+bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
+{
+    const MySqlApi &api = mysqlApi;
+    task->ResultSet = nullptr;
+    task->Status = -1;
+    auto missing = [task](const char *name) {
+        task->EngineError = QStringLiteral("The client library has no entry point %1").arg(QLatin1String(name));
+        return false;
+    };
+    auto prepareHandle = [&]() -> bool {
+        if (!api.mysql_init || !api.mysql_close)
+            return missing(!api.mysql_init ? "mysql_init" : "mysql_close");
+        // What a failed attempt left in the handle is released first.
+        if (m_handleInitialized)
+            api.mysql_close(m_handle);
+        m_handleInitialized = api.mysql_init(m_handle) != nullptr;
+        if (!m_handleInitialized)
+            task->EngineError = QStringLiteral("The client library could not prepare a connection");
+        return m_handleInitialized;
+    };
+
+    try {
+        switch (task->Kind) {
+        case ctConnect:
+            if (!api.mysql_connect)
+                return missing("mysql_connect");
+            if (!prepareHandle())
+                return false;
+            task->ConnectResult = api.mysql_connect(m_handle, orEmpty(task->Host).constData(),
+                                                        orEmpty(task->User).constData(),
+                                                        orEmpty(task->Password).constData());
+            break;
+        case ctClose:
+            if (!api.mysql_close)
+                return missing("mysql_close");
+            if (m_handleInitialized)
+                api.mysql_close(m_handle);
+            m_handleInitialized = false;
+            break;
+        case ctRealConnect:
+            if (!api.mysql_real_connect)
+                return missing("mysql_real_connect");
+            if (!prepareHandle())
+                return false;
+            if (api.mysql_options)
+                api.mysql_options(m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+            task->ConnectResult = api.mysql_real_connect(
+                m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
+                orEmpty(task->Password).constData(),
+                task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
+                task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
+            break;
+        case ctSelectDb:
+            if (!api.mysql_select_db)
+                return missing("mysql_select_db");
+            task->Status = api.mysql_select_db(m_handle, orEmpty(task->Database).constData());
+            break;
+        case ctCreateDb:
+            if (!api.mysql_create_db)
+                return missing("mysql_create_db");
+            task->Status = api.mysql_create_db(m_handle, orEmpty(task->Database).constData());
+            break;
+        case ctDropDb:
+            if (!api.mysql_drop_db)
+                return missing("mysql_drop_db");
+            task->Status = api.mysql_drop_db(m_handle, orEmpty(task->Database).constData());
+            break;
+        case ctModify:
+            if (!api.mysql_query)
+                return missing("mysql_query");
+            // Current libraries return non-zero (not only negative) on failure.
+            task->Status = api.mysql_query(m_handle, orEmpty(task->Statement).constData()) == 0 ? 0 : -1;
+            break;
+        case ctQuery:
+            if (!api.mysql_query || !api.mysql_store_result)
+                return missing(!api.mysql_query ? "mysql_query" : "mysql_store_result");
+            task->Status = api.mysql_query(m_handle, orEmpty(task->Statement).constData());
+            if (task->Status != 0) {
+                task->Status = -1;
+                return false;
+            }
+            task->ResultSet = api.mysql_store_result(m_handle);
+            break;
+        case ctListDbs:
+            if (!api.mysql_list_dbs)
+                return missing("mysql_list_dbs");
+            task->ResultSet = api.mysql_list_dbs(m_handle, task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            break;
+        case ctListTables:
+            if (!api.mysql_list_tables)
+                return missing("mysql_list_tables");
+            task->ResultSet = api.mysql_list_tables(m_handle, task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            break;
+        case ctListFields:
+            if (!api.mysql_list_fields)
+                return missing("mysql_list_fields");
+            task->ResultSet = api.mysql_list_fields(m_handle, orEmpty(task->TableName).constData(),
+                                                    task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            break;
+        case ctListProcesses:
+            if (!api.mysql_list_processes)
+                return missing("mysql_list_processes");
+            task->ResultSet = api.mysql_list_processes(m_handle);
+            break;
+        case ctPing:
+            if (!api.mysql_ping)
+                return missing("mysql_ping");
+            task->Status = api.mysql_ping(m_handle);
+            break;
+        case ctShutdown:
+            if (!api.mysql_shutdown)
+                return missing("mysql_shutdown");
+            task->Status = api.mysql_shutdown(m_handle, SHUTDOWN_DEFAULT);
+            break;
+        case ctKill:
+            if (!api.mysql_kill)
+                return missing("mysql_kill");
+            task->Status = api.mysql_kill(m_handle, task->ProcessId);
+            break;
+        case ctOptions:
+            if (!api.mysql_options)
+                return missing("mysql_options");
+            task->Status = api.mysql_options(m_handle, mysql_option(task->OptionCode), task->OptionArgument);
+            break;
+        case ctRefresh:
+            if (!api.mysql_refresh)
+                return missing("mysql_refresh");
+            task->Status = api.mysql_refresh(m_handle, task->RefreshOptions);
+            break;
+        }
+    } catch (...) {
+        if (task->ResultSet && api.mysql_free_result)
+            api.mysql_free_result(task->ResultSet);
+        task->ResultSet = nullptr;
+        task->Status = -1;
+        task->EngineError = QStringLiteral("The client library failed while running \"%1\"").arg(task->TaskName);
+        return false;
+    }
+    return true;
+}
+
+// Decides success by the kind's rule; a successful list task gets its names.
+bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
+{
+    bool success = false;
+    switch (task->Kind) {
+    case ctConnect:
+    case ctRealConnect:
+        success = task->ConnectResult != nullptr;
+        break;
+    case ctClose:
+        success = true;
+        break;
+    case ctSelectDb:
+    case ctPing:
+    case ctShutdown:
+    case ctKill:
+    case ctOptions:
+    case ctRefresh:
+        success = task->Status == 0;
+        break;
+    case ctCreateDb:
+    case ctDropDb:
+    case ctModify:
+        success = task->Status >= 0;
+        break;
+    case ctQuery:
+        success = task->ResultSet != nullptr;
+        break;
+    case ctListDbs:
+    case ctListTables:
+    case ctListProcesses:
+        success = task->ResultSet != nullptr;
+        if (success && mysqlApi.mysql_fetch_row && mysqlApi.mysql_num_rows) {
+            const quint32 rows = quint32(mysqlApi.mysql_num_rows(task->ResultSet));
+            for (quint32 i = 0; i < rows; ++i) {
+                MYSQL_ROW row = mysqlApi.mysql_fetch_row(task->ResultSet);
+                if (!row)
+                    break;
+                task->ResultNames.append(fromClient(row[0]));
+            }
+        }
+        break;
+    case ctListFields:
+        success = task->ResultSet != nullptr;
+        if (success && mysqlApi.mysql_fetch_field) {
+            while (MYSQL_FIELD *field = mysqlApi.mysql_fetch_field(task->ResultSet))
+                task->ResultNames.append(fromClient(field->table) + QLatin1Char('.') + fromClient(field->name));
+        }
+        break;
+    }
+    return success;
+}
+
+void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
+{
+    // Only a task with a wrap-up for that outcome is told about it.
+    if (code == TaskSucceeded && !task->OnTaskComplete)
+        return;
+    if (code == TaskFailed && !task->OnTaskError)
+        return;
+    QCoreApplication::postEvent(this, new TaskNotification(code, std::move(task)));
+}
+
+QString TmySQLClientTaskHandler::LastError() const
+{
+    if (!mysqlApi.mysql_error)
+        return {};
+    const char *text = mysqlApi.mysql_error(m_handle);
+    return text ? QString::fromUtf8(text).left(200) : QString();
+}
+
+bool TmySQLClientTaskHandler::event(QEvent *event)
+{
+    const int code = int(event->type()) - int(QEvent::User) + 1024;
+    if (code < TaskSucceeded || code > TaskProgress)
+        return QObject::event(event);
+    TmySQLClientTask task = static_cast<TaskNotification *>(event)->takeTask();
+    if (!task)
+        return true;
+    TmySQLClientTaskData *raw = task.release(); // the wrap-up releases it
+    switch (code) {
+    case TaskSucceeded:
+        raw->OnTaskComplete(this, raw);
+        break;
+    case TaskFailed: {
+        // The text is read now, when the outcome is handled.
+        const QString message = raw->EngineError.isEmpty() ? LastError() : raw->EngineError;
+        raw->OnTaskError(this, raw, message);
+        break;
+    }
+    case TaskProgress:
+        if (raw->OnTaskProgress)
+            raw->OnTaskProgress(this, raw, 0, 0);
+        else
+            delete raw;
+        break;
+    }
+    return true;
+}
+
+void TmySQLClientTaskHandler::ReleaseHandle()
+{
+    std::lock_guard<std::mutex> lock(m_executeMutex);
+    if (m_handleInitialized && mysqlApi.mysql_close)
+        mysqlApi.mysql_close(m_handle);
+    m_handleInitialized = false;
+}

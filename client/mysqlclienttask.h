@@ -1,0 +1,155 @@
+#pragma once
+
+#include "client/mysqlbinding.h"
+
+#include <QByteArray>
+#include <QStringListModel>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+
+// Caller handlers; each may be empty, and an empty one is skipped.
+using TmySQLClientTask_OnComplete = std::function<void(QObject *Sender)>;
+using TmySQLClientTask_OnError = std::function<void(QObject *Sender, const QString &message)>;
+using TmySQLClientTask_OnProgress =
+    std::function<void(QObject *Sender, const QString &TaskName, int Current, int Total)>;
+
+enum TClientTaskKind {
+    ctConnect = 0,
+    ctClose = 1,
+    ctRealConnect = 2,
+    ctSelectDb = 3,
+    ctCreateDb = 4,
+    ctDropDb = 5,
+    ctModify = 6,
+    ctQuery = 7,
+    ctListDbs = 8,
+    ctListTables = 9,
+    ctListFields = 10,
+    ctListProcesses = 11,
+    ctPing = 12,
+    ctShutdown = 13,
+    ctKill = 14,
+    ctOptions = 15,
+    ctRefresh = 16,
+};
+
+class TmySQLClientTaskHandler;
+struct TmySQLClientTaskData;
+
+using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *)>;
+using TmySQLClientTaskError =
+    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, const QString &)>;
+using TmySQLClientTaskProgress =
+    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, int, int)>;
+
+// One unit of work: what to do, its inputs, the library's results and whom to
+// tell. Statements have no length limit: the text is kept whole.
+struct TmySQLClientTaskData
+{
+    TmySQLClientTaskData() = default;
+    ~TmySQLClientTaskData();
+    TmySQLClientTaskData(const TmySQLClientTaskData &) = delete;
+    TmySQLClientTaskData &operator=(const TmySQLClientTaskData &) = delete;
+
+    // Cut to its first 40 characters.
+    void setTaskName(const QString &name);
+
+    QString TaskName;
+    TClientTaskKind Kind = ctQuery;
+    QByteArray Wildcard;
+    QByteArray TableName;
+    QByteArray Statement; // used up to its first zero byte
+    QByteArray Host, User, Password, Database;
+    unsigned int Port = 0;
+    QByteArray Socket; // null: none
+    unsigned long ClientFlags = 0;
+    unsigned long ProcessId = 0;
+    quint8 OptionCode = 0;
+    const void *OptionArgument = nullptr;
+    unsigned int RefreshOptions = 0;
+
+    MYSQL *ConnectResult = nullptr;
+    MYSQL_RES *ResultSet = nullptr; // owned; freed with the task
+    int Status = -1;
+    QStringList ResultNames;
+    // A failure the engine itself found (an entry point the library lacks);
+    // reported instead of the connection's text.
+    QString EngineError;
+    quint64 Serial = 0;
+
+    TmySQLClientTaskComplete OnTaskComplete;
+    TmySQLClientTaskError OnTaskError;
+    TmySQLClientTaskProgress OnTaskProgress;
+
+    TmySQLClientTask_OnComplete OnComplete;
+    TmySQLClientTask_OnError OnError;
+    TmySQLClientTask_OnProgress OnProgress;
+};
+
+using TmySQLClientTask = std::unique_ptr<TmySQLClientTaskData>;
+
+// Queues tasks, runs them in submission order on the calling thread or on one
+// worker thread, and hands each outcome back on the thread that created it,
+// from that thread's event loop: never inside Run.
+class TmySQLClientTaskHandler : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Notification { TaskSucceeded = 1025, TaskFailed = 1026, TaskProgress = 1027 };
+
+    explicit TmySQLClientTaskHandler(MYSQL *handle, QObject *parent = nullptr);
+    ~TmySQLClientTaskHandler() override;
+
+    bool Threaded() const { return m_threaded; }
+    void setThreaded(bool threaded) { m_threaded = threaded; }
+    QStringListModel *TaskListBox() const { return m_taskListBox; }
+    void setTaskListBox(QStringListModel *listBox);
+
+    void EnqueueTask(TmySQLClientTask task);
+    void RunTasks();
+
+    MYSQL *Handle() const { return m_handle; }
+    // Whether the library has prepared the handle (and not closed it since).
+    bool HandleReady() const { return m_handleInitialized; }
+    // Releases what the library holds in the handle; for the owner's destructor.
+    void ReleaseHandle();
+    // The connection's last error text, at most 200 characters.
+    QString LastError() const;
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    bool ExecuteTask(TmySQLClientTaskData *task);
+    bool RouteTaskResult(TmySQLClientTaskData *task);
+    void finishTask(TmySQLClientTask task);
+    void post(TmySQLClientTask task, Notification code);
+    void workerLoop();
+    void addListLine(quint64 serial, const QString &name);
+    void removeListLine(quint64 serial);
+
+    MYSQL *m_handle;
+    std::atomic<bool> m_handleInitialized{false}; // mysql_init done, mysql_close not yet
+    bool m_threaded = false;
+    QPointer<QStringListModel> m_taskListBox;
+    std::vector<quint64> m_listSerials;
+    quint64 m_nextSerial = 1;
+
+    std::mutex m_queueMutex;
+    std::condition_variable m_wake;
+    std::deque<TmySQLClientTask> m_queue;
+    bool m_stop = false;
+    std::mutex m_executeMutex; // one library call sequence on the handle at a time
+    std::thread m_worker;
+};

@@ -1,0 +1,306 @@
+#include "data/gridmodel.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace {
+constexpr quint32 NullBit = 0x80000000u;
+constexpr quint32 OffsetMask = 0x7fffffffu;
+}
+
+GridModel::GridModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+GridModel::~GridModel() = default;
+
+int GridModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return m_source ? m_sourceRows : m_arenaRows;
+}
+
+int GridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_captions.size());
+}
+
+QVariant GridModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return text(index.row(), index.column());
+    case IsNullRole:
+        return isNull(index.row(), index.column());
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_captions.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return m_captions.at(section);
+    if (role == ColumnWidthRole)
+        return m_widths.at(section);
+    return {};
+}
+
+void GridModel::addColumn(const QString &caption, int width)
+{
+    const int column = int(m_captions.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    m_captions.append(caption);
+    m_widths.append(width);
+    endInsertColumns();
+}
+
+void GridModel::setColumns(const QStringList &captions, const QList<int> &widths)
+{
+    beginResetModel();
+    m_captions = captions;
+    m_widths.clear();
+    for (int i = 0; i < captions.size(); ++i)
+        m_widths.append(i < widths.size() ? widths.at(i) : int(DefaultWidth));
+    endResetModel();
+}
+
+QString GridModel::columnCaption(int column) const
+{
+    return column >= 0 && column < m_captions.size() ? m_captions.at(column) : QString();
+}
+
+int GridModel::columnWidth(int column) const
+{
+    return column >= 0 && column < m_widths.size() ? m_widths.at(column) : int(DefaultWidth);
+}
+
+void GridModel::appendCell(const char *data, qsizetype size, bool null)
+{
+    if (!null && size > 0) {
+        // The arena addresses 2 GiB; a grid that large is cut rather than corrupted.
+        if (m_bytes.size() + size_t(size) > OffsetMask)
+            size = 0;
+        m_bytes.insert(m_bytes.end(), data, data + size);
+    }
+    m_cellEnd.push_back(quint32(m_bytes.size()) | (null ? NullBit : 0u));
+}
+
+void GridModel::finishRowInsert()
+{
+    if (m_bulkDepth > 0) {
+        ++m_arenaRows;
+        return;
+    }
+    beginInsertRows(QModelIndex(), m_arenaRows, m_arenaRows);
+    ++m_arenaRows;
+    endInsertRows();
+}
+
+void GridModel::appendRow(const QStringList &cells)
+{
+    materializeSource();
+    if (m_arenaRows == 0)
+        m_stride = std::max<int>(int(m_captions.size()), int(cells.size()));
+    if (!m_order.empty())
+        m_order.push_back(quint32(m_arenaRows));
+    for (int i = 0; i < m_stride; ++i) {
+        if (i < cells.size()) {
+            const QByteArray utf8 = cells.at(i).toUtf8();
+            appendCell(utf8.constData(), utf8.size(), false);
+        } else {
+            appendCell(nullptr, 0, false);
+        }
+    }
+    finishRowInsert();
+}
+
+void GridModel::appendRow(const char *const *cells, int count)
+{
+    materializeSource();
+    if (m_arenaRows == 0)
+        m_stride = std::max<int>(int(m_captions.size()), count);
+    if (!m_order.empty())
+        m_order.push_back(quint32(m_arenaRows));
+    for (int i = 0; i < m_stride; ++i) {
+        const char *cell = i < count ? cells[i] : "";
+        appendCell(cell, cell ? qsizetype(std::strlen(cell)) : 0, cell == nullptr);
+    }
+    finishRowInsert();
+}
+
+void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit)
+{
+    beginResetModel();
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();
+    m_cellEnd.clear();
+    m_cellEnd.shrink_to_fit();
+    m_arenaRows = 0;
+    m_order.clear();
+    m_sortColumn = -1;
+    m_source = std::move(source);
+    m_sourceRows = m_source ? m_source->rowCount() : 0;
+    if (rowLimit >= 0)
+        m_sourceRows = std::min(m_sourceRows, rowLimit);
+    if (m_sourceRows == 0)
+        m_source.reset();
+    endResetModel();
+}
+
+void GridModel::materializeSource()
+{
+    if (!m_source)
+        return;
+    // Rows appended after adopted ones: bring the adopted rows into the arena.
+    auto source = std::move(m_source);
+    const int rows = m_sourceRows;
+    auto order = std::move(m_order);
+    m_source.reset();
+    m_sourceRows = 0;
+    m_order.clear();
+    const int count = source->columnCount();
+    m_stride = std::max<int>(int(m_captions.size()), count);
+    std::vector<const char *> cells(size_t(std::max(count, 1)));
+    ++m_bulkDepth;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < count; ++c)
+            cells[size_t(c)] = source->cell(r, c);
+        appendRow(cells.data(), count);
+    }
+    --m_bulkDepth;
+    m_order = std::move(order);
+}
+
+void GridModel::beginBulkAppend()
+{
+    if (m_bulkDepth++ == 0)
+        beginResetModel();
+}
+
+void GridModel::endBulkAppend()
+{
+    if (m_bulkDepth > 0 && --m_bulkDepth == 0)
+        endResetModel();
+}
+
+void GridModel::clearRows()
+{
+    beginResetModel();
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();
+    m_cellEnd.clear();
+    m_cellEnd.shrink_to_fit();
+    m_arenaRows = 0;
+    m_stride = 0;
+    m_source.reset();
+    m_sourceRows = 0;
+    m_order.clear();
+    m_sortColumn = -1;
+    endResetModel();
+}
+
+void GridModel::clear()
+{
+    beginResetModel();
+    clearRows();
+    m_captions.clear();
+    m_widths.clear();
+    endResetModel();
+}
+
+GridModel::CellRef GridModel::cellRef(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0)
+        return {"", 0};
+    const int stored = storedRow(row);
+    if (m_source) {
+        if (column >= m_source->columnCount())
+            return {"", 0};
+        const char *cell = m_source->cell(stored, column);
+        return cell ? CellRef{cell, int(std::strlen(cell))} : CellRef{"", -1};
+    }
+    if (column >= m_stride)
+        return {"", 0};
+    const size_t index = size_t(stored) * size_t(m_stride) + size_t(column);
+    const quint32 end = m_cellEnd[index];
+    if (end & NullBit)
+        return {"", -1};
+    const quint32 begin = index == 0 ? 0 : (m_cellEnd[index - 1] & OffsetMask);
+    return {m_bytes.data() + begin, int((end & OffsetMask) - begin)};
+}
+
+QString GridModel::text(int row, int column) const
+{
+    const CellRef ref = cellRef(row, column);
+    return ref.size > 0 ? QString::fromUtf8(ref.data, ref.size) : QString();
+}
+
+bool GridModel::isNull(int row, int column) const
+{
+    return cellRef(row, column).size < 0;
+}
+
+void GridModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= columnCount())
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<quint32> rows(static_cast<size_t>(rowCount()));
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = quint32(storedRow(int(i)));
+    m_order.clear();
+    // UTF-8 byte order is code point order: the plain character-code sort.
+    auto less = [this, column](quint32 a, quint32 b) {
+        const CellRef x = cellRef(int(a), column);
+        const CellRef y = cellRef(int(b), column);
+        const int n = std::min(std::max(x.size, 0), std::max(y.size, 0));
+        const int c = std::memcmp(x.data, y.data, size_t(n));
+        return c != 0 ? c < 0 : std::max(x.size, 0) < std::max(y.size, 0);
+    };
+    std::stable_sort(rows.begin(), rows.end(), less);
+    if (order == Qt::DescendingOrder)
+        std::reverse(rows.begin(), rows.end());
+    m_order = std::move(rows);
+    m_sortColumn = column;
+    m_sortOrder = order;
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridModel::sortByLocale(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= columnCount() || rowCount() < 2)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const int rows = rowCount();
+    std::vector<quint32> stored(static_cast<size_t>(rows));
+    std::vector<QString> keys(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        stored[size_t(i)] = quint32(storedRow(i));
+        keys[size_t(i)] = text(i, column);
+    }
+    std::vector<quint32> perm(static_cast<size_t>(rows));
+    std::iota(perm.begin(), perm.end(), 0u);
+    QCollator collator;
+    std::stable_sort(perm.begin(), perm.end(), [&](quint32 a, quint32 b) {
+        return collator.compare(keys[a], keys[b]) < 0;
+    });
+    if (order == Qt::DescendingOrder)
+        std::reverse(perm.begin(), perm.end());
+    for (auto &p : perm)
+        p = stored[p];
+    m_order = std::move(perm);
+    m_sortColumn = column;
+    m_sortOrder = order;
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

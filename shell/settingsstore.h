@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QRect>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// One configured server; Host is the name of its settings section.
+struct TServerProfile
+{
+    QString Host;
+    QString User;
+    QString Psw;
+    QString Database;
+    QString Port; // text; converted only when connecting
+    bool Group = false;
+    bool Check = false;
+    bool Auto = false;
+};
+
+// The program's persistent settings, held once for the whole run.
+struct TProgramSettings
+{
+    int Left = 50;
+    int Top = 50;
+    int Width = 640;
+    int Height = 480;
+    bool Max = false;
+    QString DBL = QStringLiteral("100");
+    bool DBHL = false;
+    QString start;
+    QString stop;
+};
+
+// The per-user store: the key "Quarnel2" with the program values and one
+// section per server. On Windows the registry key HKEY_CURRENT_USER\Quarnel2,
+// elsewhere a QSettings file in the user's config folder with the same layout.
+// Handed to whoever needs it; tests give it a temporary location.
+class SettingsStore
+{
+public:
+    // Empty path: the platform's per-user location.
+    explicit SettingsStore(const QString &path = QString());
+    ~SettingsStore();
+
+    QString location() const;
+
+    // Reads the nine program values (defaults for missing or unreadable ones)
+    // and the list of server sections.
+    void LoadProgramSettings();
+    // Writes the nine program values; throws SettingsWriteError when refused.
+    void SaveProgramSettings();
+
+    void LoadServerProfile(const QString &host);
+    void SaveServerProfile(const QString &host);
+    void DeleteServerProfile(const QString &host);
+
+    TProgramSettings &programSettings() { return m_program; }
+    const TProgramSettings &programSettings() const { return m_program; }
+    TServerProfile &currentProfile() { return m_profile; }
+    const TServerProfile &currentProfile() const { return m_profile; }
+    // Section names as read by the last LoadProgramSettings.
+    const QStringList &ServerSections() const { return m_sections; }
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+    TProgramSettings m_program;
+    TServerProfile m_profile;
+    QStringList m_sections;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A private MariaDB server for tests and benchmarks: its own temporary data
+// folder, socket and free port on 127.0.0.1, run as root. Never the system's
+// server. It is stopped by its pid, and dies with the process that started it.
+class PrivateServer
+{
+public:
+    PrivateServer();
+    ~PrivateServer();
+    PrivateServer(const PrivateServer &) = delete;
+    PrivateServer &operator=(const PrivateServer &) = delete;
+
+    // One server per test binary, started on first use.
+    static PrivateServer &shared();
+
+    bool start(QString *error = nullptr);
+    void stop();
+    bool isRunning() const { return m_pid > 0; }
+
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    int port() const { return m_port; }
+    QString socketPath() const { return m_dir + QStringLiteral("/sock"); }
+    QString dataDir() const { return m_dir + QStringLiteral("/data"); }
+    // An account with every privilege that connects over TCP.
+    static QString user() { return QStringLiteral("quarnel"); }
+    static QString password() { return QStringLiteral("quarnel-secret"); }
+
+    // Runs statements as root through the command-line client; for setting up
+    // fixtures independently of the code under test.
+    bool sql(const QString &statements, QString *output = nullptr, QString *error = nullptr) const;
+
+    // Full path of a server or client program, or empty.
+    static QString findProgram(const QString &name);
+
+private:
+    int m_port = 0;
+    long m_pid = 0;
+    QString m_dir;
+};
+
+// Runs a program and waits; returns its exit code (-1 when it could not run).
+int runProgram(const QString &program, const QStringList &arguments,
+               QString *output = nullptr, const QString &stdinFile = QString());
