@@ -1,0 +1,127 @@
+#include "bench/benchcommon.h"
+#include "tests/support/privateserver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Entry
+{
+    std::string summary;
+    BenchFunction function;
+};
+
+std::map<std::string, Entry> &registry()
+{
+    static std::map<std::string, Entry> entries;
+    return entries;
+}
+
+} // namespace
+
+BenchRegistrar::BenchRegistrar(const char *name, const char *summary, BenchFunction function)
+{
+    registry()[name] = Entry{summary, function};
+}
+
+Measurement measureProgram(const QString &program, const QStringList &arguments, const QString &stdinFile,
+                           const QString &stdoutFile)
+{
+    std::vector<QByteArray> args{QFile::encodeName(program)};
+    for (const QString &a : arguments)
+        args.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const QByteArray in = QFile::encodeName(stdinFile.isEmpty() ? QStringLiteral("/dev/null") : stdinFile);
+    const QByteArray out = QFile::encodeName(stdoutFile.isEmpty() ? QStringLiteral("/dev/null") : stdoutFile);
+
+    Measurement m;
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int inFd = ::open(in.constData(), O_RDONLY);
+        const int outFd = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (inFd >= 0)
+            ::dup2(inFd, 0);
+        if (outFd >= 0)
+            ::dup2(outFd, 1);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return m;
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    m.peakKb = usage.ru_maxrss;
+    m.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m;
+}
+
+Measurement measureSelf(const QStringList &arguments)
+{
+    return measureProgram(QCoreApplication::applicationFilePath(), arguments);
+}
+
+void printFigure(const char *name, double value)
+{
+    std::printf("%s: %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+void printFigure(const char *name, const QString &value)
+{
+    std::printf("%s: %s\n", name, qPrintable(value));
+    std::fflush(stdout);
+}
+
+void printComparison(const char *ours, const Measurement &a, const char *reference, const Measurement &b)
+{
+    const std::string o(ours), r(reference);
+    printFigure((o + "_seconds").c_str(), a.seconds);
+    printFigure((o + "_peak_mb").c_str(), a.peakKb / 1024.0);
+    printFigure((r + "_seconds").c_str(), b.seconds);
+    printFigure((r + "_peak_mb").c_str(), b.peakKb / 1024.0);
+    printFigure("time_ratio", b.seconds > 0 ? a.seconds / b.seconds : 0);
+    printFigure("mem_ratio", b.peakKb > 0 ? double(a.peakKb) / double(b.peakKb) : 0);
+}
+
+QStringList cliArguments(const QString &host, int port, const QString &user, const QString &password,
+                         const QString &database)
+{
+    return {QStringLiteral("--no-defaults"), QStringLiteral("--host=") + host,
+            QStringLiteral("--port=") + QString::number(port), QStringLiteral("--user=") + user,
+            QStringLiteral("--password=") + password, QStringLiteral("--database=") + database};
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    auto &entries = registry();
+    const auto found = args.isEmpty() ? entries.end() : entries.find(args.first().toStdString());
+    if (found == entries.end()) {
+        std::fprintf(stderr, "usage: quarnel-bench <benchmark>\n");
+        for (const auto &[name, entry] : entries) {
+            if (!entry.summary.empty())
+                std::fprintf(stderr, "  %-12s %s\n", name.c_str(), entry.summary.c_str());
+        }
+        return 2;
+    }
+    return found->second.function(args.mid(1));
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Subcommands of quarnel-bench. Each sets up its own private server and data
+// and prints "name: value" lines; the user-facing ones end with time_ratio
+// and mem_ratio (ours over the reference, measured in the same run).
+using BenchFunction = int (*)(const QStringList &arguments);
+
+struct BenchRegistrar
+{
+    // An empty summary hides the subcommand from the usage text: it is a
+    // child process that another subcommand measures.
+    BenchRegistrar(const char *name, const char *summary, BenchFunction function);
+};
+
+#define QUARNEL_BENCH(id, name, summary, function) \
+    static const BenchRegistrar benchRegistrar_##id(name, summary, function)
+
+struct Measurement
+{
+    double seconds = 0;
+    long peakKb = 0; // peak resident set size of the process
+    int exitCode = -1;
+};
+
+// Runs a program to its end and measures its wall time and peak memory.
+Measurement measureProgram(const QString &program, const QStringList &arguments,
+                           const QString &stdinFile = QString(), const QString &stdoutFile = QString());
+// The same for a hidden subcommand of this very program, so that both sides
+// of a comparison are fresh processes.
+Measurement measureSelf(const QStringList &arguments);
+
+void printFigure(const char *name, double value);
+void printFigure(const char *name, const QString &value);
+// Prints the ours/reference figures and the two ratios.
+void printComparison(const char *ours, const Measurement &a, const char *reference, const Measurement &b);
+
+// The command-line client's arguments for a server of the test fixture.
+QStringList cliArguments(const QString &host, int port, const QString &user, const QString &password,
+                         const QString &database);

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Quarnel twice (plain, and with Address- and
+# UndefinedBehaviorSanitizer) and runs every test in both builds. Tests that
+# need a server start a private MariaDB server of their own.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+"$here/scripts/setup.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir "$here/build" --output-on-failure -j2
+
+"$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=ON -DQUARNEL_BUILD_BENCH=OFF
+ctest --test-dir "$here/build-asan" --output-on-failure -j2
