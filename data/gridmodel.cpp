@@ -284,17 +284,39 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
     std::vector<quint32> stored(static_cast<size_t>(rows));
-    std::vector<QString> keys(static_cast<size_t>(rows));
+    std::vector<CellRef> cells(static_cast<size_t>(rows));
+    bool digitsOnly = true;
     for (int i = 0; i < rows; ++i) {
         stored[size_t(i)] = quint32(storedRow(i));
-        keys[size_t(i)] = text(i, column);
+        CellRef cell = cellRef(i, column);
+        if (cell.size < 0)
+            cell = {"", 0};
+        cells[size_t(i)] = cell;
+        for (int k = 0; digitsOnly && k < cell.size; ++k)
+            digitsOnly = cell.data[k] >= '0' && cell.data[k] <= '9';
     }
     std::vector<quint32> perm(static_cast<size_t>(rows));
     std::iota(perm.begin(), perm.end(), 0u);
-    QCollator collator;
-    std::stable_sort(perm.begin(), perm.end(), [&](quint32 a, quint32 b) {
-        return collator.compare(keys[a], keys[b]) < 0;
-    });
+    if (digitsOnly) {
+        // Texts of the digits 0-9 alone collate digit by digit, a shorter
+        // prefix first: exactly their byte order ("10" < "100" < "9"), so
+        // the collator is not needed for the common key column.
+        std::stable_sort(perm.begin(), perm.end(), [&](quint32 a, quint32 b) {
+            const CellRef &x = cells[a];
+            const CellRef &y = cells[b];
+            const int c = std::memcmp(x.data, y.data, size_t(std::min(x.size, y.size)));
+            return c != 0 ? c < 0 : x.size < y.size;
+        });
+    } else {
+        // One sort key per row instead of a collator comparison per pair.
+        QCollator collator;
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(size_t(rows));
+        for (const CellRef &cell : cells)
+            keys.push_back(collator.sortKey(QString::fromUtf8(cell.data, cell.size)));
+        std::stable_sort(perm.begin(), perm.end(),
+                         [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
+    }
     if (order == Qt::DescendingOrder)
         std::reverse(perm.begin(), perm.end());
     for (auto &p : perm)

@@ -1,0 +1,131 @@
+#include "data/sqlnames.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// MariaDB's reserved words: as bare identifiers they are a syntax error.
+const char *const ReservedWords[] = {
+    "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "AS", "ASC", "ASENSITIVE", "BEFORE",
+    "BETWEEN", "BIGINT", "BINARY", "BLOB", "BOTH", "BY", "CALL", "CASCADE", "CASE", "CHANGE",
+    "CHAR", "CHARACTER", "CHECK", "COLLATE", "COLUMN", "CONDITION", "CONSTRAINT", "CONTINUE",
+    "CONVERT", "CREATE", "CROSS", "CURRENT_DATE", "CURRENT_ROLE", "CURRENT_TIME",
+    "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASE", "DATABASES", "DAY_HOUR",
+    "DAY_MICROSECOND", "DAY_MINUTE", "DAY_SECOND", "DEC", "DECIMAL", "DECLARE", "DEFAULT",
+    "DELAYED", "DELETE", "DELETE_DOMAIN_ID", "DESC", "DESCRIBE", "DETERMINISTIC", "DISTINCT",
+    "DISTINCTROW", "DIV", "DO_DOMAIN_IDS", "DOUBLE", "DROP", "DUAL", "EACH", "ELSE", "ELSEIF",
+    "ENCLOSED", "ESCAPED", "EXCEPT", "EXISTS", "EXIT", "EXPLAIN", "FALSE", "FETCH", "FLOAT",
+    "FLOAT4", "FLOAT8", "FOR", "FORCE", "FOREIGN", "FROM", "FULLTEXT", "GENERAL", "GRANT",
+    "GROUP", "HAVING", "HIGH_PRIORITY", "HOUR_MICROSECOND", "HOUR_MINUTE", "HOUR_SECOND", "IF",
+    "IGNORE", "IGNORE_DOMAIN_IDS", "IGNORE_SERVER_IDS", "IN", "INDEX", "INFILE", "INNER",
+    "INOUT", "INSENSITIVE", "INSERT", "INT", "INT1", "INT2", "INT3", "INT4", "INT8", "INTEGER",
+    "INTERSECT", "INTERVAL", "INTO", "IS", "ITERATE", "JOIN", "KEY", "KEYS", "KILL", "LEADING",
+    "LEAVE", "LEFT", "LIKE", "LIMIT", "LINEAR", "LINES", "LOAD", "LOCALTIME", "LOCALTIMESTAMP",
+    "LOCK", "LONG", "LONGBLOB", "LONGTEXT", "LOOP", "LOW_PRIORITY", "MASTER_HEARTBEAT_PERIOD",
+    "MASTER_SSL_VERIFY_SERVER_CERT", "MATCH", "MAXVALUE", "MEDIUMBLOB", "MEDIUMINT",
+    "MEDIUMTEXT", "MIDDLEINT", "MINUTE_MICROSECOND", "MINUTE_SECOND", "MOD", "MODIFIES",
+    "NATURAL", "NOT", "NO_WRITE_TO_BINLOG", "NULL", "NUMERIC", "OFFSET", "ON", "OPTIMIZE",
+    "OPTION", "OPTIONALLY", "OR", "ORDER", "OUT", "OUTER", "OUTFILE", "OVER", "PAGE_CHECKSUM",
+    "PARSE_VCOL_EXPR", "PARTITION", "POSITION", "PRECISION", "PRIMARY", "PROCEDURE", "PURGE",
+    "RANGE", "READ", "READS", "READ_WRITE", "REAL", "RECURSIVE", "REF_SYSTEM_ID", "REFERENCES",
+    "REGEXP", "RELEASE", "RENAME", "REPEAT", "REPLACE", "REQUIRE", "RESIGNAL", "RESTRICT",
+    "RETURN", "RETURNING", "REVOKE", "RIGHT", "RLIKE", "ROW_NUMBER", "ROWS", "SCHEMA",
+    "SCHEMAS", "SECOND_MICROSECOND", "SELECT", "SENSITIVE", "SEPARATOR", "SET", "SHOW",
+    "SIGNAL", "SLOW", "SMALLINT", "SPATIAL", "SPECIFIC", "SQL", "SQLEXCEPTION", "SQLSTATE",
+    "SQLWARNING", "SQL_BIG_RESULT", "SQL_CALC_FOUND_ROWS", "SQL_SMALL_RESULT", "SSL",
+    "STARTING", "STATS_AUTO_RECALC", "STATS_PERSISTENT", "STATS_SAMPLE_PAGES", "STRAIGHT_JOIN",
+    "TABLE", "TERMINATED", "THEN", "TINYBLOB", "TINYINT", "TINYTEXT", "TO", "TRAILING",
+    "TRIGGER", "TRUE", "UNDO", "UNION", "UNIQUE", "UNLOCK", "UNSIGNED", "UPDATE", "USAGE", "USE",
+    "USING", "UTC_DATE", "UTC_TIME", "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR",
+    "VARCHARACTER", "VARYING", "WHEN", "WHERE", "WHILE", "WINDOW", "WITH", "WRITE", "XOR",
+    "YEAR_MONTH", "ZEROFILL",
+};
+
+const QSet<QString> &reservedWords()
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char *word : ReservedWords)
+            set.insert(QString::fromLatin1(word));
+        return set;
+    }();
+    return words;
+}
+
+bool isIdentifierStart(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+        || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+bool isIdentifierPart(QChar c)
+{
+    return isIdentifierStart(c) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+}
+
+} // namespace
+
+bool IsPlainIdentifier(const QString &name)
+{
+    if (name.isEmpty() || !isIdentifierStart(name.front()))
+        return false;
+    if (!std::all_of(name.begin(), name.end(), isIdentifierPart))
+        return false;
+    return !reservedWords().contains(name.toUpper());
+}
+
+QString QuoteIdentifier(const QString &name)
+{
+    if (IsPlainIdentifier(name))
+        return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QLatin1String("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+QString LikeLiteral(const QString &name)
+{
+    QString literal;
+    literal.reserve(name.size() + 8);
+    literal += QLatin1Char('"');
+    for (const QChar c : name) {
+        // First the pattern's own escapes, then the string literal's: a
+        // backslash of the pattern is written twice in the literal.
+        if (c == QLatin1Char('\\'))
+            literal += QLatin1String("\\\\\\\\");
+        else if (c == QLatin1Char('_') || c == QLatin1Char('%'))
+            literal += QLatin1String("\\\\") + c;
+        else if (c == QLatin1Char('"'))
+            literal += QLatin1String("\\\"");
+        else if (c == QChar(0))
+            literal += QLatin1String("\\0");
+        else
+            literal += c;
+    }
+    literal += QLatin1Char('"');
+    return literal;
+}
+
+QString TableNameFromNodeText(const QString &nodeText)
+{
+    // "name  ( rows )": the row count part is recognised from the end, so
+    // blanks inside the name survive.
+    static const QLatin1String marker("  ( ");
+    if (nodeText.endsWith(QLatin1String(" )"))) {
+        const qsizetype at = nodeText.lastIndexOf(marker);
+        if (at >= 0) {
+            const QString rows = nodeText.mid(at + marker.size(), nodeText.size() - at - marker.size() - 2);
+            if (std::all_of(rows.begin(), rows.end(), [](QChar c) { return c.isDigit(); }))
+                return nodeText.left(at);
+        }
+    }
+    return nodeText;
+}
+
+QString TableNodeText(const QString &table, const QString &rows)
+{
+    return table + QLatin1String("  ( ") + rows + QLatin1String(" )");
+}

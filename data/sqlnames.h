@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Names typed by users reach statements as identifiers and LIKE patterns.
+// Plain names stay exactly as typed, so the statements read as before; names
+// with blanks, dashes, backticks or reserved words are quoted so they open.
+
+// The name as an identifier: unchanged when it is a plain identifier that is
+// not a reserved word, otherwise between backticks with inner backticks doubled.
+QString QuoteIdentifier(const QString &name);
+
+// Whether a name can stand in a statement without backticks.
+bool IsPlainIdentifier(const QString &name);
+
+// A LIKE pattern that matches exactly this name ("_" and "%" escaped),
+// written as a double-quoted string literal.
+QString LikeLiteral(const QString &name);
+
+// The table name of a tree node text: "orders  ( 12 )" gives "orders" and a
+// bare "order items" stays whole (names may contain blanks).
+QString TableNameFromNodeText(const QString &nodeText);
+
+// The text a table node carries: name, two blanks, "( ", row count, " )".
+QString TableNodeText(const QString &table, const QString &rows);

@@ -1,0 +1,316 @@
+// The table views: the database's table list with row counts, the chain of
+// four statements that opens a table, and the three single views.
+
+#include "data/tdmstd.h"
+
+#include "client/mySQLClient.h"
+#include "data/gridmodel.h"
+#include "data/resultrowsource.h"
+#include "data/sqlnames.h"
+#include "shell/settingsstore.h"
+
+#include <array>
+#include <vector>
+
+namespace {
+
+QString taskName(const QString &statement)
+{
+    return QStringLiteral("Query: ") + statement;
+}
+
+// Column index by name, or the old layout's position when the server's
+// result has no column of that name.
+int column(const TmySQLClientQuery *query, const char *name, int oldPosition = -1)
+{
+    const int index = query->FieldIndex(QLatin1String(name));
+    return index >= 0 ? index : oldPosition;
+}
+
+const char *rawValue(const TmySQLClientQuery *query, int row, int column)
+{
+    return column >= 0 ? query->RawValue(row, column) : "";
+}
+
+// The caption and the result column of each of the status grid's rows.
+struct StatusRow
+{
+    const char *caption;
+    const char *name;
+    const char *oldName;
+};
+
+const std::array<StatusRow, 15> StatusRows = {{
+    {"Name", "Name", nullptr},
+    {"Type", "Engine", "Type"},
+    {"Row format", "Row_format", nullptr},
+    {"Rows", "Rows", nullptr},
+    {"Agv row length", "Avg_row_length", nullptr},
+    {"Data lenght", "Data_length", nullptr},
+    {"Max data lenght", "Max_data_length", nullptr},
+    {"Index lenght", "Index_length", nullptr},
+    {"Data free", "Data_free", nullptr},
+    {"Auto increment", "Auto_increment", nullptr},
+    {"Create time", "Create_time", nullptr},
+    {"Update time", "Update_time", nullptr},
+    {"Check time", "Check_time", nullptr},
+    {"Create options", "Create_options", nullptr},
+    {"Comment", "Comment", nullptr},
+}};
+
+// The index grid's columns: current servers put more columns between
+// "Packed" and "Comment" than the old layout had.
+const std::array<const char *, 10> IndexColumns = {
+    "Table", "Non_unique", "Key_name", "Seq_in_index", "Column_name",
+    "Collation", "Cardinality", "Sub_part", "Packed", "Comment",
+};
+
+} // namespace
+
+QString TDMstd::DescribeStatement(const QString &table)
+{
+    return QStringLiteral("DESCRIBE ") + QuoteIdentifier(table);
+}
+
+QString TDMstd::DataStatement(const QString &table, const TProgramSettings &program)
+{
+    QString statement = QStringLiteral("select * from ") + QuoteIdentifier(table);
+    if (program.DBHL)
+        statement += QStringLiteral(" LIMIT ") + program.DBL; // as stored: the server judges it
+    return statement;
+}
+
+QString TDMstd::StatusStatement(const QString &database, const QString &table)
+{
+    return QStringLiteral("show table status from ") + QuoteIdentifier(database) + QStringLiteral(" like ")
+        + LikeLiteral(table);
+}
+
+QString TDMstd::TableListStatement(const QString &database)
+{
+    return QStringLiteral("show table status from ") + QuoteIdentifier(database);
+}
+
+QString TDMstd::IndexStatement(const QString &table)
+{
+    return QStringLiteral("show index from ") + QuoteIdentifier(table);
+}
+
+void TDMstd::ListTablesWithStatus(const QString &database)
+{
+    showHourglass();
+    m_currentDatabase = database;
+    const QString statement = TableListStatement(database);
+    submit(statement, taskName(statement),
+           [this](QObject *, const QString &) { ListTablesPlain(); },
+           [this](QObject *) {
+               m_noTableStatus = false;
+               showHourglass();
+               const TmySQLClientQuery *query = m_client->Query();
+               const int nameColumn = column(query, "Name", 0);
+               const int rowsColumn = column(query, "Rows", 3);
+               QStringList names;
+               QStringList rows;
+               names.reserve(query->RowCount());
+               rows.reserve(query->RowCount());
+               for (int row = 0; row < query->RowCount(); ++row) {
+                   names.append(query->Value(row, nameColumn));
+                   rows.append(query->Value(row, rowsColumn));
+               }
+               fillTableNodes(names, rows, true);
+               restoreCursor();
+           });
+    restoreCursor();
+}
+
+void TDMstd::OpenTable(const QString &nodeText, const QString &database)
+{
+    showHourglass();
+    m_currentTable = TableNameFromNodeText(nodeText);
+    UseDatabase(database);
+    m_currentDatabase = database;
+    const QString statement = DescribeStatement(m_currentTable);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) { describeArrived(); });
+    restoreCursor();
+}
+
+void TDMstd::fillDefinitionGrid()
+{
+    GridModel *grid = m_views.definitionGrid;
+    if (!grid)
+        return;
+    const TmySQLClientQuery *query = m_client->Query();
+    grid->clearRows();
+    grid->beginBulkAppend();
+    // Caption and the six further cells of DESCRIBE (Field, Type, Null, Key,
+    // Default, Extra); a NULL default stays apart from an empty one.
+    std::array<const char *, 6> cells{};
+    for (int row = 0; row < query->RowCount(); ++row) {
+        for (int c = 0; c < int(cells.size()); ++c) {
+            const char *value = query->RawValue(row, c);
+            cells[size_t(c)] = value || c < query->FieldCount() ? value : "";
+        }
+        grid->appendRow(cells.data(), int(cells.size()));
+    }
+    grid->endBulkAppend();
+}
+
+void TDMstd::describeArrived()
+{
+    const TmySQLClientQuery *query = m_client->Query();
+    Q_EMIT dataGridVisibleChanged(false);
+    fillDefinitionGrid();
+    m_columnCount = 0;
+    QStringList captions;
+    for (int row = 0; row < query->RowCount(); ++row) {
+        ++m_columnCount;
+        captions.append(query->Value(row, 0));
+    }
+    if (m_views.dataGrid) {
+        m_views.dataGrid->clear();
+        m_views.dataGrid->setColumns(captions);
+    }
+    const TProgramSettings defaults;
+    const QString statement = DataStatement(m_currentTable, m_views.program ? *m_views.program : defaults);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) { dataArrived(); });
+}
+
+void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows, int columns,
+                      int limit)
+{
+    if (!grid)
+        return;
+    const int total = rows ? rows->rowCount() : 0;
+    const int shown = limit < 0 ? total : std::min(limit, total);
+    if (shown == 0) {
+        grid->clearRows();
+        return;
+    }
+    if (shown * 2 >= total) {
+        // Most of the result is shown: the grid keeps the client's rows.
+        grid->adoptRows(std::make_shared<ResultRowSource>(rows, columns), shown);
+        return;
+    }
+    // A few rows of a large result: copy them so the rest can be freed.
+    grid->clearRows();
+    grid->beginBulkAppend();
+    std::vector<const char *> cells(size_t(std::max(columns, 1)));
+    for (int row = 0; row < shown; ++row) {
+        for (int c = 0; c < columns; ++c)
+            cells[size_t(c)] = c < rows->fieldCount() ? rows->cell(row, c) : "";
+        grid->appendRow(cells.data(), columns);
+    }
+    grid->endBulkAppend();
+}
+
+void TDMstd::dataArrived()
+{
+    showHourglass();
+    const TmySQLClientQuery *query = m_client->Query();
+    const TProgramSettings defaults;
+    const TProgramSettings &program = m_views.program ? *m_views.program : defaults;
+    int limit = -1; // the hard limit: the server sent what may be shown
+    if (!program.DBHL) {
+        // Not a whole number: nothing is shown rather than everything.
+        bool ok = false;
+        limit = std::max(0, program.DBL.trimmed().toInt(&ok));
+        if (!ok)
+            limit = 0;
+    }
+    showRows(m_views.dataGrid, query->Result(), m_columnCount, limit);
+    // The grid is sorted by its captions once, after filling.
+    if (m_views.dataGrid)
+        m_views.dataGrid->sortByLocale(0, Qt::AscendingOrder);
+    Q_EMIT dataGridVisibleChanged(true);
+    restoreCursor();
+    if (m_noTableStatus) {
+        submitIndex(m_currentTable);
+        return;
+    }
+    const QString statement = StatusStatement(m_currentDatabase, m_currentTable);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) {
+               fillStatusGrid();
+               submitIndex(m_currentTable);
+           });
+}
+
+void TDMstd::fillStatusGrid()
+{
+    GridModel *grid = m_views.statusGrid;
+    if (!grid)
+        return;
+    const TmySQLClientQuery *query = m_client->Query();
+    grid->clearRows();
+    grid->beginBulkAppend();
+    for (const StatusRow &row : StatusRows) {
+        int index = column(query, row.name);
+        if (index < 0 && row.oldName)
+            index = column(query, row.oldName);
+        const char *cells[2] = {row.caption, rawValue(query, 0, index)};
+        grid->appendRow(cells, 2);
+    }
+    grid->endBulkAppend();
+}
+
+void TDMstd::submitIndex(const QString &table)
+{
+    const QString statement = IndexStatement(table);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) { fillIndexGrid(); });
+}
+
+void TDMstd::fillIndexGrid()
+{
+    GridModel *grid = m_views.indexGrid;
+    if (!grid)
+        return;
+    const TmySQLClientQuery *query = m_client->Query();
+    std::array<int, IndexColumns.size()> columns{};
+    for (size_t i = 0; i < IndexColumns.size(); ++i)
+        columns[i] = column(query, IndexColumns[i], int(i));
+    grid->clearRows();
+    grid->beginBulkAppend();
+    std::array<const char *, IndexColumns.size()> cells{};
+    for (int row = 0; row < query->RowCount(); ++row) {
+        for (size_t i = 0; i < cells.size(); ++i)
+            cells[i] = rawValue(query, row, columns[i]);
+        grid->appendRow(cells.data(), int(cells.size()));
+    }
+    grid->endBulkAppend();
+}
+
+void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
+{
+    showHourglass();
+    UseDatabase(database);
+    const QString statement = DescribeStatement(table);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) { fillDefinitionGrid(); });
+    restoreCursor();
+}
+
+void TDMstd::ShowTableStatus(const QString &table, const QString &database)
+{
+    showHourglass();
+    const QString statement = StatusStatement(database, table);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *) { fillStatusGrid(); });
+    restoreCursor();
+}
+
+void TDMstd::ShowTableIndex(const QString &table, const QString &database)
+{
+    showHourglass();
+    UseDatabase(database);
+    submitIndex(table);
+    restoreCursor();
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QIcon>
+#include <QModelIndex>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class GridModel;
+class MessageLog;
+class QItemSelectionModel;
+class QStandardItem;
+class QStandardItemModel;
+class ScriptEditor;
+class TmySQLClient;
+class TmySQLResultRows;
+struct TProgramSettings;
+struct TServerProfile;
+
+// What the data module fills and reads. The window (or a test) hands these
+// over; the data module never touches a widget.
+struct TDMstdViews
+{
+    QStandardItemModel *tree = nullptr;          // `TreeServer`: databases, tables below
+    QItemSelectionModel *treeSelection = nullptr; // its selected node
+    GridModel *dataGrid = nullptr;                // `AdvListView1` "Data View"
+    GridModel *definitionGrid = nullptr;          // `AdvListView2` "Definition View"
+    GridModel *statusGrid = nullptr;              // `AdvListView3` "Table Status"
+    GridModel *indexGrid = nullptr;               // `AdvListView4` "Table Index"
+    GridModel *queryGrid = nullptr;               // `AdvListView5` "Query  Data"
+    MessageLog *log = nullptr;                    // `Memo`
+    ScriptEditor *editor = nullptr;               // `SyntaxMemo`
+    TProgramSettings *program = nullptr;          // DBL, DBHL
+    TServerProfile *profile = nullptr;            // the current server profile
+};
+
+// The data module: owns the one client `ActiveClient`, composes every
+// statement, fills the tree and the grids, and writes the message log.
+// What only a window can do (cursor, pages, switches, focus, error boxes)
+// it asks for through signals.
+class TDMstd : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Roles of the tree's items.
+    enum TreeRole { TableNameRole = Qt::UserRole + 1 };
+
+    explicit TDMstd(const TDMstdViews &views, QObject *parent = nullptr);
+    ~TDMstd() override;
+
+    TmySQLClient *ActiveClient() const { return m_client; }
+    const TDMstdViews &views() const { return m_views; }
+    void setEditor(ScriptEditor *editor) { m_views.editor = editor; }
+    void setNodeIcons(const QIcon &database, const QIcon &table);
+
+    // Session and tree
+    // Copies the current profile into `ActiveClient` and connects. False (and
+    // errorRaised) when the profile's port is not a whole number: no attempt.
+    bool ConnectProfile();
+    void RefreshDatabaseList();
+    void UseDatabase(const QString &database);
+    void ListTablesPlain();
+    // "&Select Database": the two log lines around the selection.
+    void SelectDatabase(const QString &database);
+
+    // Table views
+    void ListTablesWithStatus(const QString &database);
+    void OpenTable(const QString &nodeText, const QString &database);
+    void ShowTableDefinition(const QString &table, const QString &database);
+    void ShowTableStatus(const QString &table, const QString &database);
+    void ShowTableIndex(const QString &table, const QString &database);
+
+    // Query execution
+    void ExecuteScript(const QString &database, const QString &script);
+    void RunStatement(const QString &statement);
+
+    // Handlers of the client's events and of statements
+    void ActiveClientConnect(QObject *Sender);
+    void ActiveClientConnectError(QObject *Sender, const QString &message);
+    void ActiveClientClose(QObject *Sender);
+    void ActiveClientListDatabases(QObject *Sender);
+    void ActiveClientListTables(QObject *Sender);
+    void ActiveClientModify(QObject *Sender);
+    void ActiveClientGeneralError(QObject *Sender, const QString &message);
+    void ActiveClientSqlError(QObject *Sender, const QString &message);
+    void FillQueryGrid(QObject *Sender);
+
+    // State
+    QString CurrentDatabase() const { return m_currentDatabase; }
+    QString CurrentTable() const { return m_currentTable; }
+    int ColumnCount() const { return m_columnCount; }
+    bool NoTableStatus() const { return m_noTableStatus; }
+    bool busy() const { return m_busy; }
+
+    // The statements as they are composed (also the tasks' names after "Query: ").
+    static QString DescribeStatement(const QString &table);
+    static QString DataStatement(const QString &table, const TProgramSettings &program);
+    static QString StatusStatement(const QString &database, const QString &table);
+    static QString TableListStatement(const QString &database);
+    static QString IndexStatement(const QString &table);
+
+Q_SIGNALS:
+    void busyChanged(bool busy); // hourglass on / normal cursor
+    void SetSessionCommands(bool enabled);
+    void SetAppServerCommands(bool enabled);
+    void pageRequested(const QString &page, const QString &subPage);
+    void dataGridVisibleChanged(bool visible);
+    void treeFocusRequested();
+    void treeNodeCollapseRequested(const QModelIndex &node);
+    void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
+    void errorRaised(const QString &message);               // the standard error box
+
+private:
+    void showHourglass();
+    void restoreCursor();
+    void log(const QString &line);
+    QString lastError() const;
+    void submit(const QString &statement, const QString &taskName,
+                std::function<void(QObject *, const QString &)> onError,
+                std::function<void(QObject *)> onComplete);
+    QStandardItem *databaseNode(const QString &database) const;
+    void fillTableNodes(const QStringList &names, const QStringList &rows, bool withRows);
+
+    // The chain of OpenTable
+    void describeArrived();
+    void dataArrived();
+    void fillDefinitionGrid();
+    void fillStatusGrid();
+    void fillIndexGrid();
+    void submitIndex(const QString &table);
+    void showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows,
+                  int columns, int limit);
+
+    void locateError(const QString &error);
+
+    TDMstdViews m_views;
+    TmySQLClient *m_client = nullptr;
+    QIcon m_databaseIcon;
+    QIcon m_tableIcon;
+    QString m_currentDatabase;
+    QString m_currentTable;
+    int m_columnCount = 0;
+    bool m_noTableStatus = false;
+    bool m_busy = false;
+};
