@@ -1,11 +1,12 @@
+#include "shell/startup.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quarnel ( MySQL Administrator )"));
-    window.show();
-    return app.exec();
+    app.setApplicationName(QStringLiteral("Quarnel"));
+    app.setOrganizationName(QStringLiteral("Quarnel"));
+    // QUARNEL_SETTINGS points the program at another settings file (demos, tests).
+    return RunQuarnel(app, qEnvironmentVariable("QUARNEL_SETTINGS"));
 }

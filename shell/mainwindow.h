@@ -9,10 +9,19 @@
 class GridModel;
 class MessageLog;
 class QAction;
+class QMenu;
+class QLabel;
+class QSystemTrayIcon;
+class TFormAbout;
+class TFormMessage;
+class TFormOptionen;
+class TFormServer;
+class TFormTableCreate;
 class QListWidget;
 class QStandardItemModel;
 class QTableView;
 class QTreeView;
+class QTabBar;
 class QTabWidget;
 class SettingsStore;
 class SqlEditorPage;
@@ -50,8 +59,48 @@ public:
     // ("Table View" / "Definition View", "Active SQL" / "Query  Data", ...).
     void showPage(const QString &page, const QString &subPage = QString());
 
+    // Pop-up menus by name ("PopupServer", "PopupKill", ...) and the menu a
+    // grid offers on a right click (none: nullptr).
+    QMenu *popupMenu(const QString &name) const;
+    void setGridPopup(const QString &gridName, QMenu *menu);
+    // Status bar panels 0 ("database"), 1 ("user") and 2 ("zusatz").
+    QLabel *statusPanel(int index) const;
+    // The inner tab strip of "Database Info" (variables, status, process list).
+    QTabBar *databaseInfoTabs() const;
+
+    TFormServer *formServer() const;
+    TFormMessage *formMessage() const;
+    TFormOptionen *formOptionen() const;
+    TFormAbout *formAbout() const;
+    TFormTableCreate *formTableCreate() const;
+    QSystemTrayIcon *trayIcon() const;
+
+    // Takes the geometry from the window and writes the program settings;
+    // throws SettingsWriteError when the store refuses a value.
+    void SaveProgramSettings();
+
+public Q_SLOTS:
+    // The close request: asks "Application close ?" and closes on Yes.
+    // Returns whether the window closed.
+    bool Close1Click();
+    void HideToTray();
+    void help_ShowExecute();
+    void server_addExecute();
+    void server_modifyExecute();
+    void server_removeExecute();
+    void tools_optionenExecute();
+    void admin_start_local_dbExecute();
+    void admin_stop_local_dbExecute();
+    void help_aboutExecute();
+
+Q_SIGNALS:
+    // The user confirmed closing: the session closes its connection here and
+    // the application ends its event loop.
+    void aboutToClose();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Private;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <stdexcept>
 
 // One configured server; Host is the name of its settings section.
 struct TServerProfile
@@ -30,8 +31,19 @@ struct TProgramSettings
     bool Max = false;
     QString DBL = QStringLiteral("100");
     bool DBHL = false;
-    QString start;
-    QString stop;
+    QString start; // defaults: LocalServer::defaultStartCommand()
+    QString stop;  // and LocalServer::defaultStopCommand()
+};
+
+// A write or key creation that the store refused; the message names the value.
+class SettingsWriteError : public std::runtime_error
+{
+public:
+    explicit SettingsWriteError(const QString &name);
+    QString name() const { return m_name; }
+
+private:
+    QString m_name;
 };
 
 // The per-user store: the key "Quarnel2" with the program values and one
@@ -65,6 +77,13 @@ public:
     const QStringList &ServerSections() const { return m_sections; }
 
 private:
+    QString readText(const QString &name, const QString &fallback) const;
+    int readInteger(const QString &name, int fallback) const;
+    bool readBoolean(const QString &name, bool fallback) const;
+    void writeText(const QString &name, const QString &value);
+    void writeInteger(const QString &name, int value);
+    void writeBoolean(const QString &name, bool value);
+
     std::unique_ptr<QSettings> m_settings;
     TProgramSettings m_program;
     TServerProfile m_profile;

@@ -1,0 +1,183 @@
+#include "dialogs/optionsdialog.h"
+
+#include "dialogs/errorbox.h"
+#include "shell/settingsstore.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+FilenameEdit::FilenameEdit(QWidget *parent)
+    : QWidget(parent)
+    , m_edit(new QLineEdit(this))
+    , m_button(new QToolButton(this))
+{
+    m_button->setText(QStringLiteral("..."));
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_edit);
+    layout->addWidget(m_button);
+    setFocusProxy(m_edit);
+    connect(m_button, &QToolButton::clicked, this, &FilenameEdit::browse);
+}
+
+void FilenameEdit::browse()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QString(), m_edit->text());
+    if (!path.isEmpty())
+        setChosenFile(path);
+}
+
+void FilenameEdit::setChosenFile(const QString &path)
+{
+    m_edit->setText(QDir::toNativeSeparators(path));
+}
+
+TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> saveProgramSettings,
+                             QWidget *parent)
+    : QDialog(parent)
+    , m_settings(settings)
+    , m_save(std::move(saveProgramSettings))
+{
+    setObjectName(QStringLiteral("FormOptionen"));
+    setWindowTitle(QStringLiteral("Programm Optionen"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    pages = new QTabWidget(this);
+    auto *page = new QWidget;
+    pages->addTab(page, QStringLiteral("&Standart"));
+
+    Radiohard = new QRadioButton(QStringLiteral("Hart limit by select (LIMIT)"), page);
+    Radiohard->setObjectName(QStringLiteral("Radiohard"));
+    Radiohard->setAccessibleName(QStringLiteral("Hart limit by select (LIMIT)"));
+    Radiolight = new QRadioButton(QStringLiteral("Normal limit (select * from ..., read to row)"), page);
+    Radiolight->setObjectName(QStringLiteral("Radiolight"));
+    Radiolight->setAccessibleName(QStringLiteral("Normal limit"));
+    EditLimit = new QLineEdit(QStringLiteral("100"), page);
+    EditLimit->setObjectName(QStringLiteral("EditLimit"));
+    EditLimit->setAccessibleName(QStringLiteral("Limit"));
+    EditLimit->setMaximumWidth(80);
+    FilenameEditStart = new FilenameEdit(page);
+    FilenameEditStart->setObjectName(QStringLiteral("FilenameEditStart"));
+    FilenameEditStart->lineEdit()->setAccessibleName(QStringLiteral("Start CMD"));
+    FilenameEditStart->browseButton()->setAccessibleName(QStringLiteral("Choose start program"));
+    FilenameEditStop = new FilenameEdit(page);
+    FilenameEditStop->setObjectName(QStringLiteral("FilenameEditStop"));
+    FilenameEditStop->lineEdit()->setAccessibleName(QStringLiteral("Stop CMD"));
+    FilenameEditStop->browseButton()->setAccessibleName(QStringLiteral("Choose stop program"));
+
+    auto *pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(new QLabel(QStringLiteral("You can limit the selected rows by Database.\n"
+                                                    "This is possible for database performance by select statements."),
+                                     page));
+    auto *selectBox = new QGroupBox(QStringLiteral("Standart select by DblCklick on table"), page);
+    auto *selectLayout = new QVBoxLayout(selectBox);
+    selectLayout->addWidget(Radiohard);
+    selectLayout->addWidget(Radiolight);
+    auto *limitRow = new QHBoxLayout;
+    auto *limitLabel = new QLabel(QStringLiteral("Limit :"), selectBox);
+    limitLabel->setBuddy(EditLimit);
+    limitRow->addWidget(limitLabel);
+    limitRow->addWidget(EditLimit);
+    limitRow->addWidget(new QLabel(QStringLiteral("rows ."), selectBox));
+    limitRow->addStretch();
+    selectLayout->addLayout(limitRow);
+    pageLayout->addWidget(selectBox);
+
+    auto *line = new QFrame(page);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    pageLayout->addWidget(line);
+
+    auto *serverBox = new QGroupBox(QStringLiteral("Start ans Stop the local Mysql Server"), page);
+    auto *serverLayout = new QGridLayout(serverBox);
+    auto *startLabel = new QLabel(QStringLiteral("Start CMD :"), serverBox);
+    startLabel->setBuddy(FilenameEditStart->lineEdit());
+    auto *stopLabel = new QLabel(QStringLiteral("Stop CMD :"), serverBox);
+    stopLabel->setBuddy(FilenameEditStop->lineEdit());
+    serverLayout->addWidget(startLabel, 0, 0);
+    serverLayout->addWidget(FilenameEditStart, 0, 1);
+    serverLayout->addWidget(stopLabel, 1, 0);
+    serverLayout->addWidget(FilenameEditStop, 1, 1);
+    serverLayout->setColumnStretch(1, 1);
+    pageLayout->addWidget(serverBox);
+    pageLayout->addStretch();
+
+    ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    ButtonOk = new QPushButton(QStringLiteral("&OK"), this);
+    ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
+    ButtonApply = new QPushButton(QStringLiteral("&Apply"), this);
+    ButtonApply->setObjectName(QStringLiteral("ButtonApply"));
+    for (QPushButton *button : {ButtonCancel, ButtonOk, ButtonApply})
+        button->setAutoDefault(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(pages);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ButtonCancel);
+    buttons->addWidget(ButtonOk);
+    buttons->addWidget(ButtonApply);
+    layout->addLayout(buttons);
+    setMinimumWidth(560);
+
+    auto enableApply = [this] { ButtonApply->setEnabled(true); };
+    connect(Radiohard, &QRadioButton::clicked, this, enableApply);
+    connect(Radiolight, &QRadioButton::clicked, this, enableApply);
+    connect(EditLimit, &QLineEdit::textChanged, this, enableApply);
+    connect(FilenameEditStart->lineEdit(), &QLineEdit::textChanged, this, enableApply);
+    connect(FilenameEditStop->lineEdit(), &QLineEdit::textChanged, this, enableApply);
+
+    connect(ButtonApply, &QPushButton::clicked, this, &TFormOptionen::Apply);
+    connect(ButtonOk, &QPushButton::clicked, this, [this] {
+        Apply();
+        accept();
+    });
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFormOptionen::load()
+{
+    const TProgramSettings &program = m_settings->programSettings();
+    if (program.DBHL)
+        Radiohard->setChecked(true);
+    else
+        Radiolight->setChecked(true);
+    FilenameEditStart->lineEdit()->setText(program.start);
+    FilenameEditStop->lineEdit()->setText(program.stop);
+    EditLimit->setText(program.DBL);
+    ButtonApply->setEnabled(false);
+}
+
+void TFormOptionen::showEvent(QShowEvent *event)
+{
+    pages->setCurrentIndex(0);
+    QDialog::showEvent(event);
+}
+
+void TFormOptionen::Apply()
+{
+    TProgramSettings &program = m_settings->programSettings();
+    program.DBHL = Radiohard->isChecked();
+    program.DBL = EditLimit->text();
+    program.start = FilenameEditStart->lineEdit()->text();
+    program.stop = FilenameEditStop->lineEdit()->text();
+    try {
+        m_save();
+    } catch (const SettingsWriteError &error) {
+        ShowErrorBox(this, QString::fromStdString(error.what()));
+    }
+}

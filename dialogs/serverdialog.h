@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class SettingsStore;
+
+// "Server Configuration": edits one server profile and saves it to the
+// settings store on Apply. Created once and reused; fields keep their texts
+// between openings except where the commands set them.
+class TFormServer : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFormServer(SettingsStore *settings, QWidget *parent = nullptr);
+
+    // Add Server: server empty, port "3306", user and password empty, check
+    // boxes cleared; the database field keeps its text.
+    void prepareForAdd();
+    // Modify Server: the fields from the settings' current profile.
+    void prepareForModify();
+
+    // Validates and saves; returns whether a profile was saved.
+    bool Apply();
+    bool applied() const { return m_applied; }
+
+    QLineEdit *Editserver = nullptr;
+    QLineEdit *Editdb = nullptr;
+    QLineEdit *EditPort = nullptr;
+    QLineEdit *EditUser = nullptr;
+    QLineEdit *EditPsw = nullptr;
+    QCheckBox *CheckGroupSystem = nullptr;
+    QCheckBox *CheckAppServer = nullptr;
+    QPushButton *ButtonCancel = nullptr;
+    QPushButton *ButtonOk = nullptr;
+    QPushButton *ButtonApply = nullptr;
+
+private:
+    void enableApply();
+
+    SettingsStore *m_settings;
+    bool m_applied = false;
+};

@@ -1,0 +1,190 @@
+#include "shell/actiontable.h"
+
+#include <QAction>
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QKeySequence>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+// clang-format off
+const ActionSpec Actions[] = {
+    // name, category, caption, hint, shortcut, at start, switched by, icon
+    {"server_print", "Server", "&Print", "", "", false, "S", "document-print"},
+    {"server_print_setup", "Server", "Print &Setup SQL-Query", "", "", true, "", "document-page-setup"},
+    {"server_print_setup_tab", "Server", "Print Setup &Tables", "Print setup for Tables", "", true, "", "document-page-setup"},
+    {"server_print_pref", "Server", "Print Privie&w", "", "", false, "S", "document-print-preview"},
+    {"server_add", "Server", "&Add Server", "Add a new server to the configuration", "", true, "", "list-add"},
+    {"server_remove", "Server", "&Remove Server", "Remove the configuration", "", false, "L", "list-remove"},
+    {"server_modify", "Server", "&Modify Server", "Modify the server configuration", "", false, "L", "document-properties"},
+    {"database_select", "database", "&Select Database", "Select a database", "", false, "S", ""},
+    {"databse_create", "database", "&Create new Database", "Create a new database", "", false, "S", ""},
+    {"database_drop", "database", "&Drop Database", "drop the selected database", "", false, "S", ""},
+    {"table_create", "tables", "&Create Table", "Create a new table", "", false, "", ""},
+    {"table_modify", "tables", "&Modify Tablestructur", "Modify Tablestructur", "", false, "", ""},
+    {"table_drop", "tables", "&Drop Table", "Delete the selected table", "", false, "S", ""},
+    {"table_property", "tables", "&Table Status", "", "", false, "S", ""},
+    {"table_index", "tables", "Get &Index from Table", "Tableindex", "", false, "S", ""},
+    {"table_optimize", "tables", "&Optimize Table", "Optimize Table", "", false, "S", ""},
+    {"table_lock", "tables", "&Lock Table", "Lock the Table", "", false, "S", ""},
+    {"table_unlock", "tables", "&Unlock Table", "Unlock the Table", "", false, "S", ""},
+    {"tools_autolog", "tools", "&Auto Log", "Database protocol", "", false, "S", ""},
+    {"tools_clearlog", "tools", "&Clear Logwindow", "Clear the Logwindow", "", false, "S", ""},
+    {"tools_messageclear", "tools", "Clear &Messagewindow", "Clear Messagewindow", "", true, "", ""},
+    {"tools_optionen", "tools", "&Programm Optionen", "Programm Optionen", "", true, "", ""},
+    {"help_about", "help", "&About", "About", "", true, "", "help-about"},
+    {"EditCut1", "SQL", "&Cut", "Cut", "Ctrl+X", true, "E", "edit-cut"},
+    {"EditCopy1", "SQL", "&Copy", "Copy", "Ctrl+C", true, "E", "edit-copy"},
+    {"EditPaste1", "SQL", "&Paste", "Paste", "Ctrl+V", true, "E", "edit-paste"},
+    {"EditNew", "SQL", "&New Query", "New Query", "Ctrl+N", false, "S", "document-new"},
+    {"EditSave", "SQL", "&Save Query", "Save", "Ctrl+S", false, "S", "document-save"},
+    {"EditSaveAll", "SQL", "&Save All", "Save All", "", false, "S", ""},
+    {"server_refresh", "Server", "Refresh &Database List", "", "", false, "S", "view-refresh"},
+    {"EditOpen", "SQL", "&Open Query", "Open", "Ctrl+O", false, "S", "document-open"},
+    {"EditExec", "SQL", "Exec", "Execute query", "F9", false, "S", "system-run"},
+    {"table_def", "tables", "Table d&efinition", "Definition from Table", "", false, "S", ""},
+    {"admin_status", "admin", "Status Information", "Status Information", "", false, "S", ""},
+    {"admin_variable", "admin", "System Variables", "System Variables", "", false, "S", ""},
+    {"admin_process", "admin", "Process List", "Process List from server", "", false, "S", ""},
+    {"App_add", "application", "Add Application", "Application Add", "", false, "A", ""},
+    {"App_mod", "application", "&Modify Application", "Modify Application", "", false, "A", ""},
+    {"App_rem", "application", "&Remove Application", "Remove Application", "", false, "A", ""},
+    {"App_clear_msg", "application", "Clear Message Table", "Clear Application Message Log", "", false, "A", ""},
+    {"App_msg_save", "application", "Save Message Table", "Save Message Log from Application Server", "", false, "A", ""},
+    {"App_ref_app", "application", "Refresh Application List", "Refresh Application List", "", false, "A", ""},
+    {"App_ref_msg", "application", "Refresh Message List", "Refresh Message List", "", false, "A", ""},
+    {"table_comment", "tables", "Table Comment", "Comment for table", "", false, "S", ""},
+    {"database_kill", "database", "Kill Task", "Kill selected task", "", true, "", ""},
+    {"dbopt_incl", "dboptionen", "Auto increment", "", "", false, "S", ""},
+    {"dbopt_tables", "dboptionen", "Big tables", "", "", false, "S", ""},
+    {"dbopt_select", "dboptionen", "Big selects", "", "", false, "S", ""},
+    {"dbopt_update", "dboptionen", "Low priority updates", "", "", false, "S", ""},
+    {"dbopt_join", "dboptionen", "Max join size", "", "", false, "S", ""},
+    {"dbopt_mode", "dboptionen", "Save mode", "", "", false, "S", ""},
+    {"dbopt_limit", "dboptionen", "Select Linit", "", "", false, "S", ""},
+    {"dbopt_logoff", "dboptionen", "Log Off", "", "", false, "S", ""},
+    {"dbopt_log", "dboptionen", "Log update", "", "", false, "S", ""},
+    {"dbopt_time", "dboptionen", "Timestamp", "", "", false, "S", ""},
+    {"dbopt_insert", "dboptionen", "Last insert id", "", "", false, "S", ""},
+    {"flush_host", "flush", "Flush Hosts", "", "", false, "S", ""},
+    {"flush_log", "flush", "Flush Logs", "", "", false, "S", ""},
+    {"flush_privileges", "flush", "Flush Privileges", "", "", false, "S", ""},
+    {"flush_tables", "flush", "Flush Tables", "", "", false, "S", ""},
+    {"flush_status", "flush", "Flush Status", "", "", false, "S", ""},
+    {"table_save_result", "tables", "Save Result", "Save result to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"table_save_def", "tables", "Save Definition", "Save definition to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"table_save_index", "tables", "Save Tableindex", "Save table index to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"table_save_prop", "tables", "Save Table Propertis", "Save table preopertis to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"table_save_sql", "tables", "Save SQL-Query Data", "", "", true, "S", "document-save-as"},
+    {"table_delete_row", "tables", "Delete Selected Row", "Delete selected row", "", false, "S", "edit-delete"},
+    {"table_print_result", "tables", "Print Result", "", "", false, "S", "document-print"},
+    {"table_print_def", "tables", "Print Tabledefinition", "", "", false, "S", "document-print"},
+    {"table_print_index", "tables", "Print Index fom Table", "", "", false, "S", "document-print"},
+    {"table_print_prop", "tables", "Print Tablepropertis", "", "", false, "S", "document-print"},
+    {"table_print_qdata", "tables", "Print SQL-Query Data", "", "", false, "S", "document-print"},
+    {"server_undo", "Server", "&Undo", "Unfo", "", false, "S", "edit-undo"},
+    {"server_redo", "Server", "Redo", "Redo", "", false, "SE", "edit-redo"},
+    {"server_font", "Server", "Editor &font", "Font", "", false, "S", "preferences-desktop-font"},
+    {"server_inlinks", "Server", "Un-indent", "Un-indent selected lines", "", false, "S", "format-indent-less"},
+    {"server_rechts", "Server", "Indent", "Indent selected lines", "", false, "S", "format-indent-more"},
+    {"server_properties", "Server", "Editor &properties", "Editor prperties", "", false, "S", ""},
+    {"server_line_font", "Server", "&Line number font", "Line number font", "", false, "S", ""},
+    {"server_find", "Server", "&Find", "Find", "Ctrl+F", false, "S", "edit-find"},
+    {"server_replace", "Server", "&Replace", "Replace", "Ctrl+R", false, "S", "edit-find-replace"},
+    {"server_search_again", "Server", "&Search again", "Search again", "F3", false, "S", ""},
+    {"server_show_all", "Server", "Show &all", "Show all", "", false, "S", ""},
+    {"server_goto", "Server", "&Goto line number", "Goto line number", "Ctrl+G", false, "S", "go-jump"},
+    {"server_upper", "Server", "Character case &upper", "Character case upper", "", false, "SE", ""},
+    {"server_lower", "Server", "Character case &lower", "Character case lower", "", false, "SE", ""},
+    {"server_quote", "Server", "&Quote block", "Quote block", "", false, "SE", ""},
+    {"Action_User_New", "admin", "New User", "", "", true, "", ""},
+    {"Action_User_Change", "admin", "Change User Information", "", "", true, "", ""},
+    {"Action_User_Delete", "admin", "Delete User", "", "", true, "", ""},
+    {"Action_New_Host", "admin", "New Host", "", "", true, "", ""},
+    {"Action_Change_Host", "admin", "Change Host Information", "", "", true, "", ""},
+    {"Action_Delete_Host", "admin", "Delete Host", "", "", true, "", ""},
+    {"Action_New_DB", "admin", "Add New Database to Host", "", "", true, "", ""},
+    {"Action_Change_DB", "admin", "Change Database Informationen", "", "", true, "", ""},
+    {"Action_Delete_DB", "admin", "Delete Database", "", "", true, "", ""},
+    {"help_Show", "help", "Show Quarnel", "", "", true, "", ""},
+    {"help_Close", "help", "Close Programm", "", "", true, "", "application-exit"},
+    {"admin_start_local_db", "admin", "Star&t Local Database Server", "Start local Mysql Database", "", true, "", "media-playback-start"},
+    {"admin_stop_local_db", "admin", "St&op Local Database Server", "Stop local Mysql Database", "", true, "", "media-playback-stop"},
+};
+// clang-format on
+
+// Colour of a drawn badge by category, so related buttons look related.
+QColor categoryColour(const QString &category)
+{
+    if (category == QLatin1String("tables"))
+        return QColor(0x2f, 0x6f, 0xb3);
+    if (category == QLatin1String("admin"))
+        return QColor(0x8a, 0x4b, 0x9c);
+    if (category == QLatin1String("SQL"))
+        return QColor(0x2e, 0x8b, 0x57);
+    if (category == QLatin1String("database"))
+        return QColor(0xb3, 0x6b, 0x00);
+    return QColor(0x60, 0x60, 0x60);
+}
+
+// A badge with the caption's first letters for commands the icon theme lacks;
+// toolbar buttons show only images, so every command needs one.
+QIcon badgeIcon(const ActionSpec &spec)
+{
+    QString text = QString::fromUtf8(spec.caption).remove(QLatin1Char('&'));
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString letters;
+    for (const QString &word : words) {
+        if (letters.size() < 2 && word.at(0).isLetterOrNumber())
+            letters += word.at(0).toUpper();
+    }
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(categoryColour(QString::fromUtf8(spec.category)));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    QFont font;
+    font.setBold(true);
+    font.setPixelSize(letters.size() > 1 ? 14 : 18);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, letters);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+const ActionSpec *actionTable(int *count)
+{
+    *count = int(sizeof(Actions) / sizeof(Actions[0]));
+    return Actions;
+}
+
+QHash<QString, QAction *> createActions(QObject *parent)
+{
+    QHash<QString, QAction *> actions;
+    for (const ActionSpec &spec : Actions) {
+        auto *action = new QAction(QString::fromUtf8(spec.caption), parent);
+        const QString name = QString::fromLatin1(spec.name);
+        action->setObjectName(name);
+        action->setProperty("category", QString::fromLatin1(spec.category));
+        const QString hint = QString::fromUtf8(spec.hint);
+        if (!hint.isEmpty()) {
+            action->setToolTip(hint);
+            action->setStatusTip(hint);
+        }
+        if (*spec.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+        action->setEnabled(spec.enabledAtStart);
+        QIcon icon = *spec.icon ? QIcon::fromTheme(QString::fromLatin1(spec.icon)) : QIcon();
+        action->setIcon(icon.isNull() ? badgeIcon(spec) : icon);
+        actions.insert(name, action);
+    }
+    return actions;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+class QAction;
+class QObject;
+
+// One named command of the main window. Switches lists the letters of the
+// switches that set its enabled state later: S = session, A = application
+// server, L = server list, E = the editor's own state.
+struct ActionSpec
+{
+    const char *name;
+    const char *category;
+    const char *caption;
+    const char *hint;
+    const char *shortcut;
+    bool enabledAtStart;
+    const char *switches;
+    const char *icon; // freedesktop icon name; a drawn badge when the theme lacks it
+};
+
+// The 100 commands, in the order of the window definition.
+const ActionSpec *actionTable(int *count);
+
+// Builds every command of the table as a QAction owned by parent, with the
+// command's name as objectName and the category as its property "category".
+QHash<QString, QAction *> createActions(QObject *parent);

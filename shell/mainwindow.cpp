@@ -1,0 +1,413 @@
+#include "shell/mainwindow.h"
+#include "shell/mainwindow_p.h"
+
+#include "data/gridmodel.h"
+#include "data/messagelog.h"
+#include "dialogs/aboutdialog.h"
+#include "dialogs/errorbox.h"
+#include "dialogs/messagedialog.h"
+#include "dialogs/optionsdialog.h"
+#include "dialogs/serverdialog.h"
+#include "dialogs/tablecreatedialog.h"
+#include "editor/sqleditorpage.h"
+#include "shell/localserver.h"
+#include "shell/settingsstore.h"
+#include "shell/splash.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeView>
+
+TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
+    : QMainWindow(parent)
+    , d(new Private(this))
+{
+    d->settings = settings;
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Quarnel ( MySQL Administrator )"));
+    setWindowIcon(ApplicationIcon());
+
+    d->log = new MessageLog(this);
+    d->buildActions();
+    d->buildLayout();
+    d->buildMenus();
+    d->buildToolbars();
+    d->buildPopups();
+    d->buildStatusBar();
+    d->buildTray();
+    d->wireMessageLog();
+    d->wireEditor();
+
+    d->formServer = new TFormServer(settings, this);
+    d->formMessage = new TFormMessage(this);
+    d->formOptionen = new TFormOptionen(settings, [this] { SaveProgramSettings(); }, this);
+    d->formTableCreate = new TFormTableCreate(this);
+    d->formAbout = new TFormAbout(this);
+
+    auto connectAction = [this](const char *name, void (TFormMain::*slot)()) {
+        connect(d->actions.value(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+    };
+    connectAction("server_add", &TFormMain::server_addExecute);
+    connectAction("server_modify", &TFormMain::server_modifyExecute);
+    connectAction("server_remove", &TFormMain::server_removeExecute);
+    connectAction("tools_optionen", &TFormMain::tools_optionenExecute);
+    connectAction("admin_start_local_db", &TFormMain::admin_start_local_dbExecute);
+    connectAction("admin_stop_local_db", &TFormMain::admin_stop_local_dbExecute);
+    connectAction("help_about", &TFormMain::help_aboutExecute);
+    connectAction("help_Show", &TFormMain::help_ShowExecute);
+    connect(d->actions.value(QStringLiteral("help_Close")), &QAction::triggered, this, &TFormMain::Close1Click);
+    connect(d->actions.value(QStringLiteral("table_create")), &QAction::triggered, d->formTableCreate,
+            &QDialog::exec);
+    connect(d->hideEntry, &QAction::triggered, this, &TFormMain::HideToTray);
+    connect(d->closeEntry, &QAction::triggered, this, &TFormMain::Close1Click);
+
+    // Creation steps: an empty log with one empty line, the stored settings
+    // and geometry, the server list, and the start state of the switches.
+    d->log->clear();
+    d->log->append(QString());
+    settings->LoadProgramSettings();
+    const TProgramSettings &program = settings->programSettings();
+    move(program.Left, program.Top);
+    resize(program.Width, program.Height);
+    if (program.Max)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    d->treeModel->clear();
+    d->serverList->clear();
+    for (const QString &host : settings->ServerSections())
+        AddServerItem(host);
+    SetServerCommands(d->serverList->count() > 0);
+    SetAppServerCommands(false);
+    d->pageControl->setCurrentIndex(0);
+}
+
+TFormMain::~TFormMain()
+{
+    delete d;
+}
+
+QAction *TFormMain::action(const QString &name) const
+{
+    return d->actions.value(name);
+}
+
+void TFormMain::SetSessionCommands(bool enabled)
+{
+    d->session = enabled;
+    d->pageControl->setEnabled(enabled);
+    d->tree->setEnabled(enabled);
+    for (const QString &name : std::as_const(d->sessionActions))
+        d->actions.value(name)->setEnabled(enabled);
+    for (QMenu *menu : std::as_const(d->sessionMenus))
+        menu->setEnabled(enabled);
+    d->applyEditorNarrowing();
+}
+
+void TFormMain::SetAppServerCommands(bool enabled)
+{
+    for (const QString &name : std::as_const(d->appServerActions))
+        d->actions.value(name)->setEnabled(enabled);
+    d->gridViews.value(QStringLiteral("ListApplication"))->setEnabled(enabled);
+    d->gridViews.value(QStringLiteral("ListApplicationMsg"))->setEnabled(enabled);
+}
+
+void TFormMain::SetServerCommands(bool enabled)
+{
+    d->actions.value(QStringLiteral("server_remove"))->setEnabled(enabled);
+    d->actions.value(QStringLiteral("server_modify"))->setEnabled(enabled);
+}
+
+void TFormMain::AddServerItem(const QString &host)
+{
+    auto *item = new QListWidgetItem(ApplicationIcon(), host, d->serverList);
+    d->serverList->setCurrentItem(item);
+}
+
+SettingsStore *TFormMain::settings() const { return d->settings; }
+MessageLog *TFormMain::messageLog() const { return d->log; }
+QStandardItemModel *TFormMain::treeModel() const { return d->treeModel; }
+QTreeView *TFormMain::treeView() const { return d->tree; }
+QListWidget *TFormMain::serverList() const { return d->serverList; }
+GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(name); }
+QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
+SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
+QMenu *TFormMain::popupMenu(const QString &name) const { return d->popups.value(name); }
+QLabel *TFormMain::statusPanel(int index) const { return index >= 0 && index < 3 ? d->panels[index] : nullptr; }
+QTabBar *TFormMain::databaseInfoTabs() const { return d->infoTabs; }
+TFormServer *TFormMain::formServer() const { return d->formServer; }
+TFormMessage *TFormMain::formMessage() const { return d->formMessage; }
+TFormOptionen *TFormMain::formOptionen() const { return d->formOptionen; }
+TFormAbout *TFormMain::formAbout() const { return d->formAbout; }
+TFormTableCreate *TFormMain::formTableCreate() const { return d->formTableCreate; }
+QSystemTrayIcon *TFormMain::trayIcon() const { return d->tray; }
+
+void TFormMain::setGridPopup(const QString &gridName, QMenu *menu)
+{
+    d->gridPopups.insert(gridName, menu);
+}
+
+void TFormMain::setDataGridVisible(bool visible)
+{
+    d->dataStack->setCurrentIndex(visible ? 1 : 0);
+}
+
+void TFormMain::showPage(const QString &page, const QString &subPage)
+{
+    for (int i = 0; i < d->pageControl->count(); ++i) {
+        if (d->pageControl->tabText(i) != page)
+            continue;
+        d->pageControl->setCurrentIndex(i);
+        if (auto *inner = qobject_cast<QTabWidget *>(d->pageControl->widget(i)); inner && !subPage.isEmpty()) {
+            for (int j = 0; j < inner->count(); ++j) {
+                if (inner->tabText(j) == subPage)
+                    inner->setCurrentIndex(j);
+            }
+        }
+        if (d->infoTabs && d->pageControl->widget(i)->isAncestorOf(d->infoTabs) && !subPage.isEmpty()) {
+            for (int j = 0; j < d->infoTabs->count(); ++j) {
+                if (d->infoTabs->tabText(j) == subPage)
+                    d->infoTabs->setCurrentIndex(j);
+            }
+        }
+        return;
+    }
+}
+
+void TFormMain::Private::wireMessageLog()
+{
+    flushTimer.setSingleShot(true);
+    flushTimer.setInterval(0);
+    QObject::connect(&flushTimer, &QTimer::timeout, q, [this] { flushMessages(); });
+    QObject::connect(log, &MessageLog::lineAppended, q, [this](const QString &line) {
+        pendingLines.append(line);
+        if (!flushTimer.isActive())
+            flushTimer.start();
+    });
+    QObject::connect(log, &MessageLog::cleared, q, [this] {
+        pendingLines.clear();
+        memo->clear();
+    });
+}
+
+void TFormMain::Private::flushMessages()
+{
+    if (pendingLines.isEmpty())
+        return;
+    // One insertion for the whole batch: a layout per line would make a long
+    // run of messages crawl.
+    memo->appendPlainText(pendingLines.join(QLatin1Char('\n')));
+    pendingLines.clear();
+}
+
+void TFormMain::Private::wireEditor()
+{
+    SqlEditorPage *page = editorPage;
+    auto slot = [this, page](const char *name, void (SqlEditorPage::*method)()) {
+        QObject::connect(actions.value(QString::fromLatin1(name)), &QAction::triggered, page, method);
+    };
+    slot("EditNew", &SqlEditorPage::EditNew);
+    slot("EditOpen", &SqlEditorPage::EditOpen);
+    slot("EditSave", &SqlEditorPage::EditSave);
+    slot("EditCut1", &SqlEditorPage::cut);
+    slot("EditCopy1", &SqlEditorPage::copy);
+    slot("EditPaste1", &SqlEditorPage::paste);
+    slot("server_undo", &SqlEditorPage::undo);
+    slot("server_redo", &SqlEditorPage::redo);
+    slot("server_upper", &SqlEditorPage::toUpperCase);
+    slot("server_lower", &SqlEditorPage::toLowerCase);
+    slot("server_rechts", &SqlEditorPage::indent);
+    slot("server_inlinks", &SqlEditorPage::unindent);
+    slot("server_font", &SqlEditorPage::chooseLineNumberFont);
+    slot("server_line_font", &SqlEditorPage::chooseLineNumberFont);
+    slot("server_properties", &SqlEditorPage::showProperties);
+    slot("server_find", &SqlEditorPage::showFind);
+    slot("server_replace", &SqlEditorPage::showReplace);
+    slot("server_goto", &SqlEditorPage::showGotoLine);
+    QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
+    QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
+    QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
+    QObject::connect(page, &SqlEditorPage::caretTextChanged, panels[2], &QLabel::setText);
+    QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
+                     [this](bool canRedo, bool canPaste, bool hasSelection) {
+                         editorCanRedo = canRedo;
+                         editorCanPaste = canPaste;
+                         editorHasSelection = hasSelection;
+                         applyEditorNarrowing();
+                     });
+    const int sqlIndex = pageControl->indexOf(sqlPages);
+    QObject::connect(pageControl, &QTabWidget::currentChanged, q, [this, sqlIndex](int index) {
+        if (index == sqlIndex && sqlPages->currentWidget() == editorPage)
+            editorPage->pageShown();
+    });
+    QObject::connect(sqlPages, &QTabWidget::currentChanged, q, [this](int) {
+        if (sqlPages->currentWidget() == editorPage && pageControl->currentWidget() == sqlPages)
+            editorPage->pageShown();
+    });
+}
+
+void TFormMain::Private::applyEditorNarrowing()
+{
+    auto set = [this](const char *name, bool enabled) {
+        actions.value(QString::fromLatin1(name))->setEnabled(enabled);
+    };
+    set("server_redo", session && editorCanRedo);
+    set("server_upper", session && editorHasSelection);
+    set("server_lower", session && editorHasSelection);
+    set("server_quote", session && editorHasSelection);
+    // Clipboard commands answer only to the editor.
+    set("EditCut1", editorHasSelection);
+    set("EditCopy1", editorHasSelection);
+    set("EditPaste1", editorCanPaste);
+}
+
+void TFormMain::SaveProgramSettings()
+{
+    TProgramSettings &program = d->settings->programSettings();
+    // Position of the frame and size of the client area: the same measures
+    // move() and resize() take back at the next start, so nothing drifts.
+    const QRect frame = frameGeometry();
+    program.Left = frame.x();
+    program.Top = frame.y();
+    program.Width = width();
+    program.Height = height();
+    program.Max = isMaximized();
+    d->settings->SaveProgramSettings();
+}
+
+bool TFormMain::Private::confirmClose()
+{
+    const auto answer = QMessageBox::question(q, QApplication::applicationDisplayName(),
+                                              QStringLiteral("Application close ?"),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return false;
+    if (!editorPage->maybeSave())
+        return false;
+    try {
+        q->SaveProgramSettings();
+    } catch (const SettingsWriteError &error) {
+        // The user asked to leave: report the lost settings, still close.
+        ShowErrorBox(q, QString::fromStdString(error.what()));
+    }
+    return true;
+}
+
+bool TFormMain::Close1Click()
+{
+    return close();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    if (!d->closing && !d->confirmClose()) {
+        event->ignore();
+        return;
+    }
+    d->closing = true;
+    d->tray->hide();
+    Q_EMIT aboutToClose();
+    event->accept();
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    d->serverList->setFocus();
+}
+
+void TFormMain::HideToTray()
+{
+    // Without a notification area the icon could never bring the window
+    // back, so it is minimized instead.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        showMinimized();
+        return;
+    }
+    d->tray->show();
+    hide();
+}
+
+void TFormMain::help_ShowExecute()
+{
+    d->tray->hide();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    d->serverList->setFocus();
+}
+
+void TFormMain::server_addExecute()
+{
+    d->formServer->prepareForAdd();
+    d->formServer->exec();
+    if (!d->formServer->Editserver->text().isEmpty() && d->formServer->applied())
+        AddServerItem(d->settings->currentProfile().Host);
+    SetServerCommands(d->serverList->count() > 0);
+}
+
+void TFormMain::server_modifyExecute()
+{
+    const QList<QListWidgetItem *> selected = d->serverList->selectedItems();
+    if (selected.isEmpty())
+        return;
+    d->settings->LoadServerProfile(selected.first()->text());
+    d->formServer->prepareForModify();
+    d->formServer->exec();
+}
+
+void TFormMain::server_removeExecute()
+{
+    const QList<QListWidgetItem *> selected = d->serverList->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QListWidgetItem *item = selected.first();
+    const QString host = item->text();
+    if (d->formMessage->ask(QStringLiteral("Delete Server from list"), QStringLiteral("Delete Server from list ?"),
+                            host)
+        == 1) {
+        try {
+            d->settings->DeleteServerProfile(host);
+        } catch (const SettingsWriteError &error) {
+            ShowErrorBox(this, QString::fromStdString(error.what()));
+            return;
+        }
+        delete item;
+    }
+    SetServerCommands(d->serverList->count() > 0);
+}
+
+void TFormMain::tools_optionenExecute()
+{
+    d->formOptionen->load();
+    d->formOptionen->exec();
+}
+
+void TFormMain::admin_start_local_dbExecute()
+{
+    d->log->append(LocalServer::startMessage(LocalServer::launch(d->settings->programSettings().start)));
+}
+
+void TFormMain::admin_stop_local_dbExecute()
+{
+    d->log->append(LocalServer::stopMessage(LocalServer::launch(d->settings->programSettings().stop)));
+}
+
+void TFormMain::help_aboutExecute()
+{
+    d->formAbout->exec();
+}

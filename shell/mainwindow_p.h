@@ -1,0 +1,100 @@
+#pragma once
+
+// Members of TFormMain; shared by mainwindow.cpp (behaviour) and
+// mainwindowlayout.cpp (building the controls, menus and toolbars).
+
+#include "shell/mainwindow.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QTimer>
+
+#include <initializer_list>
+
+class QPlainTextEdit;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
+
+struct TFormMain::Private
+{
+    explicit Private(TFormMain *window)
+        : q(window)
+    {
+    }
+
+    void buildActions();
+    void buildLayout();
+    void buildMenus();
+    void buildToolbars();
+    void buildPopups();
+    void buildStatusBar();
+    void buildTray();
+    void wireEditor();
+    void wireMessageLog();
+
+    QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
+                        QWidget *parent);
+    // Adds the named actions to a menu; "-" is a separator.
+    void fill(QMenu *menu, std::initializer_list<const char *> names);
+    QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);
+    void attachPopup(QWidget *widget, const QString &popupName);
+
+    // Effective enabled state of the commands that both the session switch
+    // and the editor govern.
+    void applyEditorNarrowing();
+    void flushMessages();
+    bool confirmClose();
+
+    TFormMain *q;
+    SettingsStore *settings = nullptr;
+    MessageLog *log = nullptr;
+    QHash<QString, QAction *> actions;
+    QStringList sessionActions; // switched by SetSessionCommands
+    QStringList appServerActions; // switched by SetAppServerCommands
+
+    QStandardItemModel *treeModel = nullptr;
+    QTreeView *tree = nullptr;
+    QMenu *treePopup = nullptr;
+    QListWidget *serverList = nullptr;
+    QLabel *serverStrip = nullptr;
+
+    QTabWidget *pageControl = nullptr;
+    QTabWidget *tableViewPages = nullptr;
+    QTabWidget *sqlPages = nullptr;
+    QTabWidget *adminPages = nullptr;
+    QTabBar *infoTabs = nullptr;
+    QStackedWidget *dataStack = nullptr;
+    QHash<QString, GridModel *> grids;
+    QHash<QString, QTableView *> gridViews;
+    QHash<QString, QMenu *> popups;
+    QHash<QString, QMenu *> gridPopups; // grid name -> current pop-up
+    SqlEditorPage *editorPage = nullptr;
+    QPlainTextEdit *memo = nullptr;
+    QPlainTextEdit *memolog = nullptr;
+    QLabel *panels[3] = {nullptr, nullptr, nullptr};
+    QList<QToolBar *> toolbars;
+    QList<QMenu *> sessionMenus; // the three administration submenus
+    QAction *groupedUndo = nullptr;
+    QAction *undoAfterSave = nullptr;
+    QAction *hideEntry = nullptr;
+    QAction *closeEntry = nullptr;
+    QSystemTrayIcon *tray = nullptr;
+
+    TFormServer *formServer = nullptr;
+    TFormMessage *formMessage = nullptr;
+    TFormOptionen *formOptionen = nullptr;
+    TFormTableCreate *formTableCreate = nullptr;
+    TFormAbout *formAbout = nullptr;
+
+    bool session = false;
+    bool editorCanRedo = true;
+    bool editorCanPaste = true;
+    bool editorHasSelection = true;
+    bool closing = false;
+
+    // Lines waiting for the message view: appended in one go from a zero
+    // timer, so a burst of lines costs one layout, not one per line.
+    QStringList pendingLines;
+    QTimer flushTimer;
+};

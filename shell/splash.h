@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QIcon>
+#include <QWidget>
+
+class QLabel;
+
+// "Version : " + major.minor.release.build of this program, fixed at build time.
+QString VersionText(QWidget *parent = nullptr);
+
+// The start-up splash: a borderless white 400 x 195 window centred on the
+// desktop with a picture and the version text near its lower left corner.
+class TFormLogo : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormLogo(QWidget *parent = nullptr);
+    QLabel *LabelVersion = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// The window and notification-area icon.
+QIcon ApplicationIcon();

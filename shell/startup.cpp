@@ -1,0 +1,56 @@
+#include "shell/startup.h"
+
+#include "client/mysqlbinding.h"
+#include "shell/mainwindow.h"
+#include "shell/settingsstore.h"
+#include "shell/splash.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <memory>
+
+int RunQuarnel(QApplication &app, const QString &settingsPath)
+{
+    auto splash = std::make_unique<TFormLogo>();
+    splash->show();
+    splash->repaint();
+    app.processEvents();
+
+    app.setApplicationDisplayName(QStringLiteral("Quarnel-Share"));
+    app.setWindowIcon(ApplicationIcon());
+    // Hidden in the notification area, the program must not end when its
+    // last visible dialog closes; it ends when the close is confirmed.
+    app.setQuitOnLastWindowClosed(false);
+
+    if (!LoadClientLibrary()) {
+        splash.reset();
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                        QStringLiteral("Failed to Initialize mySQL Library (") + ClientLibraryName
+                            + QStringLiteral(")"),
+                        QMessageBox::Ok);
+        box.exec();
+        // Nothing was loaded or changed yet, so nothing is saved either.
+        return 1;
+    }
+
+    int code = 0;
+    {
+        SettingsStore settings(settingsPath);
+        std::unique_ptr<TFormMain> window;
+        try {
+            window = std::make_unique<TFormMain>(&settings);
+        } catch (...) {
+            splash.reset();
+            UnloadClientLibrary();
+            throw;
+        }
+        splash.reset();
+        QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        window->show();
+        code = app.exec();
+    }
+    UnloadClientLibrary();
+    return code;
+}
