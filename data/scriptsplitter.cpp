@@ -1,0 +1,183 @@
+#include "data/scriptsplitter.h"
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c.unicode() <= u' ';
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
+} // namespace
+
+ScriptSplitter::ScriptSplitter(const QString &script)
+    : m_script(script)
+{
+}
+
+void ScriptSplitter::advanceLineBreak()
+{
+    // "\r\n", "\n" and a lone "\r" each end one line.
+    if (m_script.at(m_pos) == u'\r' && m_pos + 1 < m_script.size() && m_script.at(m_pos + 1) == u'\n')
+        ++m_pos;
+    ++m_pos;
+    ++m_line;
+}
+
+bool ScriptSplitter::delimiterLineAt(qsizetype pos, QString *delimiter, qsizetype *lineEnd) const
+{
+    static const QString keyword = QStringLiteral("delimiter");
+    const qsizetype size = m_script.size();
+    auto skipSpaces = [&](qsizetype p) {
+        while (p < size && (m_script.at(p) == u' ' || m_script.at(p) == u'\t'))
+            ++p;
+        return p;
+    };
+    qsizetype p = skipSpaces(pos);
+    if (QStringView(m_script).mid(p, keyword.size()).compare(keyword, Qt::CaseInsensitive) != 0)
+        return false;
+    p += keyword.size();
+    if (p >= size || (m_script.at(p) != u' ' && m_script.at(p) != u'\t'))
+        return false;
+    p = skipSpaces(p);
+    const qsizetype tokenStart = p;
+    while (p < size && !isBlank(m_script.at(p)))
+        ++p;
+    if (p == tokenStart)
+        return false;
+    *delimiter = m_script.mid(tokenStart, p - tokenStart);
+    // The rest of the line belongs to the command.
+    while (p < size && !isLineBreak(m_script.at(p)))
+        ++p;
+    *lineEnd = p;
+    return true;
+}
+
+bool ScriptSplitter::next(ScriptStatement *statement)
+{
+    const qsizetype size = m_script.size();
+    qsizetype start = -1; // first character of statement text
+    qsizetype end = -1;   // one past its last character
+    int startLine = 0;
+    bool atLineStart = m_pos == 0 || isLineBreak(m_script.at(m_pos - 1));
+
+    // Statement text from..to that began on line fromLine.
+    auto markText = [&](qsizetype from, int fromLine, qsizetype to) {
+        if (start < 0) {
+            start = from;
+            startLine = fromLine;
+        }
+        end = to;
+    };
+    auto finish = [&]() {
+        statement->text = m_script.mid(start, end - start);
+        statement->offset = int(start);
+        statement->line = startLine;
+        return true;
+    };
+
+    while (m_pos < size) {
+        if (atLineStart) {
+            atLineStart = false;
+            QString delimiter;
+            qsizetype lineEnd = 0;
+            if (delimiterLineAt(m_pos, &delimiter, &lineEnd)) {
+                // A DELIMITER line also ends a statement left without one;
+                // the line itself is read on the next call.
+                if (start >= 0)
+                    return finish();
+                m_delimiter = delimiter;
+                m_pos = lineEnd;
+                continue;
+            }
+        }
+
+        const QChar c = m_script.at(m_pos);
+        if (isLineBreak(c)) {
+            advanceLineBreak();
+            atLineStart = true;
+            continue;
+        }
+        if (isBlank(c)) {
+            ++m_pos;
+            continue;
+        }
+        if (QStringView(m_script).mid(m_pos).startsWith(m_delimiter)) {
+            m_pos += m_delimiter.size();
+            if (start >= 0)
+                return finish();
+            continue; // an empty piece
+        }
+
+        const QChar n = m_pos + 1 < size ? m_script.at(m_pos + 1) : QChar();
+        const bool dashComment = c == u'-' && n == u'-'
+            && (m_pos + 2 >= size || isBlank(m_script.at(m_pos + 2)));
+        if (dashComment || c == u'#') {
+            while (m_pos < size && !isLineBreak(m_script.at(m_pos)))
+                ++m_pos;
+            continue;
+        }
+
+        if (c == u'/' && n == u'*') {
+            const qsizetype from = m_pos;
+            const int fromLine = m_line;
+            // "/*!" and MariaDB's "/*M!" hold statement text for the server.
+            const bool executable = (m_pos + 2 < size && m_script.at(m_pos + 2) == u'!')
+                || QStringView(m_script).mid(m_pos + 2, 2) == u"M!";
+            m_pos += 2;
+            while (m_pos < size && !(m_script.at(m_pos) == u'*' && m_pos + 1 < size && m_script.at(m_pos + 1) == u'/')) {
+                if (isLineBreak(m_script.at(m_pos)))
+                    advanceLineBreak();
+                else
+                    ++m_pos;
+            }
+            m_pos = qMin(m_pos + 2, size);
+            if (executable)
+                markText(from, fromLine, m_pos);
+            continue;
+        }
+
+        if (c == u'\'' || c == u'"' || c == u'`') {
+            const qsizetype from = m_pos;
+            const int fromLine = m_line;
+            const bool backslashEscapes = c != u'`'; // names know only the doubled quote
+            ++m_pos;
+            while (m_pos < size) {
+                const QChar q = m_script.at(m_pos);
+                if (backslashEscapes && q == u'\\' && m_pos + 1 < size) {
+                    ++m_pos;
+                    if (isLineBreak(m_script.at(m_pos)))
+                        advanceLineBreak();
+                    else
+                        ++m_pos;
+                    continue;
+                }
+                if (q == c) {
+                    if (m_pos + 1 < size && m_script.at(m_pos + 1) == c) {
+                        m_pos += 2;
+                        continue;
+                    }
+                    ++m_pos;
+                    break;
+                }
+                if (isLineBreak(q))
+                    advanceLineBreak();
+                else
+                    ++m_pos;
+            }
+            markText(from, fromLine, m_pos);
+            continue;
+        }
+
+        markText(m_pos, m_line, m_pos + 1);
+        ++m_pos;
+    }
+
+    if (start >= 0)
+        return finish();
+    return false;
+}
