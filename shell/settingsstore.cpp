@@ -3,9 +3,12 @@
 #include "shell/localserver.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +60,56 @@ QString defaultLocation()
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return dir + QLatin1Char('/') + ProgramKey + QStringLiteral(".conf");
 #endif
+}
+
+// QSettings leaves out sections that hold no value, but a section added by
+// hand counts as a server whatever it contains: read the headers directly.
+QStringList emptyIniSections(const QString &fileName)
+{
+    QStringList names;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return names;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.size() < 2 || !line.startsWith('[') || !line.endsWith(']'))
+            continue;
+        const QByteArray raw = line.mid(1, line.size() - 2);
+        if (raw == "General")
+            continue; // the top-level values
+        if (raw == "%General") {
+            names.append(QStringLiteral("General")); // a group of that name
+            continue;
+        }
+        QString name;
+        QByteArray bytes; // plain bytes and %XX, decoded as UTF-8
+        // QSettings writes other characters as %XX or %UXXXX.
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            bool ok = false;
+            if (raw.at(i) == '%' && i + 5 < raw.size() && raw.at(i + 1) == 'U') {
+                const ushort code = raw.mid(i + 2, 4).toUShort(&ok, 16);
+                if (ok) {
+                    name += QString::fromUtf8(bytes) + QChar(code);
+                    bytes.clear();
+                    i += 5;
+                    continue;
+                }
+            }
+            if (raw.at(i) == '%' && i + 2 < raw.size()) {
+                const ushort code = raw.mid(i + 1, 2).toUShort(&ok, 16);
+                if (ok) {
+                    bytes += char(code);
+                    i += 2;
+                    continue;
+                }
+            }
+            bytes += raw.at(i);
+        }
+        name += QString::fromUtf8(bytes);
+        if (!name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')))
+            names.append(name);
+    }
+    return names;
 }
 
 } // namespace
@@ -151,7 +204,14 @@ void SettingsStore::LoadProgramSettings()
     m_program.stop = readText(QStringLiteral("stop"), defaults.stop);
 
     m_sections.clear();
-    const QStringList groups = m_settings->childGroups();
+    QStringList groups = m_settings->childGroups();
+    if (m_settings->format() == QSettings::IniFormat) {
+        for (const QString &name : emptyIniSections(m_settings->fileName())) {
+            if (!groups.contains(name))
+                groups.append(name);
+        }
+        std::sort(groups.begin(), groups.end());
+    }
     for (const QString &group : groups)
         m_sections.append(decodeSection(group));
 }

@@ -1,0 +1,304 @@
+#include "shell/localserver.h"
+#include "shell/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+// The store as a file: program values at the top level, one group per server.
+class TestSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("Quarnel2.conf")); }
+    // Writes values behind the store's back, as a user editing the file would.
+    void writeRaw(const QString &key, const QString &value)
+    {
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.setValue(key, value);
+    }
+    QString readRaw(const QString &key)
+    {
+        QSettings raw(path(), QSettings::IniFormat);
+        return raw.value(key).toString();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void emptyStoreGivesDefaults()
+    {
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        const TProgramSettings &p = store.programSettings();
+        QCOMPARE(p.Left, 50);
+        QCOMPARE(p.Top, 50);
+        QCOMPARE(p.Width, 640);
+        QCOMPARE(p.Height, 480);
+        QCOMPARE(p.Max, false);
+        QCOMPARE(p.DBL, QStringLiteral("100"));
+        QCOMPARE(p.DBHL, false);
+        QCOMPARE(p.start, LocalServer::defaultStartCommand());
+        QCOMPARE(p.stop, LocalServer::defaultStopCommand());
+        QVERIFY(store.ServerSections().isEmpty());
+        // Reading writes nothing.
+        QVERIFY(!QFile::exists(path()));
+    }
+
+    void programValuesRoundTrip()
+    {
+        {
+            SettingsStore store(path());
+            store.LoadProgramSettings();
+            TProgramSettings &p = store.programSettings();
+            p.Left = -8;
+            p.Top = 120;
+            p.Width = 1024;
+            p.Height = 700;
+            p.Max = true;
+            p.DBL = QStringLiteral("25");
+            p.DBHL = true;
+            p.start = QStringLiteral("c:\\mysql\\bin\\mysqld.exe --console, --flush");
+            p.stop = QString();
+            store.SaveProgramSettings();
+        }
+        // Stored as text, booleans as "0"/"1".
+        QCOMPARE(readRaw(QStringLiteral("Left")), QStringLiteral("-8"));
+        QCOMPARE(readRaw(QStringLiteral("Max")), QStringLiteral("1"));
+        QCOMPARE(readRaw(QStringLiteral("DBHL")), QStringLiteral("1"));
+        SettingsStore again(path());
+        again.LoadProgramSettings();
+        const TProgramSettings &p = again.programSettings();
+        QCOMPARE(p.Left, -8);
+        QCOMPARE(p.Top, 120);
+        QCOMPARE(p.Width, 1024);
+        QCOMPARE(p.Height, 700);
+        QCOMPARE(p.Max, true);
+        QCOMPARE(p.DBL, QStringLiteral("25"));
+        QCOMPARE(p.DBHL, true);
+        QCOMPARE(p.start, QStringLiteral("c:\\mysql\\bin\\mysqld.exe --console, --flush"));
+        // A stored empty text stays empty.
+        QCOMPARE(p.stop, QString());
+        // Sections are only the servers, not the program values.
+        QVERIFY(again.ServerSections().isEmpty());
+    }
+
+    void storedTextsOfNumbersAndFlags_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("boolean 2 is true") << "Max" << "2" << 1;
+        QTest::newRow("boolean -1 is true") << "Max" << "-1" << 1;
+        QTest::newRow("boolean 0") << "Max" << "0" << 0;
+        QTest::newRow("boolean yes gives default") << "Max" << "yes" << 0;
+        QTest::newRow("boolean empty gives default") << "Max" << "" << 0;
+        QTest::newRow("integer") << "Width" << "800" << 800;
+        QTest::newRow("negative integer") << "Left" << "-20" << -20;
+        QTest::newRow("integer with letters gives default") << "Width" << "80px" << 640;
+        QTest::newRow("fraction gives default") << "Height" << "1.5" << 480;
+        QTest::newRow("empty integer gives default") << "Top" << "" << 50;
+    }
+    void storedTextsOfNumbersAndFlags()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(int, expected);
+        writeRaw(key, stored);
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        const TProgramSettings &p = store.programSettings();
+        const QHash<QString, int> values = {{QStringLiteral("Max"), p.Max ? 1 : 0},
+                                            {QStringLiteral("Width"), p.Width},
+                                            {QStringLiteral("Height"), p.Height},
+                                            {QStringLiteral("Left"), p.Left},
+                                            {QStringLiteral("Top"), p.Top}};
+        QCOMPARE(values.value(key), expected);
+    }
+
+    void profileDefaultsAndStoredEmptyPort()
+    {
+        writeRaw(QStringLiteral("nodefaults/User"), QStringLiteral("admin"));
+        writeRaw(QStringLiteral("emptyport/Port"), QString());
+        writeRaw(QStringLiteral("emptyport/Database"), QString());
+        writeRaw(QStringLiteral("flags/Group"), QStringLiteral("2"));
+        writeRaw(QStringLiteral("flags/Check"), QStringLiteral("yes"));
+        writeRaw(QStringLiteral("flags/Auto"), QStringLiteral("1"));
+        SettingsStore store(path());
+        store.LoadServerProfile(QStringLiteral("nodefaults"));
+        QCOMPARE(store.currentProfile().Host, QStringLiteral("nodefaults"));
+        QCOMPARE(store.currentProfile().User, QStringLiteral("admin"));
+        QCOMPARE(store.currentProfile().Port, QStringLiteral("3306"));
+        QCOMPARE(store.currentProfile().Database, QStringLiteral("mysql"));
+        store.LoadServerProfile(QStringLiteral("emptyport"));
+        QCOMPARE(store.currentProfile().Port, QString());
+        QCOMPARE(store.currentProfile().Database, QString());
+        QCOMPARE(store.currentProfile().User, QString());
+        store.LoadServerProfile(QStringLiteral("flags"));
+        QCOMPARE(store.currentProfile().Group, true);
+        QCOMPARE(store.currentProfile().Check, false);
+        QCOMPARE(store.currentProfile().Auto, true);
+        // Loading another section resets everything, the missing one included.
+        store.LoadServerProfile(QStringLiteral("missing"));
+        QCOMPARE(store.currentProfile().Host, QStringLiteral("missing"));
+        QCOMPARE(store.currentProfile().Auto, false);
+        QCOMPARE(store.currentProfile().User, QString());
+        QCOMPARE(store.currentProfile().Port, QStringLiteral("3306"));
+    }
+
+    void hostNamesAreKeptExactly_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("plain") << "db1";
+        QTest::newRow("dotted") << "db.example.org";
+        QTest::newRow("slash") << "10.0.0.1/office";
+        QTest::newRow("backslash") << "WORK\\server";
+        QTest::newRow("blank") << "my server";
+        QTest::newRow("percent") << "100%db";
+        QTest::newRow("encoded look-alike") << "a%2Fb";
+        QTest::newRow("General") << "General";
+    }
+    void hostNamesAreKeptExactly()
+    {
+        QFETCH(QString, host);
+        {
+            SettingsStore store(path());
+            TServerProfile &profile = store.currentProfile();
+            profile.Host = host;
+            profile.User = QStringLiteral("u");
+            profile.Psw = QStringLiteral("p w");
+            profile.Database = QStringLiteral("shop");
+            profile.Port = QStringLiteral("3307");
+            profile.Group = true;
+            profile.Check = true;
+            store.SaveServerProfile(host);
+        }
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        QCOMPARE(store.ServerSections(), QStringList{host});
+        store.LoadServerProfile(host);
+        QCOMPARE(store.currentProfile().User, QStringLiteral("u"));
+        QCOMPARE(store.currentProfile().Psw, QStringLiteral("p w"));
+        QCOMPARE(store.currentProfile().Database, QStringLiteral("shop"));
+        QCOMPARE(store.currentProfile().Port, QStringLiteral("3307"));
+        QCOMPARE(store.currentProfile().Group, true);
+        QCOMPARE(store.currentProfile().Check, true);
+        store.DeleteServerProfile(host);
+        store.LoadProgramSettings();
+        QVERIFY(store.ServerSections().isEmpty());
+    }
+
+    void handMadeSectionIsListed()
+    {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nWidth=700\n\n[dbhost]\nUser=root\n\n[second host]\nPort=\n\n[bare]\n");
+        file.close();
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        QCOMPARE(store.programSettings().Width, 700);
+        QStringList sections = store.ServerSections();
+        sections.sort();
+        // An empty section counts as a server too.
+        QCOMPARE(sections, (QStringList{QStringLiteral("bare"), QStringLiteral("dbhost"), QStringLiteral("second host")}));
+    }
+
+    void saveOverwritesAndKeepsOthers()
+    {
+        SettingsStore store(path());
+        TServerProfile &profile = store.currentProfile();
+        profile.User = QStringLiteral("first");
+        profile.Port = QStringLiteral("3306");
+        profile.Check = true;
+        store.SaveServerProfile(QStringLiteral("a"));
+        profile.User = QStringLiteral("other");
+        store.SaveServerProfile(QStringLiteral("b"));
+        profile.User = QStringLiteral("second");
+        profile.Port = QString();
+        profile.Check = false;
+        profile.Auto = true;
+        store.SaveServerProfile(QStringLiteral("a"));
+
+        SettingsStore again(path());
+        again.LoadProgramSettings();
+        QStringList sections = again.ServerSections();
+        sections.sort();
+        QCOMPARE(sections, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+        again.LoadServerProfile(QStringLiteral("a"));
+        QCOMPARE(again.currentProfile().User, QStringLiteral("second"));
+        QCOMPARE(again.currentProfile().Port, QString());
+        QCOMPARE(again.currentProfile().Check, false);
+        QCOMPARE(again.currentProfile().Auto, true);
+        QCOMPARE(readRaw(QStringLiteral("a/Check")), QStringLiteral("0"));
+        again.LoadServerProfile(QStringLiteral("b"));
+        QCOMPARE(again.currentProfile().User, QStringLiteral("other"));
+    }
+
+    void deleteRemovesOnlyThatSection()
+    {
+        writeRaw(QStringLiteral("keep/User"), QStringLiteral("k"));
+        writeRaw(QStringLiteral("drop/User"), QStringLiteral("d"));
+        writeRaw(QStringLiteral("drop/nested/User"), QStringLiteral("n"));
+        writeRaw(QStringLiteral("Width"), QStringLiteral("900"));
+        SettingsStore store(path());
+        store.DeleteServerProfile(QStringLiteral("drop"));
+        store.DeleteServerProfile(QStringLiteral("never-there")); // does nothing
+        store.LoadProgramSettings();
+        QCOMPARE(store.ServerSections(), QStringList{QStringLiteral("keep")});
+        QCOMPARE(store.programSettings().Width, 900);
+        QCOMPARE(readRaw(QStringLiteral("drop/nested/User")), QString());
+    }
+
+    void refusedWriteNamesTheValue_data()
+    {
+        QTest::addColumn<bool>("folderInTheWay");
+        QTest::newRow("read-only file") << false;
+        QTest::newRow("folder in place of the file") << true;
+    }
+    void refusedWriteNamesTheValue()
+    {
+        QFETCH(bool, folderInTheWay);
+        if (folderInTheWay) {
+            QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quarnel2.conf")));
+        } else {
+#ifdef Q_OS_UNIX
+            if (::geteuid() == 0)
+                QSKIP("root may write read-only files");
+#endif
+            writeRaw(QStringLiteral("Top"), QStringLiteral("10"));
+            QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadUser));
+        }
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        store.programSettings().Width = 800;
+        try {
+            store.SaveProgramSettings();
+            QFAIL("a refused write was not reported");
+        } catch (const SettingsWriteError &error) {
+            // The first value of the save is the one refused, and the rest
+            // of that save is not attempted.
+            QCOMPARE(error.name(), QStringLiteral("Left"));
+            QVERIFY2(QString::fromStdString(error.what()).contains(QStringLiteral("\"Left\"")), error.what());
+        }
+        store.currentProfile().User = QStringLiteral("x");
+        QVERIFY_THROWS_EXCEPTION(SettingsWriteError, store.SaveServerProfile(QStringLiteral("h")));
+        if (!folderInTheWay)
+            QCOMPARE(readRaw(QStringLiteral("Width")), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "tst_settingsstore.moc"
