@@ -1,0 +1,58 @@
+#pragma once
+
+// Answers modal windows from inside the event loop they run, for window tests.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+// Runs act on the next modal window to appear (within five seconds).
+inline void whenModal(std::function<void(QWidget *)> act, QWidget *skip = nullptr)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    const QDeadlineTimer deadline(5000);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, deadline, skip] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == skip)
+            modal = nullptr;
+        if (!modal && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
+            act(modal);
+    });
+    timer->start();
+}
+
+// Clicks button in the next message box and records its text and icon; any
+// other modal window is rejected so that a test cannot hang on it.
+inline void answerMessageBox(QMessageBox::StandardButton button, QString *text = nullptr,
+                             QMessageBox::Icon *icon = nullptr, QWidget *skip = nullptr)
+{
+    whenModal(
+        [=](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box) {
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+                return;
+            }
+            if (text)
+                *text = box->text();
+            if (icon)
+                *icon = box->icon();
+            if (QAbstractButton *b = box->button(button))
+                b->click();
+            else if (!box->buttons().isEmpty())
+                box->buttons().constFirst()->click();
+        },
+        skip);
+}

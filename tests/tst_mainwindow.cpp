@@ -1,0 +1,530 @@
+#include "data/gridmodel.h"
+#include "data/messagelog.h"
+#include "editor/sqleditorpage.h"
+#include "shell/actiontable.h"
+#include "shell/mainwindow.h"
+#include "shell/settingsstore.h"
+#include "tests/modalhelper.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <memory>
+
+namespace {
+
+// Actions whose state no switch ever changes.
+const QStringList AlwaysOn = {
+    QStringLiteral("server_add"),          QStringLiteral("server_print_setup"), QStringLiteral("server_print_setup_tab"),
+    QStringLiteral("tools_messageclear"),  QStringLiteral("tools_optionen"),     QStringLiteral("help_about"),
+    QStringLiteral("database_kill"),       QStringLiteral("Action_User_New"),    QStringLiteral("Action_User_Change"),
+    QStringLiteral("Action_User_Delete"),  QStringLiteral("Action_New_Host"),    QStringLiteral("Action_Change_Host"),
+    QStringLiteral("Action_Delete_Host"),  QStringLiteral("Action_New_DB"),      QStringLiteral("Action_Change_DB"),
+    QStringLiteral("Action_Delete_DB"),    QStringLiteral("help_Show"),          QStringLiteral("help_Close"),
+    QStringLiteral("admin_start_local_db"), QStringLiteral("admin_stop_local_db")};
+const QStringList AppServer = {QStringLiteral("App_add"),       QStringLiteral("App_mod"),
+                               QStringLiteral("App_rem"),       QStringLiteral("App_clear_msg"),
+                               QStringLiteral("App_msg_save"),  QStringLiteral("App_ref_app"),
+                               QStringLiteral("App_ref_msg")};
+
+QStringList actionNames()
+{
+    int count = 0;
+    const ActionSpec *table = actionTable(&count);
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QString::fromLatin1(table[i].name);
+    return names;
+}
+
+QMenu *subMenu(QWidget *root, const QString &title)
+{
+    const auto menus = root->findChildren<QMenu *>();
+    for (QMenu *menu : menus) {
+        if (menu->title() == title)
+            return menu;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("Quarnel2.conf")); }
+    std::unique_ptr<TFormMain> makeWindow()
+    {
+        m_store = std::make_unique<SettingsStore>(path());
+        return std::make_unique<TFormMain>(m_store.get());
+    }
+    QStringList enabledActions(TFormMain &window) const
+    {
+        QStringList on;
+        for (const QString &name : actionNames()) {
+            if (window.action(name)->isEnabled())
+                on << name;
+        }
+        return on;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_store;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+    void cleanup()
+    {
+        m_store.reset();
+    }
+
+    void actionsAreBuiltFromTheTable()
+    {
+        auto window = makeWindow();
+        const QStringList names = actionNames();
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 100);
+        for (const QString &name : names) {
+            QAction *action = window->action(name);
+            QVERIFY2(action, qPrintable(name));
+            QCOMPARE(action->objectName(), name);
+            QVERIFY2(!action->text().isEmpty(), qPrintable(name));
+            QVERIFY2(!action->icon().isNull(), qPrintable(name));
+        }
+        QCOMPARE(window->action(QStringLiteral("EditExec"))->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(window->action(QStringLiteral("server_replace"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+        QCOMPARE(window->action(QStringLiteral("server_add"))->toolTip(),
+                 QStringLiteral("Add a new server to the configuration"));
+        QCOMPARE(window->action(QStringLiteral("server_print_pref"))->text(), QStringLiteral("Print Privie&w"));
+        QVERIFY(!window->action(QStringLiteral("no_such_action")));
+    }
+
+    void startStateWithAnEmptyStore()
+    {
+        auto window = makeWindow();
+        QCOMPARE(window->pos(), QPoint(50, 50));
+        QCOMPARE(window->size(), QSize(640, 480));
+        QVERIFY(!window->isMaximized() && !(window->windowState() & Qt::WindowMaximized));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quarnel ( MySQL Administrator )"));
+        QCOMPARE(window->serverList()->count(), 0);
+        QVERIFY(!window->treeView()->isEnabled());
+        QVERIFY(!window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->isEnabled());
+
+        QStringList expected = AlwaysOn;
+        // Not yet switched off: the clipboard commands and table_save_sql.
+        expected << QStringLiteral("EditCut1") << QStringLiteral("EditCopy1") << QStringLiteral("EditPaste1")
+                 << QStringLiteral("table_save_sql");
+        QStringList on = enabledActions(*window);
+        on.sort();
+        expected.sort();
+        QCOMPARE(on, expected);
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+        QVERIFY(!window->gridView(QStringLiteral("ListApplication"))->isEnabledTo(pages));
+        QVERIFY(!window->gridView(QStringLiteral("ListApplicationMsg"))->isEnabledTo(pages));
+        for (const char *title : {"User Administartion", "Host Administration", "Database Administartion"})
+            QVERIFY2(!subMenu(window.get(), QString::fromLatin1(title))->isEnabled(), title);
+        QVERIFY(subMenu(window.get(), QStringLiteral("Application &Server"))->isEnabled());
+
+        // The log starts with one empty line; "Table View" is in front.
+        QCOMPARE(window->messageLog()->lines(), QStringList{QString()});
+        QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Table View"));
+        QCOMPARE(window->statusPanel(0)->text(), QStringLiteral("database"));
+        QCOMPARE(window->statusPanel(0)->width(), 100);
+        QCOMPARE(window->statusPanel(2)->width(), 50);
+        // Creating the window wrote nothing.
+        QVERIFY(!QFile::exists(path()));
+    }
+
+    void storedStateIsRestored()
+    {
+        {
+            QSettings raw(path(), QSettings::IniFormat);
+            raw.setValue(QStringLiteral("Left"), QStringLiteral("120"));
+            raw.setValue(QStringLiteral("Top"), QStringLiteral("80"));
+            raw.setValue(QStringLiteral("Width"), QStringLiteral("900"));
+            raw.setValue(QStringLiteral("Height"), QStringLiteral("600"));
+            raw.setValue(QStringLiteral("Max"), QStringLiteral("1"));
+            for (const char *host : {"alpha", "beta", "gamma"})
+                raw.setValue(QString::fromLatin1(host) + QStringLiteral("/User"), QStringLiteral("u"));
+        }
+        auto window = makeWindow();
+        QVERIFY(window->windowState() & Qt::WindowMaximized);
+        QCOMPARE(window->normalGeometry().size(), QSize(900, 600));
+        QCOMPARE(window->serverList()->count(), 3);
+        QCOMPARE(window->serverList()->item(0)->text(), QStringLiteral("alpha"));
+        // The last listed server is the selected row.
+        QCOMPARE(window->serverList()->selectedItems().value(0), window->serverList()->item(2));
+        QVERIFY(window->action(QStringLiteral("server_remove"))->isEnabled());
+        QVERIFY(window->action(QStringLiteral("server_modify"))->isEnabled());
+    }
+
+    void sessionSwitch()
+    {
+        auto window = makeWindow();
+        const QStringList before = enabledActions(*window);
+        window->SetSessionCommands(true);
+        QStringList on = enabledActions(*window);
+        QStringList switched;
+        for (const QString &name : on) {
+            if (!before.contains(name))
+                switched << name;
+        }
+        // 66 commands, one of which (table_save_sql) was already on.
+        QCOMPARE(switched.size() + 1, 66);
+        QVERIFY(window->treeView()->isEnabled());
+        QVERIFY(window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->isEnabled());
+        for (const char *title : {"User Administartion", "Host Administration", "Database Administartion"})
+            QVERIFY2(subMenu(window.get(), QString::fromLatin1(title))->isEnabled(), title);
+        for (const QString &name : AppServer)
+            QVERIFY2(!window->action(name)->isEnabled(), qPrintable(name));
+        for (const char *name : {"table_create", "table_modify", "server_remove", "server_modify"})
+            QVERIFY2(!window->action(QString::fromLatin1(name))->isEnabled(), name);
+
+        window->SetSessionCommands(false);
+        QStringList off = enabledActions(*window);
+        QStringList expected = AlwaysOn;
+        expected << QStringLiteral("EditCut1") << QStringLiteral("EditCopy1") << QStringLiteral("EditPaste1");
+        off.sort();
+        expected.sort();
+        // table_save_sql is now off too.
+        QCOMPARE(off, expected);
+        QVERIFY(!window->treeView()->isEnabled());
+    }
+
+    void appServerAndServerListSwitches()
+    {
+        auto window = makeWindow();
+        // The grids' own state: the page control above them is still off.
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+        window->SetAppServerCommands(true);
+        for (const QString &name : AppServer)
+            QVERIFY2(window->action(name)->isEnabled(), qPrintable(name));
+        QVERIFY(window->gridView(QStringLiteral("ListApplication"))->isEnabledTo(pages));
+        QVERIFY(window->gridView(QStringLiteral("ListApplicationMsg"))->isEnabledTo(pages));
+        // Only those seven changed.
+        QCOMPARE(enabledActions(*window).size(), AlwaysOn.size() + 4 + AppServer.size());
+        window->SetAppServerCommands(false);
+        QVERIFY(!window->gridView(QStringLiteral("ListApplication"))->isEnabledTo(pages));
+        QVERIFY(!window->gridView(QStringLiteral("ListApplicationMsg"))->isEnabledTo(pages));
+        for (const QString &name : AppServer)
+            QVERIFY2(!window->action(name)->isEnabled(), qPrintable(name));
+
+        window->SetServerCommands(true);
+        QVERIFY(window->action(QStringLiteral("server_remove"))->isEnabled());
+        QVERIFY(window->action(QStringLiteral("server_modify"))->isEnabled());
+        QCOMPARE(enabledActions(*window).size(), AlwaysOn.size() + 4 + 2);
+        window->SetServerCommands(false);
+        QVERIFY(!window->action(QStringLiteral("server_remove"))->isEnabled());
+    }
+
+    void editorNarrowsItsCommands_data()
+    {
+        QTest::addColumn<bool>("session");
+        QTest::addColumn<bool>("canRedo");
+        QTest::addColumn<bool>("canPaste");
+        QTest::addColumn<bool>("hasSelection");
+        QTest::newRow("connected, editor allows all") << true << true << true << true;
+        QTest::newRow("connected, nothing to redo") << true << false << true << true;
+        QTest::newRow("connected, no selection") << true << true << false << false;
+        QTest::newRow("not connected, editor allows all") << false << true << true << true;
+        QTest::newRow("not connected, no selection") << false << false << false << false;
+    }
+    void editorNarrowsItsCommands()
+    {
+        QFETCH(bool, session);
+        QFETCH(bool, canRedo);
+        QFETCH(bool, canPaste);
+        QFETCH(bool, hasSelection);
+        auto window = makeWindow();
+        Q_EMIT window->sqlEditor()->commandStateChanged(canRedo, canPaste, hasSelection);
+        window->SetSessionCommands(session);
+        auto on = [&](const char *name) { return window->action(QString::fromLatin1(name))->isEnabled(); };
+        QCOMPARE(on("server_redo"), session && canRedo);
+        QCOMPARE(on("server_upper"), session && hasSelection);
+        QCOMPARE(on("server_lower"), session && hasSelection);
+        QCOMPARE(on("server_quote"), session && hasSelection);
+        QCOMPARE(on("EditCut1"), hasSelection);
+        QCOMPARE(on("EditCopy1"), hasSelection);
+        QCOMPARE(on("EditPaste1"), canPaste);
+        QCOMPARE(on("server_undo"), session);
+        // The editor changing its mind later is followed too.
+        Q_EMIT window->sqlEditor()->commandStateChanged(!canRedo, !canPaste, !hasSelection);
+        QCOMPARE(on("server_redo"), session && !canRedo);
+        QCOMPARE(on("EditPaste1"), !canPaste);
+        QCOMPARE(on("EditCopy1"), !hasSelection);
+    }
+
+    void editorStatusGoesToThePanels()
+    {
+        auto window = makeWindow();
+        Q_EMIT window->sqlEditor()->modeTextChanged(QStringLiteral(" Overwrite"));
+        Q_EMIT window->sqlEditor()->caretTextChanged(QStringLiteral("     3:  14"));
+        QCOMPARE(window->statusPanel(1)->text(), QStringLiteral(" Overwrite"));
+        QCOMPARE(window->statusPanel(2)->text(), QStringLiteral("     3:  14"));
+        QCOMPARE(window->statusPanel(0)->text(), QStringLiteral("database"));
+    }
+
+    void gridCaptions_data()
+    {
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("data") << "AdvListView1" << QStringList();
+        QTest::newRow("definition") << "AdvListView2"
+                                    << QStringList{"ID", "Type", "Null", "Key", "Default", "Extra"};
+        QTest::newRow("status") << "AdvListView3" << QStringList{"Name", "Value"};
+        QTest::newRow("index") << "AdvListView4"
+                               << QStringList{"Table", "Non unique", "Key name", "Seq in index", "Column name",
+                                              "Collation", "Cardinality", "Sub part", "Packed", "Comment"};
+        QTest::newRow("query") << "AdvListView5" << QStringList();
+        QTest::newRow("info") << "AdvListView6" << QStringList();
+        QTest::newRow("user") << "AdvListViewUser"
+                              << QStringList{"Host", "User", "Password", "Select", "Insert", "Update",
+                                             "Delete", "Create", "Drop", "Reload", "Shutdown", "Process",
+                                             "File", "Grant", "Reference", "Index", "Alter"};
+        QTest::newRow("host") << "AdvListViewHost"
+                              << QStringList{"Host", "Database", "Select", "Insert", "Update", "Create",
+                                             "Delete", "Drop", "Grand", "Reference", "Index", "Alter"};
+        QTest::newRow("database") << "AdvListViewDatabase"
+                                  << QStringList{"Host", "Database", "User", "Select", "Insert", "Update",
+                                                 "Delete", "Create", "Drop", "Grand", "Reference", "Index",
+                                                 "Alter"};
+        QTest::newRow("jobs") << "ListApplication"
+                              << QStringList{"Art", "Application", "Variable", "Status", "Date", "Interval",
+                                             "Interval Date", "Mail Status", "Mail Address"};
+        QTest::newRow("messages") << "ListApplicationMsg"
+                                  << QStringList{"Application", "Error / Message", "Level", "User"};
+    }
+    void gridCaptions()
+    {
+        QFETCH(QString, grid);
+        QFETCH(QStringList, captions);
+        auto window = makeWindow();
+        GridModel *model = window->grid(grid);
+        QVERIFY(model);
+        QStringList actual;
+        for (int i = 0; i < model->columnCount(); ++i)
+            actual << model->columnCaption(i);
+        QCOMPARE(actual, captions);
+        QTableView *view = window->gridView(grid);
+        QCOMPARE(view->model(), model);
+        QCOMPARE(view->objectName(), grid);
+        QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(view->showGrid());
+    }
+
+    void dataGridGivesWayToTheReadingPanel()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->SetSessionCommands(true);
+        QTableView *grid = window->gridView(QStringLiteral("AdvListView1"));
+        QLabel *panel = window->findChild<QLabel *>(QStringLiteral("PanelReadData"));
+        QVERIFY(panel);
+        QCOMPARE(panel->text(), QStringLiteral("Read Data from Database ..."));
+        QVERIFY(grid->isVisible() && !panel->isVisible());
+        window->setDataGridVisible(false);
+        QVERIFY(!grid->isVisible() && panel->isVisible());
+        window->setDataGridVisible(true);
+        QVERIFY(grid->isVisible());
+    }
+
+    void showPageBringsPagesToFront()
+    {
+        auto window = makeWindow();
+        window->showPage(QStringLiteral("Active SQL"), QStringLiteral("Query  Data"));
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+        QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Active SQL"));
+        auto *sql = qobject_cast<QTabWidget *>(pages->currentWidget());
+        QVERIFY(sql);
+        QCOMPARE(sql->tabText(sql->currentIndex()), QStringLiteral("Query  Data"));
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Table Index"));
+        auto *table = qobject_cast<QTabWidget *>(pages->currentWidget());
+        QCOMPARE(table->tabText(table->currentIndex()), QStringLiteral("Table Index"));
+        QStringList captions;
+        for (int i = 0; i < pages->count(); ++i)
+            captions << pages->tabText(i);
+        QCOMPARE(captions, (QStringList{"Table View", "Active SQL", "MySQL Administration", "Database Info",
+                                        "Application Server", "Auto Database Log"}));
+    }
+
+    void messageLogShowsAppendedLines()
+    {
+        auto window = makeWindow();
+        auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        QVERIFY(memo);
+        window->messageLog()->append(QStringLiteral("first"));
+        window->messageLog()->append(QString());
+        window->messageLog()->append(QStringLiteral("Error : third"));
+        QTRY_COMPARE(memo->toPlainText(), QStringLiteral("\nfirst\n\nError : third"));
+        window->messageLog()->clear();
+        QTRY_COMPARE(memo->toPlainText(), QString());
+        // Many lines at once arrive complete and in order.
+        for (int i = 0; i < 5000; ++i)
+            window->messageLog()->append(QString::number(i));
+        QTRY_COMPARE(memo->blockCount(), 5000);
+        QCOMPARE(memo->document()->findBlockByNumber(4999).text(), QStringLiteral("4999"));
+        QCOMPARE(memo->document()->findBlockByNumber(0).text(), QStringLiteral("0"));
+    }
+
+    void closeConfirmation_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("close box, No") << "window" << false << false;
+        QTest::newRow("close box, Yes") << "window" << true << false;
+        QTest::newRow("menu Close, Yes") << "Close1" << true << false;
+        QTest::newRow("tray menu while hidden, No") << "help_Close" << false << true;
+        QTest::newRow("tray menu while hidden, Yes") << "help_Close" << true << true;
+    }
+    void closeConfirmation()
+    {
+        QFETCH(QString, route);
+        QFETCH(bool, yes);
+        QFETCH(bool, hidden);
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->move(130, 90);
+        window->resize(720, 510);
+        if (hidden)
+            window->hide();
+        QSignalSpy closing(window.get(), &TFormMain::aboutToClose);
+        QString asked;
+        answerMessageBox(yes ? QMessageBox::Yes : QMessageBox::No, &asked);
+        if (route == QLatin1String("window"))
+            window->close();
+        else if (route == QLatin1String("Close1"))
+            window->findChild<QAction *>(QStringLiteral("Close1"))->trigger();
+        else
+            window->action(route)->trigger();
+        QCOMPARE(asked, QStringLiteral("Application close ?"));
+        QCOMPARE(closing.size(), yes ? 1 : 0);
+        QCOMPARE(QFile::exists(path()), yes);
+        if (yes) {
+            QVERIFY(!window->isVisible());
+            QSettings raw(this->path(), QSettings::IniFormat);
+            QCOMPARE(raw.value(QStringLiteral("Left")).toString(), QString::number(window->frameGeometry().x()));
+            QCOMPARE(raw.value(QStringLiteral("Width")).toString(), QStringLiteral("720"));
+            QCOMPARE(raw.value(QStringLiteral("Height")).toString(), QStringLiteral("510"));
+            QCOMPARE(raw.value(QStringLiteral("Max")).toString(), QStringLiteral("0"));
+            QCOMPARE(raw.value(QStringLiteral("DBL")).toString(), QStringLiteral("100"));
+        } else {
+            QCOMPARE(window->isVisible(), !hidden);
+        }
+    }
+
+    void hidingWithoutANotificationAreaKeepsAWindow()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->findChild<QAction *>(QStringLiteral("HideQuarnel"))->trigger();
+        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+            QVERIFY(!window->isVisible());
+            QVERIFY(window->trayIcon()->isVisible());
+        } else {
+            // Nothing could bring a hidden window back: it is minimized instead.
+            QVERIFY(window->isVisible());
+            QVERIFY(window->isMinimized());
+        }
+        window->action(QStringLiteral("help_Show"))->trigger();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
+        QVERIFY(!window->trayIcon()->isVisible());
+        QCOMPARE(window->trayIcon()->toolTip(), QStringLiteral("Quarnel"));
+    }
+
+    void menusAndToolbarsReferToTheActions()
+    {
+        auto window = makeWindow();
+        QStringList titles;
+        for (QAction *entry : window->menuBar()->actions())
+            titles << entry->text();
+        QCOMPARE(titles, (QStringList{"&Server", "&Database", "&Tables", "&Query", "&Administration", "&Tools",
+                                      "&Help"}));
+        auto names = [](const QList<QAction *> &entries) {
+            QStringList out;
+            for (QAction *entry : entries)
+                out << (entry->isSeparator() ? QStringLiteral("|") : entry->objectName());
+            return out;
+        };
+        auto *table = window->findChild<QToolBar *>(QStringLiteral("ToolBarTable"));
+        QVERIFY(table);
+        QCOMPARE(table->windowTitle(), QStringLiteral("Table Toolbar"));
+        QCOMPARE(names(table->actions()),
+                 (QStringList{"table_create", "table_modify", "table_drop", "|", "table_def", "table_property",
+                              "table_index", "table_optimize"}));
+        QCOMPARE(table->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        auto *tray = window->popupMenu(QStringLiteral("PopupMenuTray"));
+        QCOMPARE(names(tray->actions()), (QStringList{"help_about", "|", "help_Show", "help_Close"}));
+        QCOMPARE(names(window->popupMenu(QStringLiteral("PopupServer"))->actions()),
+                 (QStringList{"server_add", "server_remove", "server_modify"}));
+        // The same QAction everywhere: disabling it disables every entry.
+        QCOMPARE(tray->actions().constFirst(), window->action(QStringLiteral("help_about")));
+    }
+
+    void accessibleNamesAreUniqueAndMeaningful()
+    {
+        auto window = makeWindow();
+        QHash<QString, QString> seen;
+        const auto widgets = window->findChildren<QWidget *>();
+        for (QWidget *widget : widgets) {
+            // Dialogs are windows of their own.
+            if (widget->window() != window.get())
+                continue;
+            // Qt's own scroll buttons of every tab strip carry the same names.
+            if (qobject_cast<QTabBar *>(widget->parentWidget()))
+                continue;
+            const QString name = widget->accessibleName();
+            if (name.isEmpty())
+                continue;
+            QVERIFY2(!seen.contains(name), qPrintable(name + QStringLiteral(" on ") + widget->objectName()
+                                                      + QStringLiteral(" and ") + seen.value(name)));
+            seen.insert(name, widget->objectName());
+        }
+        const QHash<QString, QString> required = {
+            {QStringLiteral("TreeServer"), QStringLiteral("Databases and Tables")},
+            {QStringLiteral("ListServer"), QStringLiteral("Server List")},
+            {QStringLiteral("Memo"), QStringLiteral("Messages and Error Display...")},
+            {QStringLiteral("Memolog"), QStringLiteral("Auto Database Log")},
+            {QStringLiteral("AdvListView1"), QStringLiteral("Data View")},
+            {QStringLiteral("AdvListView2"), QStringLiteral("Definition View")},
+        };
+        for (auto it = required.cbegin(); it != required.cend(); ++it) {
+            auto *widget = window->findChild<QWidget *>(it.key());
+            QVERIFY2(widget, qPrintable(it.key()));
+            QCOMPARE(widget->accessibleName(), it.value());
+        }
+        const QStringList grids = {"AdvListView3", "AdvListView4", "AdvListView5", "AdvListView6",
+                                   "AdvListViewUser", "AdvListViewHost", "AdvListViewDatabase",
+                                   "ListApplication", "ListApplicationMsg"};
+        for (const QString &grid : grids)
+            QVERIFY2(!window->gridView(grid)->accessibleName().isEmpty(), qPrintable(grid));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
