@@ -1,10 +1,347 @@
 #include "editor/sqleditor.h"
 
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
 #include <Qsci/qscilexersql.h>
+
+namespace {
+
+const QColor navy(0, 0, 128);
+
+// The editor sizes its styles in points only: a font given in pixels is
+// turned into the point size that draws it that high on this screen.
+QFont inPoints(QFont font, const QWidget *widget)
+{
+    if (font.pixelSize() > 0)
+        font.setPointSizeF(font.pixelSize() * 72.0 / widget->logicalDpiY());
+    return font;
+}
+
+} // namespace
 
 SqlEditor::SqlEditor(QWidget *parent)
     : QsciScintilla(parent)
 {
     setObjectName(QStringLiteral("SyntaxMemo"));
-    setLexer(new QsciLexerSQL(this));
+    m_bookmarkHandle.fill(-1);
+    m_bookmarkIndex.fill(0);
+
+    setUtf8(true);
+    m_lexer = new QsciLexerSQL(this);
+    setLexer(m_lexer);
+
+    QFont text = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    text.setFamilies({QStringLiteral("Courier New"), text.family()});
+    text.setStyleHint(QFont::Monospace);
+    text.setPixelSize(13);
+    QFont gutter = QGuiApplication::font();
+    gutter.setPixelSize(11);
+    m_lineNumberFont = gutter;
+    setTextFont(text);
+
+    setTabWidth(4);
+    setIndentationsUseTabs(true);
+    setIndentationWidth(1);
+    setAutoIndent(true);
+    setEdgeMode(EdgeLine);
+    setEdgeColumn(80);
+    setWrapMode(WrapWord);
+    setWrapVisualFlags(WrapFlagByText, WrapFlagNone);
+    setSelectionForegroundColor(Qt::white);
+    setSelectionBackgroundColor(navy);
+
+    setMarginType(LineNumberMargin, NumberMargin);
+    setMarginLineNumbers(LineNumberMargin, true);
+    setMarginMarkerMask(LineNumberMargin, 0);
+    setMarginType(BookmarkMargin, SymbolMargin);
+    setMarginWidth(BookmarkMargin, 14);
+    setMarginMarkerMask(BookmarkMargin, (1 << BookmarkCount) - 1);
+    setMarginSensitivity(LineNumberMargin, true);
+    setMarginSensitivity(BookmarkMargin, true);
+    updateLineNumberWidth();
+    for (int number = 0; number < BookmarkCount; ++number)
+        markerDefine(char('0' + number), number);
+
+    markerDefine(Background, ErrorMarker);
+    setMarkerBackgroundColor(QColor(255, 0, 0), ErrorMarker);
+    indicatorDefine(TextColorIndicator, ErrorTextIndicator);
+    setIndicatorForegroundColor(Qt::white, ErrorTextIndicator);
+
+    // A click in the gutter toggles the error mark of that line.
+    connect(this, &QsciScintilla::marginClicked, this, [this](int, int line, Qt::KeyboardModifiers) {
+        toggleErrorMark(line);
+    });
+    // Typing into or next to a marked line keeps the whole line white.
+    connect(this, &QsciScintilla::textChanged, this, &SqlEditor::refreshErrorMarkText);
+    connect(this, &QsciScintilla::linesChanged, this, &SqlEditor::updateLineNumberWidth);
+}
+
+QString SqlEditor::caretText() const
+{
+    const int position = int(SendScintilla(SCI_GETCURRENTPOS));
+    const int line = int(SendScintilla(SCI_LINEFROMPOSITION, position));
+    const int column = int(SendScintilla(SCI_GETCOLUMN, position));
+    return QString::asprintf("%6d:%4d", line + 1, column + 1);
+}
+
+QString SqlEditor::modeText() const
+{
+    if (isReadOnly())
+        return QStringLiteral(" Read only");
+    return overwriteMode() ? QStringLiteral(" Overwrite") : QStringLiteral(" Insert");
+}
+
+bool SqlEditor::canPaste() const
+{
+    return SendScintilla(SCI_CANPASTE) != 0;
+}
+
+QString SqlEditor::asciiUpper(const QString &text)
+{
+    QString result = text;
+    for (QChar &c : result) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
+    }
+    return result;
+}
+
+QString SqlEditor::asciiLower(const QString &text)
+{
+    QString result = text;
+    for (QChar &c : result) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() - u'A' + u'a');
+    }
+    return result;
+}
+
+void SqlEditor::convertSelectionCase(bool upper)
+{
+    if (!hasSelectedText())
+        return;
+    int lineFrom, indexFrom, lineTo, indexTo;
+    getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+    const QString text = selectedText();
+    const QString converted = upper ? asciiUpper(text) : asciiLower(text);
+    if (converted == text)
+        return;
+    beginUndoAction();
+    replaceSelectedText(converted);
+    endUndoAction();
+    // Same characters, same places: keep the selection for the next command.
+    setSelection(lineFrom, indexFrom, lineTo, indexTo);
+}
+
+void SqlEditor::forEachSelectedLine(void (SqlEditor::*apply)(int))
+{
+    int lineFrom, indexFrom, lineTo, indexTo;
+    if (hasSelectedText()) {
+        getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+        // A selection that ends at the start of a line does not take it.
+        if (indexTo == 0 && lineTo > lineFrom)
+            --lineTo;
+    } else {
+        getCursorPosition(&lineFrom, &indexFrom);
+        lineTo = lineFrom;
+    }
+    beginUndoAction();
+    for (int line = lineFrom; line <= lineTo; ++line)
+        (this->*apply)(line);
+    endUndoAction();
+}
+
+void SqlEditor::indentSelectedLines()
+{
+    forEachSelectedLine(&QsciScintilla::indent);
+}
+
+void SqlEditor::unindentSelectedLines()
+{
+    forEachSelectedLine(&QsciScintilla::unindent);
+}
+
+void SqlEditor::toggleBookmark(int number)
+{
+    if (number < 0 || number >= BookmarkCount)
+        return;
+    int line, index;
+    getCursorPosition(&line, &index);
+    int &handle = m_bookmarkHandle[number];
+    const int markedLine = handle >= 0 ? markerLine(handle) : -1;
+    if (handle >= 0)
+        markerDeleteHandle(handle);
+    handle = -1;
+    if (markedLine == line)
+        return;
+    handle = markerAdd(line, number);
+    m_bookmarkIndex[number] = index;
+}
+
+bool SqlEditor::bookmarkPosition(int number, int *line, int *index) const
+{
+    if (number < 0 || number >= BookmarkCount || m_bookmarkHandle[number] < 0)
+        return false;
+    const int markedLine = markerLine(m_bookmarkHandle[number]);
+    if (markedLine < 0)
+        return false;
+    *line = markedLine;
+    // Edits may have shortened the line since the bookmark was placed.
+    const QString lineText = text(markedLine);
+    int length = int(lineText.size());
+    while (length > 0 && (lineText.at(length - 1) == u'\n' || lineText.at(length - 1) == u'\r'))
+        --length;
+    *index = qMin(m_bookmarkIndex[number], length);
+    return true;
+}
+
+void SqlEditor::gotoBookmark(int number)
+{
+    int line, index;
+    if (!bookmarkPosition(number, &line, &index))
+        return;
+    setCursorPosition(line, index);
+    centreLine(line + 1);
+}
+
+void SqlEditor::clearBookmarksAndMarks()
+{
+    markerDeleteAll();
+    m_bookmarkHandle.fill(-1);
+    refreshErrorMarkText();
+}
+
+void SqlEditor::toggleErrorMark(int line)
+{
+    if (line < 0 || line >= lines())
+        return;
+    if (hasErrorMark(line))
+        markerDelete(line, ErrorMarker);
+    else
+        markerAdd(line, ErrorMarker);
+    refreshErrorMarkText();
+}
+
+bool SqlEditor::hasErrorMark(int line) const
+{
+    return (markersAtLine(line) & (1u << ErrorMarker)) != 0;
+}
+
+void SqlEditor::refreshErrorMarkText()
+{
+    // The marker paints the background; the indicator paints the text white
+    // over the whole of every marked line.
+    const long length = SendScintilla(SCI_GETLENGTH);
+    SendScintilla(SCI_SETINDICATORCURRENT, ErrorTextIndicator);
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0, length);
+    for (long line = SendScintilla(SCI_MARKERNEXT, 0, 1u << ErrorMarker); line >= 0;
+         line = SendScintilla(SCI_MARKERNEXT, line + 1, 1u << ErrorMarker)) {
+        const long start = SendScintilla(SCI_POSITIONFROMLINE, line);
+        const long end = SendScintilla(SCI_GETLINEENDPOSITION, line);
+        if (end > start)
+            SendScintilla(SCI_INDICATORFILLRANGE, start, end - start);
+    }
+}
+
+void SqlEditor::setTextFont(const QFont &font)
+{
+    m_textFont = inPoints(font, this);
+    m_lexer->setDefaultFont(m_textFont);
+    m_lexer->setFont(m_textFont, -1);
+    // Restyling the text resets the gutter's style: give it its font again.
+    setLineNumberFont(m_lineNumberFont);
+}
+
+void SqlEditor::setLineNumberFont(const QFont &font)
+{
+    m_lineNumberFont = inPoints(font, this);
+    setMarginsFont(m_lineNumberFont);
+    updateLineNumberWidth();
+}
+
+void SqlEditor::setLineNumbersShown(bool shown)
+{
+    m_lineNumbersShown = shown;
+    updateLineNumberWidth();
+}
+
+void SqlEditor::updateLineNumberWidth()
+{
+    if (!m_lineNumbersShown) {
+        setMarginWidth(LineNumberMargin, 0);
+        return;
+    }
+    const QString digits = QString::number(qMax(lines(), 999));
+    setMarginWidth(LineNumberMargin, QString(digits.size() + 1, u'0'));
+}
+
+int SqlEditor::textLineCount() const
+{
+    const int count = lines();
+    if (count > 0 && SendScintilla(SCI_GETLINEENDPOSITION, count - 1) == SendScintilla(SCI_POSITIONFROMLINE, count - 1))
+        return count - 1;
+    return count;
+}
+
+void SqlEditor::gotoLine(int line)
+{
+    const int row = qBound(0, line - 1, qMax(0, lines() - 1));
+    setCursorPosition(row, 0);
+    centreLine(row + 1);
+}
+
+void SqlEditor::centreLine(int line)
+{
+    const long visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, long(qMax(0, line - 1)));
+    const long rows = SendScintilla(SCI_LINESONSCREEN);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, qMax(0L, visible - rows / 2));
+}
+
+void SqlEditor::setKeepSelectionVisible(bool keep)
+{
+    m_keepSelectionVisible = keep;
+    if (keep)
+        SendScintilla(SCI_HIDESELECTION, 0L);
+    else if (!hasFocus())
+        SendScintilla(SCI_HIDESELECTION, 1L);
+}
+
+void SqlEditor::keyPressEvent(QKeyEvent *event)
+{
+    // An empty undo group between key presses stops the editor from merging
+    // this key's change with the one before.
+    if (!m_groupedUndo) {
+        beginUndoAction();
+        endUndoAction();
+    }
+    const bool wasOverwrite = overwriteMode();
+    QsciScintilla::keyPressEvent(event);
+    if (overwriteMode() != wasOverwrite)
+        Q_EMIT modeChanged();
+}
+
+void SqlEditor::focusInEvent(QFocusEvent *event)
+{
+    SendScintilla(SCI_HIDESELECTION, 0L);
+    QsciScintilla::focusInEvent(event);
+}
+
+void SqlEditor::focusOutEvent(QFocusEvent *event)
+{
+    if (!m_keepSelectionVisible)
+        SendScintilla(SCI_HIDESELECTION, 1L);
+    QsciScintilla::focusOutEvent(event);
+}
+
+void SqlEditor::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!m_popupMenu) {
+        QsciScintilla::contextMenuEvent(event);
+        return;
+    }
+    m_popupMenu->exec(event->globalPos());
 }

@@ -1,43 +1,392 @@
-// Placeholder so the window builds until the editor page is written.
 #include "editor/sqleditorpage.h"
+#include "editor/editorpropertiesdialog.h"
+#include "editor/gotolinedialog.h"
+#include "editor/searchdialogs.h"
 #include "editor/sqleditor.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QSaveFile>
+#include <QStringDecoder>
 #include <QVBoxLayout>
+
+namespace {
+
+const QString unnamed = QStringLiteral("none.sql");
+
+} // namespace
 
 SqlEditorPage::SqlEditorPage(QWidget *parent)
     : QWidget(parent)
+    , m_prompts(EditorPrompts::standard())
 {
+    setObjectName(QStringLiteral("SqlQueryPage"));
     auto *layout = new QVBoxLayout(this);
-    m_panelName = new QLabel(QStringLiteral("none.sql"), this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_panelName = new QLabel(unnamed, this);
+    m_panelName->setObjectName(QStringLiteral("Panelname"));
+    m_panelName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_panelName->setMargin(2);
     m_editor = new SqlEditor(this);
     layout->addWidget(m_panelName);
-    layout->addWidget(m_editor);
+    layout->addWidget(m_editor, 1);
+
+    // Created once and reused, so they keep their histories for the run.
+    m_findDialog = new TEdFindDlg(this);
+    m_findDialog->setPrompts(&m_prompts);
+    m_replaceDialog = new TEdReplDlg(this);
+    m_replaceDialog->setPrompts(&m_prompts);
+    m_gotoDialog = new TGotoLineDialog(this);
+    m_gotoDialog->setPrompts(&m_prompts);
+
+    buildPopupMenu();
+
+    connect(m_editor, &QsciScintilla::cursorPositionChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    connect(m_editor, &QsciScintilla::selectionChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    connect(m_editor, &QsciScintilla::textChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    connect(m_editor, &SqlEditor::modeChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, &SqlEditorPage::SyntaxMemoChange);
 }
 
 SqlEditorPage::~SqlEditorPage() = default;
-QString SqlEditorPage::fileName() const { return m_panelName->text(); }
-bool SqlEditorPage::maybeSave() { return true; }
-QString SqlEditorPage::scriptText() const { return m_editor->text(); }
-bool SqlEditorPage::selectFirstMatch(const QString &) { return false; }
-void SqlEditorPage::toggleErrorMarkAtCaretLine() {}
-void SqlEditorPage::EditNew() {}
-void SqlEditorPage::EditOpen() {}
-void SqlEditorPage::EditSave() {}
-void SqlEditorPage::cut() {}
-void SqlEditorPage::copy() {}
-void SqlEditorPage::paste() {}
-void SqlEditorPage::undo() {}
-void SqlEditorPage::redo() {}
-void SqlEditorPage::toUpperCase() {}
-void SqlEditorPage::toLowerCase() {}
-void SqlEditorPage::indent() {}
-void SqlEditorPage::unindent() {}
-void SqlEditorPage::chooseLineNumberFont() {}
-void SqlEditorPage::showProperties() {}
-void SqlEditorPage::showFind() {}
-void SqlEditorPage::showReplace() {}
-void SqlEditorPage::showGotoLine() {}
-void SqlEditorPage::setGroupedUndo(bool) {}
-void SqlEditorPage::setUndoAfterSave(bool) {}
-void SqlEditorPage::pageShown() {}
+
+QString SqlEditorPage::fileName() const
+{
+    return m_panelName->text();
+}
+
+void SqlEditorPage::setPanelName(const QString &name)
+{
+    m_panelName->setText(name);
+}
+
+QString SqlEditorPage::modeText() const
+{
+    return m_editor->modeText();
+}
+
+QString SqlEditorPage::caretText() const
+{
+    return m_editor->caretText();
+}
+
+void SqlEditorPage::SyntaxMemoChange()
+{
+    Q_EMIT caretTextChanged(m_editor->caretText());
+    Q_EMIT modeTextChanged(m_editor->modeText());
+    Q_EMIT commandStateChanged(m_editor->isRedoAvailable(), m_editor->canPaste(), m_editor->hasSelectedText());
+}
+
+void SqlEditorPage::buildPopupMenu()
+{
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("SyntaxMemoPopup"));
+    m_cutAction = new QAction(tr("&Cut"), this);
+    m_copyAction = new QAction(tr("&Copy"), this);
+    m_pasteAction = new QAction(tr("&Paste"), this);
+    connect(m_cutAction, &QAction::triggered, this, &SqlEditorPage::cut);
+    connect(m_copyAction, &QAction::triggered, this, &SqlEditorPage::copy);
+    connect(m_pasteAction, &QAction::triggered, this, &SqlEditorPage::paste);
+    // The page's own clipboard items follow the selection and the clipboard;
+    // the main window's actions are kept up to date by commandStateChanged.
+    connect(m_popup, &QMenu::aboutToShow, this, [this] {
+        m_cutAction->setEnabled(m_editor->hasSelectedText());
+        m_copyAction->setEnabled(m_editor->hasSelectedText());
+        m_pasteAction->setEnabled(m_editor->canPaste());
+    });
+    setClipboardActions(m_cutAction, m_copyAction, m_pasteAction);
+    m_editor->setPopupMenu(m_popup);
+}
+
+void SqlEditorPage::setClipboardActions(QAction *cut, QAction *copy, QAction *paste)
+{
+    m_popup->clear();
+    m_popup->addAction(tr("&Word wrap"), this, &SqlEditorPage::toggleWordWrap);
+    m_popup->addSeparator();
+    m_popup->addAction(cut);
+    m_popup->addAction(copy);
+    m_popup->addAction(paste);
+    m_popup->addAction(tr("Delete"), this, [this] {
+        if (m_editor->hasSelectedText())
+            m_editor->removeSelectedText();
+    });
+    m_popup->addAction(tr("Select all"), this, [this] { m_editor->selectAll(); });
+    m_popup->addSeparator();
+    QMenu *toggle = m_popup->addMenu(tr("Toggle bookmark"));
+    QMenu *go = m_popup->addMenu(tr("Goto bookmark"));
+    for (int number = 0; number < SqlEditor::BookmarkCount; ++number) {
+        toggle->addAction(tr("Bookmark &%1").arg(number));
+        go->addAction(tr("Bookmark &%1").arg(number));
+    }
+    connect(toggle, &QMenu::triggered, this, [this](QAction *action) { bookmarkMenuTriggered(action, true); });
+    connect(go, &QMenu::triggered, this, [this](QAction *action) { bookmarkMenuTriggered(action, false); });
+    m_popup->addSeparator();
+    m_popup->addAction(tr("Properties..."), this, &SqlEditorPage::showProperties);
+}
+
+void SqlEditorPage::bookmarkMenuTriggered(QAction *action, bool toggle)
+{
+    // The bookmark's number is the last character of the item's caption.
+    const QString caption = action->text();
+    if (caption.isEmpty())
+        return;
+    const QChar digit = caption.back();
+    if (digit < u'0' || digit > u'9')
+        return;
+    const int number = digit.unicode() - u'0';
+    if (toggle)
+        m_editor->toggleBookmark(number);
+    else
+        m_editor->gotoBookmark(number);
+}
+
+bool SqlEditorPage::maybeSave()
+{
+    if (!m_editor->isModified())
+        return true;
+    const QMessageBox::StandardButton answer =
+        m_prompts.message(this, QMessageBox::Question, tr("Save changes to %1?").arg(fileName()),
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes)
+        return saveWithDialog();
+    return answer == QMessageBox::No;
+}
+
+void SqlEditorPage::EditNew()
+{
+    if (!maybeSave())
+        return;
+    m_editor->clear();
+    m_editor->clearBookmarksAndMarks();
+    m_editor->setModified(false);
+    m_latin1 = false;
+    SyntaxMemoChange();
+    setPanelName(unnamed);
+    m_editor->setFocus();
+}
+
+void SqlEditorPage::EditOpen()
+{
+    if (!maybeSave())
+        return;
+    const QString current = fileName() == unnamed ? QString() : fileName();
+    const QString name = m_prompts.openFileName(this, tr("Load SQL"), current,
+                                                tr("SQL files (*.sql);;All files (*)"));
+    if (name.isEmpty() || !loadFile(name))
+        return;
+    SyntaxMemoChange();
+    setPanelName(name);
+}
+
+bool SqlEditorPage::loadFile(const QString &name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_prompts.message(this, QMessageBox::Critical,
+                          tr("Cannot open file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_prompts.message(this, QMessageBox::Critical,
+                          tr("Cannot read file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    m_latin1 = utf8.hasError();
+    if (m_latin1)
+        text = QString::fromLatin1(bytes);
+
+    m_editor->clearBookmarksAndMarks();
+    m_editor->setText(text);
+    // New lines typed follow the file's own line ends.
+    if (text.contains(QLatin1String("\r\n")))
+        m_editor->setEolMode(QsciScintilla::EolWindows);
+    else if (text.contains(u'\n'))
+        m_editor->setEolMode(QsciScintilla::EolUnix);
+    m_editor->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
+    m_editor->setCursorPosition(0, 0);
+    m_editor->setModified(false);
+    return true;
+}
+
+void SqlEditorPage::EditSave()
+{
+    saveWithDialog();
+}
+
+bool SqlEditorPage::saveWithDialog()
+{
+    const QString current = fileName() == unnamed ? QString() : fileName();
+    const QString name = m_prompts.saveFileName(this, tr("Save SQL "), current, tr("SQL files (*.sql)"));
+    if (name.isEmpty())
+        return false;
+
+    const QString text = m_editor->text();
+    bool latin1 = m_latin1;
+    if (latin1) {
+        for (const QChar c : text) {
+            if (c.unicode() > 0xff) {
+                latin1 = false; // typed characters Latin-1 cannot hold
+                break;
+            }
+        }
+    }
+    QSaveFile file(name);
+    const bool written = file.open(QIODevice::WriteOnly)
+        && file.write(latin1 ? text.toLatin1() : text.toUtf8()) >= 0 && file.commit();
+    if (!written) {
+        m_prompts.message(this, QMessageBox::Critical,
+                          tr("Cannot write file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        return false;
+    }
+    m_latin1 = latin1;
+    m_editor->setModified(false);
+    SyntaxMemoChange();
+    setPanelName(name);
+    return true;
+}
+
+QString SqlEditorPage::scriptText() const
+{
+    return m_editor->text();
+}
+
+bool SqlEditorPage::selectFirstMatch(const QString &fragment)
+{
+    m_editor->setCursorPosition(0, 0);
+    if (fragment.isEmpty()) {
+        // An empty search stops before the last character of the text.
+        const long length = m_editor->SendScintilla(QsciScintilla::SCI_GETLENGTH);
+        if (length == 0)
+            return false;
+        const long position = m_editor->SendScintilla(QsciScintilla::SCI_POSITIONBEFORE, length);
+        m_editor->SendScintilla(QsciScintilla::SCI_GOTOPOS, position);
+        return true;
+    }
+    return m_editor->findFirst(fragment, false, false, false, false, true, 0, 0);
+}
+
+void SqlEditorPage::toggleErrorMarkAtCaretLine()
+{
+    int line, index;
+    m_editor->getCursorPosition(&line, &index);
+    m_editor->toggleErrorMark(line);
+}
+
+void SqlEditorPage::cut()
+{
+    m_editor->cut();
+}
+
+void SqlEditorPage::copy()
+{
+    m_editor->copy();
+}
+
+void SqlEditorPage::paste()
+{
+    m_editor->paste();
+}
+
+void SqlEditorPage::undo()
+{
+    m_editor->undo();
+}
+
+void SqlEditorPage::redo()
+{
+    m_editor->redo();
+}
+
+void SqlEditorPage::toUpperCase()
+{
+    m_editor->convertSelectionCase(true);
+}
+
+void SqlEditorPage::toLowerCase()
+{
+    m_editor->convertSelectionCase(false);
+}
+
+void SqlEditorPage::indent()
+{
+    m_editor->indentSelectedLines();
+}
+
+void SqlEditorPage::unindent()
+{
+    m_editor->unindentSelectedLines();
+}
+
+void SqlEditorPage::chooseLineNumberFont()
+{
+    QFont font = m_editor->lineNumberFont();
+    if (m_prompts.chooseFont(this, &font))
+        m_editor->setLineNumberFont(font);
+}
+
+void SqlEditorPage::showProperties()
+{
+    EditorPropertiesDialog dialog(m_editor, &m_prompts, this);
+    dialog.exec();
+}
+
+void SqlEditorPage::showFind()
+{
+    m_findDialog->execute(m_editor, m_editor->selectedText());
+}
+
+void SqlEditorPage::showReplace()
+{
+    m_replaceDialog->execute(m_editor, m_editor->selectedText());
+}
+
+void SqlEditorPage::showGotoLine()
+{
+    int line, index;
+    if (m_editor->hasSelectedText()) {
+        int lineTo, indexTo;
+        m_editor->getSelection(&line, &index, &lineTo, &indexTo);
+    } else {
+        m_editor->getCursorPosition(&line, &index);
+    }
+    m_gotoDialog->setRange(1, m_editor->textLineCount() + 1);
+    m_gotoDialog->setValue(line + 1);
+    if (m_gotoDialog->exec() == QDialog::Accepted)
+        m_editor->gotoLine(m_gotoDialog->value());
+}
+
+bool SqlEditorPage::groupedUndo() const
+{
+    return m_editor->groupedUndo();
+}
+
+void SqlEditorPage::setGroupedUndo(bool on)
+{
+    m_editor->setGroupedUndo(on);
+}
+
+void SqlEditorPage::setUndoAfterSave(bool on)
+{
+    m_undoAfterSave = on;
+}
+
+void SqlEditorPage::pageShown()
+{
+    Q_EMIT caretTextChanged(m_editor->caretText());
+    m_editor->setFocus();
+}
+
+void SqlEditorPage::toggleWordWrap()
+{
+    m_editor->setWrapMode(m_editor->wrapMode() == QsciScintilla::WrapNone ? QsciScintilla::WrapWord
+                                                                           : QsciScintilla::WrapNone);
+}

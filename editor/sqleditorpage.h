@@ -1,10 +1,13 @@
 #pragma once
 
 #include "data/scripteditor.h"
+#include "editor/editorprompts.h"
 
 #include <QWidget>
 
+class QAction;
 class QLabel;
+class QMenu;
 class SqlEditor;
 class TEdFindDlg;
 class TEdReplDlg;
@@ -34,6 +37,26 @@ public:
     bool selectFirstMatch(const QString &fragment) override;
     void toggleErrorMarkAtCaretLine() override;
 
+    // The questions and file dialogs; tests put their own answers here.
+    const EditorPrompts &prompts() const { return m_prompts; }
+    void setPrompts(const EditorPrompts &prompts) { m_prompts = prompts; }
+
+    // The editor's pop-up menu. Its Cut, Copy and Paste are the page's own
+    // until the main window hands over its actions.
+    QMenu *popupMenu() const { return m_popup; }
+    void setClipboardActions(QAction *cut, QAction *copy, QAction *paste);
+
+    // The current status bar texts (also sent by the signals below).
+    QString modeText() const;
+    QString caretText() const;
+
+    bool groupedUndo() const;
+    bool undoAfterSave() const { return m_undoAfterSave; }
+
+    TEdFindDlg *findDialog() const { return m_findDialog; }
+    TEdReplDlg *replaceDialog() const { return m_replaceDialog; }
+    TGotoLineDialog *gotoDialog() const { return m_gotoDialog; }
+
 public Q_SLOTS:
     void EditNew();
     void EditOpen();
@@ -56,6 +79,8 @@ public Q_SLOTS:
     void setUndoAfterSave(bool on);
     // Showing the "Active SQL" page: caret status, focus to the editor.
     void pageShown();
+    // Word wrap from the pop-up menu: on to off and back.
+    void toggleWordWrap();
 
 Q_SIGNALS:
     // Status bar panels 1 (mode: " Insert", " Overwrite", " Read only") and
@@ -66,9 +91,27 @@ Q_SIGNALS:
     void commandStateChanged(bool canRedo, bool canPaste, bool hasSelection);
 
 private:
+    // Status and command update after every change of the editor.
+    void SyntaxMemoChange();
+    // Save dialog and write; false when cancelled or failed.
+    bool saveWithDialog();
+    bool loadFile(const QString &name);
+    void setPanelName(const QString &name);
+    void buildPopupMenu();
+    void bookmarkMenuTriggered(QAction *action, bool toggle);
+
     QLabel *m_panelName = nullptr;
     SqlEditor *m_editor = nullptr;
     TEdFindDlg *m_findDialog = nullptr;
     TEdReplDlg *m_replaceDialog = nullptr;
     TGotoLineDialog *m_gotoDialog = nullptr;
+    EditorPrompts m_prompts;
+    QMenu *m_popup = nullptr;
+    QAction *m_cutAction = nullptr;
+    QAction *m_copyAction = nullptr;
+    QAction *m_pasteAction = nullptr;
+    bool m_undoAfterSave = true;
+    // Files written back in the encoding they were read in: UTF-8 unless the
+    // bytes were not valid UTF-8, then Latin-1 so every byte survives.
+    bool m_latin1 = false;
 };
