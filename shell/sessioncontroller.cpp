@@ -1,0 +1,261 @@
+#include "shell/sessioncontroller.h"
+
+#include "client/mySQLClient.h"
+#include "data/gridmodel.h"
+#include "data/tdmstd.h"
+#include "dialogs/errorbox.h"
+#include "dialogs/logindialog.h"
+#include "editor/sqleditorpage.h"
+#include "shell/mainwindow.h"
+#include "shell/settingsstore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_data(data)
+{
+    data->setEditor(window->sqlEditor());
+
+    connect(data, &TDMstd::busyChanged, this, &SessionController::setBusy);
+    connect(data, &TDMstd::SetSessionCommands, window, &TFormMain::SetSessionCommands);
+    connect(data, &TDMstd::SetAppServerCommands, window, &TFormMain::SetAppServerCommands);
+    connect(data, &TDMstd::pageRequested, window, &TFormMain::showPage);
+    connect(data, &TDMstd::dataGridVisibleChanged, window, &TFormMain::setDataGridVisible);
+    connect(data, &TDMstd::errorRaised, window, [window](const QString &message) { ShowErrorBox(window, message); });
+    QTreeView *tree = window->treeView();
+    connect(data, &TDMstd::treeFocusRequested, tree, [tree] { tree->setFocus(); });
+    connect(data, &TDMstd::treeNodeCollapseRequested, tree, &QTreeView::collapse);
+    connect(data, &TDMstd::treeNodeExpandRequested, tree,
+            [tree](const QModelIndex &node) { tree->expandRecursively(node); });
+
+    // A double click opens a database itself (loading its tables); the
+    // view's own expand-on-double-click would toggle it back.
+    tree->setExpandsOnDoubleClick(false);
+    connect(tree, &QTreeView::clicked, this, &SessionController::TreeServerClick);
+    connect(tree, &QTreeView::doubleClicked, this, &SessionController::TreeServerDblClick);
+    connect(window->serverList(), &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *) { ListServerDblClick(); });
+
+    const struct
+    {
+        const char *name;
+        void (SessionController::*handler)();
+    } actions[] = {
+        {"database_select", &SessionController::database_select},
+        {"server_refresh", &SessionController::server_refresh},
+        {"table_def", &SessionController::table_def},
+        {"table_property", &SessionController::table_property},
+        {"table_index", &SessionController::table_index},
+        {"EditExec", &SessionController::EditExec},
+    };
+    for (const auto &entry : actions) {
+        if (QAction *action = window->action(QString::fromLatin1(entry.name)))
+            connect(action, &QAction::triggered, this, entry.handler);
+    }
+
+    runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
+}
+
+SessionController::~SessionController()
+{
+    if (m_cursorSet)
+        QApplication::restoreOverrideCursor();
+}
+
+TDMstdViews SessionController::viewsOf(TFormMain *window)
+{
+    TDMstdViews views;
+    views.tree = window->treeModel();
+    views.treeSelection = window->treeView()->selectionModel();
+    views.dataGrid = window->grid(QStringLiteral("AdvListView1"));
+    views.definitionGrid = window->grid(QStringLiteral("AdvListView2"));
+    views.statusGrid = window->grid(QStringLiteral("AdvListView3"));
+    views.indexGrid = window->grid(QStringLiteral("AdvListView4"));
+    views.queryGrid = window->grid(QStringLiteral("AdvListView5"));
+    views.log = window->messageLog();
+    views.editor = window->sqlEditor();
+    if (SettingsStore *settings = window->settings()) {
+        views.program = &settings->programSettings();
+        views.profile = &settings->currentProfile();
+    }
+    return views;
+}
+
+void SessionController::setBusy(bool busy)
+{
+    // The data module says "hourglass" or "normal cursor", not a nesting.
+    if (busy && !m_cursorSet) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_cursorSet = true;
+    } else if (!busy && m_cursorSet) {
+        QApplication::restoreOverrideCursor();
+        m_cursorSet = false;
+    }
+}
+
+QModelIndex SessionController::selectedNode() const
+{
+    return m_window->treeView()->currentIndex();
+}
+
+int SessionController::nodeLevel(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return 0;
+    return index.parent().isValid() ? 2 : 1;
+}
+
+bool SessionController::selectedDatabase(QString *database) const
+{
+    const QModelIndex node = selectedNode();
+    switch (nodeLevel(node)) {
+    case 1:
+        *database = node.data().toString();
+        return true;
+    case 2:
+        *database = node.parent().data().toString();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SessionController::selectedTable(QString *table, QString *database) const
+{
+    const QModelIndex node = selectedNode();
+    if (nodeLevel(node) != 2)
+        return false;
+    *table = node.data(TDMstd::TableNameRole).toString();
+    if (table->isEmpty())
+        *table = node.data().toString();
+    *database = node.parent().data().toString();
+    return true;
+}
+
+void SessionController::ListServerDblClick()
+{
+    QListWidgetItem *row = m_window->serverList()->currentItem();
+    if (!row || !row->isSelected())
+        return;
+    m_data->ActiveClient()->Close();
+    m_window->SetSessionCommands(false);
+    m_window->SetAppServerCommands(false);
+    SettingsStore *settings = m_window->settings();
+    settings->LoadServerProfile(row->text());
+    TServerProfile &profile = settings->currentProfile();
+
+    TFormLogin dialog(m_window);
+    dialog.setUser(profile.User);
+    dialog.setPassword(profile.Psw);
+    dialog.setServer(profile.Host);
+    switch (runLoginDialog(&dialog)) {
+    case TFormLogin::Login:
+        profile.User = dialog.user();
+        profile.Psw = dialog.password();
+        break;
+    case TFormLogin::Cancel:
+        profile.User.clear();
+        profile.Psw.clear();
+        break;
+    default:
+        break; // closed otherwise: the pre-filled values stand
+    }
+    if (!profile.User.isEmpty())
+        m_data->ConnectProfile();
+}
+
+void SessionController::TreeServerClick(const QModelIndex &)
+{
+    const char *name = nullptr;
+    switch (nodeLevel(selectedNode())) {
+    case 1:
+        name = "PopupDatabase";
+        break;
+    case 2:
+        name = "PopupMenuTable";
+        break;
+    default:
+        return;
+    }
+    m_treePopup = m_window->popupMenu(QString::fromLatin1(name));
+}
+
+void SessionController::TreeServerDblClick(const QModelIndex &index)
+{
+    QTreeView *tree = m_window->treeView();
+    switch (nodeLevel(index)) {
+    case 1:
+        if (tree->isExpanded(index)) {
+            tree->expand(index);
+        } else {
+            m_data->ListTablesWithStatus(index.data().toString());
+            if (GridModel *grid = m_window->grid(QStringLiteral("AdvListView1")))
+                grid->clear();
+        }
+        break;
+    case 2:
+        m_data->OpenTable(index.data().toString(), index.parent().data().toString());
+        break;
+    default:
+        break;
+    }
+    m_window->showPage(QStringLiteral("Table View"), QStringLiteral("Data View"));
+}
+
+void SessionController::database_select()
+{
+    QString database;
+    if (selectedDatabase(&database))
+        m_data->SelectDatabase(database);
+}
+
+void SessionController::server_refresh()
+{
+    m_data->RefreshDatabaseList();
+}
+
+void SessionController::tableCommand(const QString &subPage,
+                                     void (TDMstd::*operation)(const QString &, const QString &))
+{
+    QString table;
+    QString database;
+    if (!selectedTable(&table, &database))
+        return;
+    if (GridModel *grid = m_window->grid(QStringLiteral("AdvListView1")))
+        grid->clear();
+    (m_data->*operation)(table, database);
+    m_window->showPage(QStringLiteral("Table View"), subPage);
+}
+
+void SessionController::table_def()
+{
+    tableCommand(QStringLiteral("Definition View"), &TDMstd::ShowTableDefinition);
+}
+
+void SessionController::table_property()
+{
+    tableCommand(QStringLiteral("Table Status"), &TDMstd::ShowTableStatus);
+}
+
+void SessionController::table_index()
+{
+    tableCommand(QStringLiteral("Table Index"), &TDMstd::ShowTableIndex);
+}
+
+void SessionController::EditExec()
+{
+    QString database;
+    if (!selectedDatabase(&database))
+        return; // no node chosen: no database to run the script in
+    SqlEditorPage *editor = m_window->sqlEditor();
+    if (!editor)
+        return;
+    m_data->ExecuteScript(database, editor->scriptText());
+}

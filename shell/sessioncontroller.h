@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QModelIndex>
+#include <QObject>
+
+#include <functional>
+
+class QMenu;
+class TDMstd;
+class TFormLogin;
+class TFormMain;
+struct TDMstdViews;
+
+// The main window's handlers of the session, the tree, the table views and
+// script execution. It asks the user (login, error boxes) and hands the
+// answers to the data module; the data module composes the statements.
+class SessionController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Wires the window's server list, tree and actions to data; the window
+    // must outlive the controller (make it the parent).
+    SessionController(TFormMain *window, TDMstd *data, QObject *parent = nullptr);
+    ~SessionController() override;
+
+    // What the data module fills, taken from the window's public accessors.
+    static TDMstdViews viewsOf(TFormMain *window);
+
+    void ListServerDblClick();
+    void TreeServerClick(const QModelIndex &index);
+    void TreeServerDblClick(const QModelIndex &index);
+    void database_select();
+    void server_refresh();
+    void table_def();
+    void table_property();
+    void table_index();
+    void EditExec();
+
+    // The tree's pop-up menu as the last click chose it (`PopupDatabase` or
+    // `PopupMenuTable`), or none before the first click on a node.
+    QMenu *treePopup() const { return m_treePopup; }
+
+    // Shows the login dialog; tests replace it to answer without a window.
+    std::function<int(TFormLogin *)> runLoginDialog;
+
+private:
+    QModelIndex selectedNode() const;
+    static int nodeLevel(const QModelIndex &index);
+    // The database of the selected node: its own text or its parent's.
+    bool selectedDatabase(QString *database) const;
+    bool selectedTable(QString *table, QString *database) const;
+    void tableCommand(const QString &subPage, void (TDMstd::*operation)(const QString &, const QString &));
+    void setBusy(bool busy);
+
+    TFormMain *m_window;
+    TDMstd *m_data;
+    QMenu *m_treePopup = nullptr;
+    bool m_cursorSet = false;
+};
