@@ -50,6 +50,9 @@ SqlEditorPage::SqlEditorPage(QWidget *parent)
     connect(m_editor, &QsciScintilla::selectionChanged, this, &SqlEditorPage::SyntaxMemoChange);
     connect(m_editor, &QsciScintilla::textChanged, this, &SqlEditorPage::SyntaxMemoChange);
     connect(m_editor, &SqlEditor::modeChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    // Changes report while the editor is still inside them (an undo is not
+    // yet redoable then); the next screen update reports the settled state.
+    connect(m_editor, &QsciScintillaBase::SCN_UPDATEUI, this, &SqlEditorPage::SyntaxMemoChange);
     if (QClipboard *clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &SqlEditorPage::SyntaxMemoChange);
 }
@@ -299,11 +302,13 @@ void SqlEditorPage::paste()
 void SqlEditorPage::undo()
 {
     m_editor->undo();
+    SyntaxMemoChange();
 }
 
 void SqlEditorPage::redo()
 {
     m_editor->redo();
+    SyntaxMemoChange();
 }
 
 void SqlEditorPage::toUpperCase()

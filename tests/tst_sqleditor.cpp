@@ -1,3 +1,4 @@
+#include "editor/editorpropertiesdialog.h"
 #include "editor/gotolinedialog.h"
 #include "editor/searchdialogs.h"
 #include "editor/sqleditor.h"
@@ -7,11 +8,13 @@
 
 #include <QComboBox>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 // Answers the page's questions from a queue and records what was asked.
@@ -80,6 +83,9 @@ private Q_SLOTS:
     void replaceAllWithPrompt();
     void replaceOneWithPrompt_data();
     void replaceOneWithPrompt();
+    void popupMenu();
+    void commandState();
+    void propertiesDialog();
 
 private:
     SqlEditorPage *m_page = nullptr;
@@ -683,6 +689,80 @@ void TestSqlEditor::replaceOneWithPrompt()
     QVERIFY(replace->replaceNext());
     QCOMPARE(m_editor->text(), expected);
     QCOMPARE(m_scripted.messages.size(), 1);
+}
+
+void TestSqlEditor::popupMenu()
+{
+    QStringList captions;
+    QList<QAction *> actions = m_page->popupMenu()->actions();
+    for (QAction *action : std::as_const(actions))
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(captions, (QStringList{"&Word wrap", "-", "&Cut", "&Copy", "&Paste", "Delete", "Select all", "-",
+                                    "Toggle bookmark", "Goto bookmark", "-", "Properties..."}));
+    QVERIFY(actions.at(0)->menu() == nullptr && !actions.at(0)->isCheckable());
+
+    // Word wrap switches off and on again.
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapWord);
+    actions.at(0)->trigger();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
+    actions.at(0)->trigger();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapWord);
+
+    // Delete takes the selection only; Select all selects everything.
+    m_editor->setText(QStringLiteral("abc def"));
+    m_editor->setCursorPosition(0, 2);
+    actions.at(5)->trigger();
+    QCOMPARE(m_editor->text(), QStringLiteral("abc def"));
+    m_editor->setSelection(0, 3, 0, 7);
+    actions.at(5)->trigger();
+    QCOMPARE(m_editor->text(), QStringLiteral("abc"));
+    actions.at(6)->trigger();
+    QCOMPARE(m_editor->selectedText(), QStringLiteral("abc"));
+}
+
+void TestSqlEditor::commandState()
+{
+    QSignalSpy spy(m_page, &SqlEditorPage::commandStateChanged);
+    QTest::keyClicks(m_editor, QStringLiteral("select 1"));
+    m_editor->setSelection(0, 0, 0, 6);
+    QVERIFY(!spy.isEmpty());
+    QCOMPARE(spy.last().at(0).toBool(), false); // redo
+    QCOMPARE(spy.last().at(2).toBool(), true);  // selection
+    m_page->undo();
+    QCOMPARE(spy.last().at(0).toBool(), true);
+    QCOMPARE(spy.last().at(2).toBool(), false);
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    QCOMPARE(spy.last().at(1).toBool(), true); // paste
+}
+
+void TestSqlEditor::propertiesDialog()
+{
+    EditorPropertiesDialog dialog(m_editor, &m_page->prompts());
+    QVERIFY(!dialog.ApplyButton->isEnabled());
+    QCOMPARE(dialog.TabWidthBox->value(), 4);
+    QCOMPARE(dialog.RightMarginBox->value(), 80);
+
+    dialog.TabWidthBox->setValue(8);
+    QVERIFY(dialog.ApplyButton->isEnabled());
+    dialog.reject(); // Cancel only closes
+    QCOMPARE(m_editor->tabWidth(), 4);
+
+    EditorPropertiesDialog second(m_editor, &m_page->prompts());
+    second.TabWidthBox->setValue(2);
+    second.RightMarginBox->setValue(100);
+    second.LineNumbersBox->setChecked(false);
+    second.FontButton->click(); // the scripted font dialog picks 17 points
+    second.apply();
+    QVERIFY(!second.ApplyButton->isEnabled());
+    QCOMPARE(m_editor->tabWidth(), 2);
+    QCOMPARE(m_editor->edgeColumn(), 100);
+    QCOMPARE(m_editor->marginWidth(SqlEditor::LineNumberMargin), 0);
+    QCOMPARE(m_editor->textFont().pointSize(), 17);
+    // A new text font leaves the line numbers' font alone.
+    QCOMPARE(qRound(m_editor->lineNumberFont().pointSizeF() * m_editor->logicalDpiY() / 72.0), 11);
+    second.WordWrapBox->setChecked(false);
+    second.accept(); // OK applies, too
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
 }
 
 QTEST_MAIN(TestSqlEditor)
