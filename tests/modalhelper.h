@@ -12,10 +12,24 @@
 
 #include <functional>
 
+// Owner of the waiting answers, so a test can drop those never used.
+inline QObject *pendingAnswers()
+{
+    static QObject owner;
+    return &owner;
+}
+
+// Drops answers still waiting; call from cleanup() so that none outlives the
+// test whose variables it writes to.
+inline void cancelPendingAnswers()
+{
+    qDeleteAll(pendingAnswers()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly));
+}
+
 // Runs act on the next modal window to appear (within five seconds).
 inline void whenModal(std::function<void(QWidget *)> act, QWidget *skip = nullptr)
 {
-    auto *timer = new QTimer;
+    auto *timer = new QTimer(pendingAnswers());
     timer->setInterval(10);
     const QDeadlineTimer deadline(5000);
     QObject::connect(timer, &QTimer::timeout, [timer, act, deadline, skip] {

@@ -96,6 +96,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        cancelPendingAnswers();
         m_store.reset();
     }
 

@@ -1,0 +1,566 @@
+#include "data/messagelog.h"
+#include "dialogs/messagedialog.h"
+#include "dialogs/optionsdialog.h"
+#include "dialogs/serverdialog.h"
+#include "shell/localserver.h"
+#include "shell/mainwindow.h"
+#include "shell/settingsstore.h"
+#include "tests/modalhelper.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("Quarnel2.conf")); }
+    QString raw(const QString &key) const
+    {
+        QSettings settings(path(), QSettings::IniFormat);
+        return settings.value(key).toString();
+    }
+    void makeWindow()
+    {
+        m_window.reset();
+        m_store = std::make_unique<SettingsStore>(path());
+        m_window = std::make_unique<TFormMain>(m_store.get());
+    }
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < m_window->serverList()->count(); ++i)
+            out << m_window->serverList()->item(i)->text();
+        return out;
+    }
+    // Opens Add Server, lets fill() type into the dialog, then presses the
+    // named button; a missing-field message is answered with OK.
+    void addServer(const std::function<void(TFormServer *)> &fill, const QString &button,
+                   QString *message = nullptr)
+    {
+        TFormServer *dialog = m_window->formServer();
+        whenModal([=](QWidget *modal) {
+            if (modal != dialog) {
+                qobject_cast<QDialog *>(modal)->reject();
+                return;
+            }
+            fill(dialog);
+            answerMessageBox(QMessageBox::Ok, message, nullptr, dialog);
+            dialog->findChild<QPushButton *>(button)->click();
+            if (dialog->isVisible())
+                dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancel"))->click();
+        });
+        m_window->action(QStringLiteral("server_add"))->trigger();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<TFormMain> m_window;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        makeWindow();
+    }
+    void cleanup()
+    {
+        cancelPendingAnswers();
+        m_window.reset();
+        m_store.reset();
+    }
+
+    // Server dialog
+
+    void serverDialogLayout()
+    {
+        TFormServer *dialog = m_window->formServer();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Server Configuration"));
+        QCOMPARE(dialog->Editdb->text(), QStringLiteral("mysql"));
+        QCOMPARE(dialog->Editserver->toolTip(), QStringLiteral("Server to connect"));
+        QCOMPARE(dialog->EditUser->toolTip(), QStringLiteral("You must have access to then mysql database."));
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+        QCOMPARE(QChar(dialog->EditPsw->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                           dialog->EditPsw)),
+                 QLatin1Char('*'));
+        QVERIFY(dialog->windowFlags() & Qt::WindowContextHelpButtonHint);
+        // Keyboard order: server, port, user, password, the check boxes, Ok,
+        // Cancel, Apply, database.
+        const QList<QWidget *> expected = {dialog->Editserver,    dialog->EditPort,     dialog->EditUser,
+                                           dialog->EditPsw,       dialog->CheckGroupSystem,
+                                           dialog->CheckAppServer, dialog->ButtonOk,    dialog->ButtonCancel,
+                                           dialog->ButtonApply,   dialog->Editdb};
+        QList<QWidget *> order;
+        QWidget *widget = dialog->Editserver;
+        do {
+            if (widget->focusPolicy() & Qt::TabFocus && expected.contains(widget))
+                order << widget;
+            widget = widget->nextInFocusChain();
+        } while (widget != dialog->Editserver);
+        QCOMPARE(order, expected);
+        // Labels name their fields for assistive tools, uniquely.
+        QSet<QString> names;
+        for (QWidget *field : expected) {
+            QVERIFY2(!field->accessibleName().isEmpty() || qobject_cast<QPushButton *>(field),
+                     qPrintable(field->objectName()));
+            if (!field->accessibleName().isEmpty()) {
+                QVERIFY2(!names.contains(field->accessibleName()), qPrintable(field->accessibleName()));
+                names.insert(field->accessibleName());
+            }
+        }
+    }
+
+    void anyChangeEnablesApply_data()
+    {
+        QTest::addColumn<QString>("control");
+        for (const char *name : {"Editserver", "Editdb", "EditPort", "EditUser", "EditPsw", "CheckGroupSystem",
+                                 "CheckAppServer"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void anyChangeEnablesApply()
+    {
+        QFETCH(QString, control);
+        TFormServer *dialog = m_window->formServer();
+        dialog->prepareForAdd();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        QWidget *widget = dialog->findChild<QWidget *>(control);
+        QVERIFY(widget);
+        if (auto *box = qobject_cast<QCheckBox *>(widget))
+            box->click();
+        else
+            QTest::keyClicks(widget, QStringLiteral("x"));
+        QVERIFY(dialog->ButtonApply->isEnabled());
+        dialog->hide();
+        // Filling for a modification does not count as a change.
+        dialog->prepareForModify();
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+    }
+
+    void applyNeedsServerUserAndPort_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("all filled") << "db1" << "3306" << "root" << true;
+        QTest::newRow("no server") << "" << "3306" << "root" << false;
+        QTest::newRow("no port") << "db1" << "" << "root" << false;
+        QTest::newRow("no user") << "db1" << "3306" << "" << false;
+        QTest::newRow("blanks count as filled") << " " << " " << " " << true;
+        QTest::newRow("port may be any text") << "db1" << "abc" << "root" << true;
+    }
+    void applyNeedsServerUserAndPort()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, port);
+        QFETCH(QString, user);
+        QFETCH(bool, saved);
+        TFormServer *dialog = m_window->formServer();
+        m_store->currentProfile().Auto = true; // carried along unchanged
+        dialog->prepareForAdd();
+        dialog->Editserver->setText(server);
+        dialog->EditPort->setText(port);
+        dialog->EditUser->setText(user);
+        dialog->EditPsw->setText(QStringLiteral("secret"));
+        dialog->Editdb->setText(QStringLiteral("shop"));
+        dialog->CheckAppServer->setChecked(true);
+        QString message;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        answerMessageBox(QMessageBox::Ok, &message, &icon);
+        dialog->ButtonApply->click();
+        QCOMPARE(dialog->applied(), saved);
+        if (!saved) {
+            QCOMPARE(message, QStringLiteral("Server, User and Port is required."));
+            QCOMPARE(icon, QMessageBox::Information);
+            QVERIFY(!QFile::exists(path()));
+            return;
+        }
+        QVERIFY(message.isEmpty());
+        SettingsStore check(path());
+        check.LoadProgramSettings();
+        QCOMPARE(check.ServerSections(), QStringList{server});
+        check.LoadServerProfile(server);
+        QCOMPARE(check.currentProfile().User, user);
+        QCOMPARE(check.currentProfile().Psw, QStringLiteral("secret"));
+        QCOMPARE(check.currentProfile().Port, port);
+        QCOMPARE(check.currentProfile().Database, QStringLiteral("shop"));
+        QCOMPARE(check.currentProfile().Check, true);
+        QCOMPARE(check.currentProfile().Group, false);
+        QCOMPARE(check.currentProfile().Auto, true);
+        // The current profile is the one just saved.
+        QCOMPARE(m_store->currentProfile().Host, server);
+    }
+
+    void addServerFlows_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QStringList>("buttons"); // pressed in order
+        QTest::addColumn<bool>("rowAdded");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("messageShown");
+        QTest::newRow("Ok") << "db1" << "root" << QStringList{"ButtonOk"} << true << true << false;
+        QTest::newRow("Ok with only the server") << "db1" << "" << QStringList{"ButtonOk"} << false << false << true;
+        QTest::newRow("Apply then Cancel") << "db1" << "root" << QStringList{"ButtonApply", "ButtonCancel"} << false
+                                           << true << false;
+        QTest::newRow("Cancel") << "db1" << "root" << QStringList{"ButtonCancel"} << false << false << false;
+        QTest::newRow("Apply then Ok") << "db1" << "root" << QStringList{"ButtonApply", "ButtonOk"} << true << true
+                                       << false;
+    }
+    void addServerFlows()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, user);
+        QFETCH(QStringList, buttons);
+        QFETCH(bool, rowAdded);
+        QFETCH(bool, saved);
+        QFETCH(bool, messageShown);
+        TFormServer *dialog = m_window->formServer();
+        QString message;
+        whenModal([&](QWidget *modal) {
+            QCOMPARE(modal, static_cast<QWidget *>(dialog));
+            QVERIFY(!dialog->ButtonApply->isEnabled());
+            QCOMPARE(dialog->EditPort->text(), QStringLiteral("3306"));
+            QTest::keyClicks(dialog->Editserver, server);
+            QTest::keyClicks(dialog->EditUser, user);
+            for (const QString &button : buttons) {
+                answerMessageBox(QMessageBox::Ok, &message, nullptr, dialog);
+                dialog->findChild<QPushButton *>(button)->click();
+            }
+        });
+        m_window->action(QStringLiteral("server_add"))->trigger();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(message.isEmpty(), !messageShown);
+        QCOMPARE(rows(), rowAdded ? QStringList{server} : QStringList());
+        if (rowAdded)
+            QCOMPARE(m_window->serverList()->selectedItems().value(0)->text(), server);
+        QCOMPARE(m_window->action(QStringLiteral("server_remove"))->isEnabled(), rowAdded);
+        QCOMPARE(m_window->action(QStringLiteral("server_modify"))->isEnabled(), rowAdded);
+        QCOMPARE(raw(server + QStringLiteral("/User")), saved ? user : QString());
+        // Saved servers are listed from the next start.
+        makeWindow();
+        QCOMPARE(rows(), saved ? QStringList{server} : QStringList());
+    }
+
+    void addingAListedHostOverwritesIt()
+    {
+        auto fill = [](const QString &user) {
+            return [user](TFormServer *d) {
+                d->Editserver->setText(QStringLiteral("db1"));
+                d->EditUser->setText(user);
+            };
+        };
+        addServer(fill(QStringLiteral("first")), QStringLiteral("ButtonOk"));
+        addServer(fill(QStringLiteral("second")), QStringLiteral("ButtonOk"));
+        QCOMPARE(rows(), (QStringList{QStringLiteral("db1"), QStringLiteral("db1")}));
+        QCOMPARE(raw(QStringLiteral("db1/User")), QStringLiteral("second"));
+        makeWindow();
+        QCOMPARE(rows(), QStringList{QStringLiteral("db1")});
+    }
+
+    void modifyServer()
+    {
+        {
+            QSettings settings(path(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("old/User"), QStringLiteral("admin"));
+            settings.setValue(QStringLiteral("old/Psw"), QStringLiteral("pw"));
+            settings.setValue(QStringLiteral("old/Port"), QStringLiteral("3310"));
+            settings.setValue(QStringLiteral("old/Database"), QStringLiteral("shop"));
+            settings.setValue(QStringLiteral("old/Group"), QStringLiteral("1"));
+            settings.setValue(QStringLiteral("old/Check"), QStringLiteral("0"));
+        }
+        makeWindow();
+        TFormServer *dialog = m_window->formServer();
+        whenModal([&](QWidget *) {
+            QCOMPARE(dialog->Editserver->text(), QStringLiteral("old"));
+            QCOMPARE(dialog->EditUser->text(), QStringLiteral("admin"));
+            QCOMPARE(dialog->EditPsw->text(), QStringLiteral("pw"));
+            QCOMPARE(dialog->EditPort->text(), QStringLiteral("3310"));
+            QCOMPARE(dialog->Editdb->text(), QStringLiteral("shop"));
+            QVERIFY(dialog->CheckGroupSystem->isChecked());
+            QVERIFY(!dialog->CheckAppServer->isChecked());
+            QVERIFY(!dialog->ButtonApply->isEnabled());
+            dialog->Editserver->setText(QStringLiteral("renamed"));
+            dialog->ButtonOk->click();
+        });
+        m_window->action(QStringLiteral("server_modify"))->trigger();
+        // The row keeps its caption; the old section stays beside the new one.
+        QCOMPARE(rows(), QStringList{QStringLiteral("old")});
+        QCOMPARE(raw(QStringLiteral("renamed/User")), QStringLiteral("admin"));
+        QCOMPARE(raw(QStringLiteral("renamed/Port")), QStringLiteral("3310"));
+        QCOMPARE(raw(QStringLiteral("old/User")), QStringLiteral("admin"));
+        makeWindow();
+        QCOMPARE(rows(), (QStringList{QStringLiteral("old"), QStringLiteral("renamed")}));
+    }
+
+    void removeServer_data()
+    {
+        QTest::addColumn<QString>("answer"); // button clicked, or "close"
+        QTest::newRow("OK") << "ButtonOk";
+        QTest::newRow("Cancel") << "ButtonCancel";
+        QTest::newRow("close box") << "close";
+    }
+    void removeServer()
+    {
+        QFETCH(QString, answer);
+        {
+            QSettings settings(path(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("only/User"), QStringLiteral("u"));
+        }
+        makeWindow();
+        TFormMessage *message = m_window->formMessage();
+        QString caption, text, item;
+        whenModal([&](QWidget *modal) {
+            QCOMPARE(modal, static_cast<QWidget *>(message));
+            caption = message->windowTitle();
+            text = message->LabelText->text();
+            item = message->LabelItem->text();
+            if (answer == QLatin1String("close"))
+                message->close();
+            else
+                message->findChild<QPushButton *>(answer)->click();
+        });
+        m_window->action(QStringLiteral("server_remove"))->trigger();
+        QCOMPARE(caption, QStringLiteral("Delete Server from list"));
+        QCOMPARE(text, QStringLiteral("Delete Server from list ?"));
+        QCOMPARE(item, QStringLiteral("only"));
+        QCOMPARE(message->windowTitle(), QStringLiteral("Message"));
+        const bool removed = answer == QLatin1String("ButtonOk");
+        QCOMPARE(rows(), removed ? QStringList() : QStringList{QStringLiteral("only")});
+        QCOMPARE(raw(QStringLiteral("only/User")), removed ? QString() : QStringLiteral("u"));
+        QCOMPARE(m_window->action(QStringLiteral("server_remove"))->isEnabled(), !removed);
+        QCOMPARE(m_window->action(QStringLiteral("server_modify"))->isEnabled(), !removed);
+    }
+
+    void removeAndModifyNeedASelectedRow()
+    {
+        m_window->AddServerItem(QStringLiteral("x"));
+        m_window->serverList()->clearSelection();
+        bool opened = false;
+        whenModal([&](QWidget *modal) {
+            opened = true;
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        m_window->action(QStringLiteral("server_remove"))->trigger();
+        m_window->action(QStringLiteral("server_modify"))->trigger();
+        QTest::qWait(100);
+        QVERIFY(!opened);
+        QCOMPARE(rows(), QStringList{QStringLiteral("x")});
+    }
+
+    // Options dialog
+
+    void optionsDialogLoadsTheSettings()
+    {
+        TProgramSettings &program = m_store->programSettings();
+        program.DBHL = true;
+        program.DBL = QStringLiteral("42");
+        program.start = QStringLiteral("/opt/db/bin/start --now");
+        program.stop = QStringLiteral("/opt/db/bin/stop");
+        TFormOptionen *dialog = m_window->formOptionen();
+        whenModal([&](QWidget *) {
+            QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
+            QVERIFY(dialog->Radiohard->isChecked());
+            QVERIFY(!dialog->Radiolight->isChecked());
+            QCOMPARE(dialog->EditLimit->text(), QStringLiteral("42"));
+            QCOMPARE(dialog->FilenameEditStart->lineEdit()->text(), QStringLiteral("/opt/db/bin/start --now"));
+            QCOMPARE(dialog->FilenameEditStop->lineEdit()->text(), QStringLiteral("/opt/db/bin/stop"));
+            QVERIFY(!dialog->ButtonApply->isEnabled());
+            dialog->ButtonCancel->click();
+        });
+        m_window->action(QStringLiteral("tools_optionen"))->trigger();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Programm Optionen"));
+        // Cancel saves nothing.
+        QVERIFY(!QFile::exists(path()));
+        program.DBHL = false;
+        dialog->load();
+        QVERIFY(dialog->Radiolight->isChecked());
+    }
+
+    void optionsChangesEnableApply_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("hard limit") << "Radiohard";
+        QTest::newRow("normal limit") << "Radiolight";
+        QTest::newRow("limit") << "EditLimit";
+        QTest::newRow("start") << "FilenameEditStart";
+        QTest::newRow("stop") << "FilenameEditStop";
+    }
+    void optionsChangesEnableApply()
+    {
+        QFETCH(QString, control);
+        TFormOptionen *dialog = m_window->formOptionen();
+        dialog->load();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        QWidget *widget = dialog->findChild<QWidget *>(control);
+        QVERIFY(widget);
+        if (auto *radio = qobject_cast<QRadioButton *>(widget))
+            radio->click();
+        else if (auto *file = qobject_cast<FilenameEdit *>(widget))
+            QTest::keyClicks(file->lineEdit(), QStringLiteral(" -v"));
+        else
+            QTest::keyClicks(widget, QStringLiteral("0"));
+        QVERIFY(dialog->ButtonApply->isEnabled());
+        dialog->hide();
+    }
+
+    void optionsApplySavesWithTheGeometry()
+    {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->resize(777, 555);
+        TFormOptionen *dialog = m_window->formOptionen();
+        whenModal([&](QWidget *) {
+            dialog->Radiohard->click();
+            dialog->EditLimit->setText(QStringLiteral("ten"));
+            dialog->FilenameEditStop->setChosenFile(m_dir->filePath(QStringLiteral("stop me")));
+            dialog->ButtonOk->click();
+        });
+        m_window->action(QStringLiteral("tools_optionen"))->trigger();
+        QCOMPARE(m_store->programSettings().DBHL, true);
+        // The limit is taken as typed, not validated.
+        QCOMPARE(m_store->programSettings().DBL, QStringLiteral("ten"));
+        QCOMPARE(raw(QStringLiteral("DBHL")), QStringLiteral("1"));
+        QCOMPARE(raw(QStringLiteral("DBL")), QStringLiteral("ten"));
+        // The chosen file replaced the whole command line.
+        QCOMPARE(raw(QStringLiteral("stop")), QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("stop me"))));
+        QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("777"));
+        QCOMPARE(raw(QStringLiteral("Height")), QStringLiteral("555"));
+    }
+
+    void optionsOkWithoutChangeStillSaves()
+    {
+        TFormOptionen *dialog = m_window->formOptionen();
+        whenModal([&](QWidget *) { dialog->ButtonOk->click(); });
+        m_window->action(QStringLiteral("tools_optionen"))->trigger();
+        QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("640"));
+        QCOMPARE(raw(QStringLiteral("DBL")), QStringLiteral("100"));
+        QCOMPARE(raw(QStringLiteral("DBHL")), QStringLiteral("0"));
+        QCOMPARE(raw(QStringLiteral("start")), LocalServer::defaultStartCommand());
+    }
+
+    // Local server commands
+
+    void defaultCommandsRunTheHelper()
+    {
+#ifdef Q_OS_WIN
+        QCOMPARE(LocalServer::defaultStartCommand(),
+                 QStringLiteral("c:\\mysql\\bin\\mysqld-shareware.exe --standalone --flush --console "
+                                "--datadir=C:\\mysql\\data"));
+        QCOMPARE(LocalServer::defaultStopCommand(), QStringLiteral("c:\\mysql\\bin\\mysqladmin shutdown"));
+#else
+        const QString script = LocalServer::helperScript();
+        QVERIFY2(!script.isEmpty(), "quarnel-local-server not found");
+        QVERIFY(QFileInfo(script).isExecutable());
+        QStringList start = QProcess::splitCommand(LocalServer::defaultStartCommand());
+        QCOMPARE(start, (QStringList{script, QStringLiteral("start")}));
+        QStringList stop = QProcess::splitCommand(LocalServer::defaultStopCommand());
+        QCOMPARE(stop, (QStringList{script, QStringLiteral("stop")}));
+#endif
+    }
+
+    void launchMessages_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("launched");
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("blanks only") << "   " << false;
+        QTest::newRow("unknown program") << "/nonexistent/mysqld --console" << false;
+        QTest::newRow("a folder") << "/" << false;
+#ifndef Q_OS_WIN
+        QTest::newRow("program on the path") << "true" << true;
+        QTest::newRow("quoted path with a blank and arguments") << "@SCRIPT@ one \"two words\"" << true;
+#endif
+    }
+    void launchMessages()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, launched);
+#ifndef Q_OS_WIN
+        // A program that proves it ran with its arguments split as a shell would.
+        const QString marker = m_dir->filePath(QStringLiteral("ran"));
+        const QString script = m_dir->filePath(QStringLiteral("my tool.sh"));
+        {
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\nprintf '%s|' \"$@\" >> \"" + QFile::encodeName(marker) + "\"\n");
+        }
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        command.replace(QStringLiteral("@SCRIPT@"), QLatin1Char('"') + script + QLatin1Char('"'));
+#endif
+        for (const bool start : {true, false}) {
+            TProgramSettings &program = m_store->programSettings();
+            (start ? program.start : program.stop) = command;
+            (start ? program.stop : program.start) = QStringLiteral("/nonexistent/other");
+            const QString name = start ? QStringLiteral("admin_start_local_db") : QStringLiteral("admin_stop_local_db");
+            m_window->action(name)->trigger();
+            const QString expected = start ? (launched ? QStringLiteral("Local Mysql-Server started ...")
+                                                       : QStringLiteral("Error : Can not start Local Mysql-Server ..."))
+                                           : (launched ? QStringLiteral("Stop the Local Mysql-Server ...")
+                                                       : QStringLiteral("Error : Can not stop Local Mysql-Server ..."));
+            QCOMPARE(m_window->messageLog()->lines().constLast(), expected);
+        }
+#ifndef Q_OS_WIN
+        if (command.contains(script)) {
+            // Started once as the start and once as the stop command.
+            auto ranWith = [&marker] {
+                QFile file(marker);
+                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            };
+            QTRY_COMPARE(ranWith(), QByteArray("one|two words|one|two words|"));
+        }
+#endif
+    }
+
+    // Message dialog
+
+    void messageDialogResults_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("result");
+        QTest::newRow("OK") << "ButtonOk" << 1;
+        QTest::newRow("Cancel") << "ButtonCancel" << 0;
+        QTest::newRow("close box") << "close" << 0;
+        QTest::newRow("Escape") << "escape" << 0;
+    }
+    void messageDialogResults()
+    {
+        QFETCH(QString, answer);
+        QFETCH(int, result);
+        TFormMessage dialog;
+        whenModal([&](QWidget *) {
+            if (answer == QLatin1String("close"))
+                dialog.close();
+            else if (answer == QLatin1String("escape"))
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            else
+                dialog.findChild<QPushButton *>(answer)->click();
+        });
+        QCOMPARE(dialog.ask(QStringLiteral("Drop"), QStringLiteral("Really ?"), QStringLiteral("thing")), result);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Message"));
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
