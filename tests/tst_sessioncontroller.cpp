@@ -1,0 +1,268 @@
+#include "client/mySQLClient.h"
+#include "data/gridmodel.h"
+#include "data/messagelog.h"
+#include "data/tdmstd.h"
+#include "dialogs/logindialog.h"
+#include "editor/sqleditor.h"
+#include "editor/sqleditorpage.h"
+#include "shell/mainwindow.h"
+#include "shell/sessioncontroller.h"
+#include "shell/settingsstore.h"
+#include "tests/support/privateserver.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+
+// The window's handlers of the session: login flow, tree clicks, the table
+// commands and EditExec, on a real main window and a private server.
+class TestSessionController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void loginOutcomes_data();
+    void loginOutcomes();
+    void treeOpensDatabaseAndTable();
+    void tableCommandsNeedTableNode();
+    void editExecRunsInSelectedDatabase();
+
+private:
+    QModelIndex node(const QString &database, const QString &table = QString()) const;
+    void login();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<TFormMain> m_window;
+    std::unique_ptr<TDMstd> m_data;
+    std::unique_ptr<SessionController> m_controller;
+};
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 30; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+void TestSessionController::initTestCase()
+{
+    QVERIFY(LoadClientLibrary());
+    QString error;
+    PrivateServer &server = PrivateServer::shared();
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY2(server.sql(QStringLiteral("CREATE DATABASE shop;"
+                                       "CREATE TABLE shop.orders (id INT PRIMARY KEY, what VARCHAR(10)) ENGINE=MyISAM;"
+                                       "INSERT INTO shop.orders VALUES (1, 'one'), (2, 'two'), (10, 'ten');"),
+                        nullptr, &error),
+             qPrintable(error));
+}
+
+void TestSessionController::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_settings = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("quarnel.conf")));
+    const PrivateServer &server = PrivateServer::shared();
+    TServerProfile &profile = m_settings->currentProfile();
+    profile = TServerProfile();
+    profile.Host = server.host();
+    profile.User = QStringLiteral("stored-user");
+    profile.Port = QString::number(server.port());
+    profile.Database = QStringLiteral("mysql");
+    m_settings->SaveServerProfile(server.host());
+    m_settings->LoadProgramSettings();
+    m_window = std::make_unique<TFormMain>(m_settings.get());
+    m_data = std::make_unique<TDMstd>(SessionController::viewsOf(m_window.get()));
+    m_controller = std::make_unique<SessionController>(m_window.get(), m_data.get());
+    m_window->AddServerItem(server.host());
+    QListWidget *list = m_window->serverList();
+    list->setCurrentRow(list->count() - 1);
+    QCOMPARE(list->currentItem()->text(), server.host());
+}
+
+void TestSessionController::cleanup()
+{
+    m_controller.reset();
+    m_data.reset();
+    m_window.reset();
+    m_settings.reset();
+}
+
+QModelIndex TestSessionController::node(const QString &database, const QString &table) const
+{
+    QStandardItemModel *tree = m_window->treeModel();
+    for (int row = 0; row < tree->rowCount(); ++row) {
+        QStandardItem *db = tree->item(row);
+        if (db->text() != database)
+            continue;
+        if (table.isEmpty())
+            return db->index();
+        for (int child = 0; child < db->rowCount(); ++child) {
+            if (db->child(child)->data(TDMstd::TableNameRole).toString() == table)
+                return db->child(child)->index();
+        }
+    }
+    return {};
+}
+
+void TestSessionController::login()
+{
+    m_controller->runLoginDialog = [](TFormLogin *dialog) {
+        dialog->setUser(PrivateServer::user());
+        dialog->setPassword(PrivateServer::password());
+        return int(TFormLogin::Login);
+    };
+    m_controller->ListServerDblClick();
+    settle();
+}
+
+void TestSessionController::loginOutcomes_data()
+{
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("user"); // the profile's user afterwards
+    QTest::newRow("login") << int(TFormLogin::Login) << true << PrivateServer::user();
+    QTest::newRow("cancel") << int(TFormLogin::Cancel) << false << QString();
+    // Closed otherwise: the stored user stays and is tried (and refused).
+    QTest::newRow("closed") << int(TFormLogin::Closed) << false << "stored-user";
+}
+
+void TestSessionController::loginOutcomes()
+{
+    QFETCH(int, outcome);
+    QFETCH(bool, connected);
+    QFETCH(QString, user);
+    QString shownUser;
+    QString shownServer;
+    m_controller->runLoginDialog = [&](TFormLogin *dialog) {
+        shownUser = dialog->user();
+        shownServer = dialog->EditServer->text();
+        dialog->setUser(PrivateServer::user());
+        dialog->setPassword(PrivateServer::password());
+        return outcome;
+    };
+    const qsizetype before = m_window->messageLog()->lines().size();
+    m_controller->ListServerDblClick();
+    settle();
+    QCOMPARE(shownUser, QStringLiteral("stored-user"));
+    QCOMPARE(shownServer, PrivateServer::shared().host());
+    QCOMPARE(m_data->ActiveClient()->Connected(), connected);
+    QCOMPARE(m_settings->currentProfile().User, user);
+    QCOMPARE(m_window->action(QStringLiteral("server_refresh"))->isEnabled(), connected);
+    QCOMPARE(m_window->action(QStringLiteral("EditExec"))->isEnabled(), connected);
+    QCOMPARE(node(QStringLiteral("shop")).isValid(), connected);
+    QCOMPARE(m_window->messageLog()->lines().size() - before, outcome == TFormLogin::Login ? 5 : outcome == TFormLogin::Closed ? 1 : 0);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestSessionController::treeOpensDatabaseAndTable()
+{
+    login();
+    QTreeView *tree = m_window->treeView();
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    QVERIFY(shop.isValid());
+    tree->setCurrentIndex(shop);
+    m_controller->TreeServerClick(shop);
+    QCOMPARE(m_controller->treePopup(), m_window->popupMenu(QStringLiteral("PopupDatabase")));
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    const QModelIndex orders = node(QStringLiteral("shop"), QStringLiteral("orders"));
+    QVERIFY(orders.isValid());
+    QCOMPARE(orders.data().toString(), QStringLiteral("orders  ( 3 )"));
+    QVERIFY(tree->isExpanded(shop));
+
+    // A second double click on the expanded node reloads nothing.
+    m_window->treeModel()->itemFromIndex(orders)->setText(QStringLiteral("orders"));
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    QCOMPARE(node(QStringLiteral("shop"), QStringLiteral("orders")).data().toString(), QStringLiteral("orders"));
+    QVERIFY(tree->isExpanded(shop));
+
+    tree->setCurrentIndex(orders);
+    m_controller->TreeServerClick(orders);
+    QCOMPARE(m_controller->treePopup(), m_window->popupMenu(QStringLiteral("PopupMenuTable")));
+    m_controller->TreeServerDblClick(orders);
+    settle();
+    GridModel *data = m_window->grid(QStringLiteral("AdvListView1"));
+    QCOMPARE(data->rowCount(), 3);
+    QCOMPARE(data->caption(0), QStringLiteral("1"));
+    QCOMPARE(data->caption(1), QStringLiteral("10"));
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView2"))->rowCount(), 2);
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView4"))->rowCount(), 1);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestSessionController::tableCommandsNeedTableNode()
+{
+    login();
+    QTreeView *tree = m_window->treeView();
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    tree->setCurrentIndex(shop);
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    const QModelIndex orders = node(QStringLiteral("shop"), QStringLiteral("orders"));
+    tree->setCurrentIndex(orders);
+    m_controller->TreeServerDblClick(orders);
+    settle();
+    GridModel *data = m_window->grid(QStringLiteral("AdvListView1"));
+    GridModel *definition = m_window->grid(QStringLiteral("AdvListView2"));
+    QCOMPARE(data->rowCount(), 3);
+
+    // On a database node: nothing happens, the data grid keeps its rows.
+    tree->setCurrentIndex(shop);
+    definition->clearRows();
+    m_window->action(QStringLiteral("table_def"))->trigger();
+    settle();
+    QCOMPARE(data->rowCount(), 3);
+    QCOMPARE(definition->rowCount(), 0);
+
+    // On a table node: the data grid is emptied, the definition refilled.
+    tree->setCurrentIndex(orders);
+    m_window->action(QStringLiteral("table_def"))->trigger();
+    settle();
+    QCOMPARE(data->rowCount(), 0);
+    QCOMPARE(data->columnCount(), 0);
+    QCOMPARE(definition->rowCount(), 2);
+
+    m_window->action(QStringLiteral("table_property"))->trigger();
+    settle();
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView3"))->text(0, 1), QStringLiteral("orders"));
+}
+
+void TestSessionController::editExecRunsInSelectedDatabase()
+{
+    login();
+    QTreeView *tree = m_window->treeView();
+    m_window->sqlEditor()->editor()->setText(QStringLiteral("select what from orders where id = 2"));
+    // With no node selected there is no database: nothing is sent.
+    tree->setCurrentIndex(QModelIndex());
+    m_window->messageLog()->clear();
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    settle();
+    QCOMPARE(m_window->messageLog()->lines(), QStringList());
+
+    tree->setCurrentIndex(node(QStringLiteral("shop")));
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    settle();
+    QCOMPARE(m_window->messageLog()->lines(), (QStringList{QString(), QStringLiteral("Affected rows:1")}));
+    GridModel *query = m_window->grid(QStringLiteral("AdvListView5"));
+    QCOMPARE(query->columnCaption(0), QStringLiteral("what"));
+    QCOMPARE(query->caption(0), QStringLiteral("two"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+QTEST_MAIN(TestSessionController)
+#include "tst_sessioncontroller.moc"
