@@ -437,6 +437,20 @@ private Q_SLOTS:
         }
     }
 
+    void shownWindowGivesFocusToTheServerList()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window->serverList()));
+        window->treeView()->setEnabled(true);
+        window->treeView()->setFocus();
+        window->hide();
+        window->action(QStringLiteral("help_Show"))->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_COMPARE(window->focusWidget(), static_cast<QWidget *>(window->serverList()));
+    }
+
     void hidingWithoutANotificationAreaKeepsAWindow()
     {
         auto window = makeWindow();
