@@ -61,6 +61,9 @@ void TestScriptSplitter::statements_data()
     QTest::newRow("leading comment dropped") << "/* head */\n-- note\nselect 1;" << QStringList{"select 1"};
     QTest::newRow("executable comment is statement text") << "/*!40101 SET NAMES utf8 */;select 1"
                                                           << QStringList{"/*!40101 SET NAMES utf8 */", "select 1"};
+    QTest::newRow("MariaDB executable comment") << "/*M!100100 SET x=1; */;select 1"
+                                               << QStringList{"/*M!100100 SET x=1; */", "select 1"};
+    QTest::newRow("unterminated block comment runs to the end") << "select 1 /* x;y" << QStringList{"select 1"};
     QTest::newRow("CRLF line ends") << "select 1;\r\nselect\r\n  2;\r\n" << QStringList{"select 1", "select\r\n  2"};
     QTest::newRow("control characters trimmed") << "\x01select 1\x02;" << QStringList{"select 1"};
     QTest::newRow("procedure body with DELIMITER")
