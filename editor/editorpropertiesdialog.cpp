@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,8 +69,8 @@ EditorPropertiesDialog::EditorPropertiesDialog(SqlEditor *editor, const EditorPr
 
 void EditorPropertiesDialog::showFontName()
 {
-    const int size = m_font.pixelSize() > 0 ? m_font.pixelSize() : m_font.pointSize();
-    m_fontName->setText(QStringLiteral("%1, %2").arg(m_font.family()).arg(size));
+    // The family actually drawn, which may stand in for the one asked for.
+    m_fontName->setText(QStringLiteral("%1, %2 pt").arg(QFontInfo(m_font).family()).arg(m_font.pointSizeF(), 0, 'g', 3));
 }
 
 void EditorPropertiesDialog::chooseFont()
