@@ -1,0 +1,298 @@
+// quarnel-bench open-table, tables and script: the data module's table view,
+// tree listing and script runner on a private server, beside the
+// command-line client where there is one to compare with.
+#include "bench/benchcommon.h"
+#include "client/mySQLClient.h"
+#include "data/gridmodel.h"
+#include "data/messagelog.h"
+#include "data/tdmstd.h"
+#include "shell/settingsstore.h"
+#include "tests/support/privateserver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// What a window hands the data module, without a window.
+struct Module
+{
+    Module(const QString &host, const QString &port, const QString &user, const QString &password)
+    {
+        views.tree = &tree;
+        views.treeSelection = &selection;
+        views.dataGrid = &grids[0];
+        views.definitionGrid = &grids[1];
+        views.statusGrid = &grids[2];
+        views.indexGrid = &grids[3];
+        views.queryGrid = &grids[4];
+        views.log = &log;
+        views.program = &program;
+        views.profile = &profile;
+        profile.Host = host;
+        profile.Port = port;
+        profile.User = user;
+        profile.Psw = password;
+        data = std::make_unique<TDMstd>(views);
+    }
+
+    // Runs the event loop until done() holds (false after 10 minutes).
+    static bool until(const std::function<bool()> &done)
+    {
+        QDeadlineTimer deadline(600 * 1000);
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents();
+        }
+        return true;
+    }
+
+    bool connect()
+    {
+        if (!data->ConnectProfile())
+            return false;
+        if (!until([this] { return data->ActiveClient()->Connected() || !log.lines().isEmpty(); })
+            || !data->ActiveClient()->Connected()) {
+            std::fprintf(stderr, "%s\n", qPrintable(log.lines().join(QLatin1Char('|'))));
+            return false;
+        }
+        return until([this] { return tree.rowCount() > 0; });
+    }
+
+    QStandardItem *databaseNode(const QString &name)
+    {
+        const QList<QStandardItem *> found = tree.findItems(name);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+
+    QStandardItemModel tree;
+    QItemSelectionModel selection{&tree};
+    GridModel grids[5];
+    MessageLog log;
+    TProgramSettings program;
+    TServerProfile profile;
+    TDMstdViews views;
+    std::unique_ptr<TDMstd> data;
+};
+
+bool fixture(PrivateServer &server, const QString &statements)
+{
+    QString error;
+    if (!server.start(&error) || !server.sql(statements, nullptr, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+QStringList connection(const PrivateServer &server)
+{
+    return {server.host(), QString::number(server.port()), PrivateServer::user(), PrivateServer::password()};
+}
+
+// --- open-table ---------------------------------------------------------------
+
+int openTableChild(const QStringList &args)
+{
+    // host port user password database table DBL DBHL expectedRows
+    if (args.size() < 9 || !LoadClientLibrary())
+        return 2;
+    Module m(args.at(0), args.at(1), args.at(2), args.at(3));
+    m.program.DBL = args.at(6);
+    m.program.DBHL = args.at(7) == QLatin1String("1");
+    if (!m.connect())
+        return 3;
+    GridModel &data = m.grids[0];
+    GridModel &index = m.grids[3];
+    m.data->OpenTable(args.at(5), args.at(4));
+    // The chain ends with the index grid.
+    if (!Module::until([&] { return index.rowCount() > 0 || m.log.lines().size() > 5; }))
+        return 4;
+    const int expected = args.at(8).toInt();
+    if (data.rowCount() != expected || data.caption(0) != QLatin1String("1")) {
+        std::fprintf(stderr, "grid: %d rows, first %s; log: %s\n", data.rowCount(), qPrintable(data.caption(0)),
+                     qPrintable(m.log.lines().join(QLatin1Char('|'))));
+        return 5;
+    }
+    return 0;
+}
+
+Measurement best(const std::function<Measurement()> &run, int times)
+{
+    Measurement result;
+    for (int i = 0; i < times; ++i) {
+        const Measurement m = run();
+        if (m.exitCode != 0)
+            return m;
+        if (i == 0 || m.seconds < result.seconds)
+            result.seconds = m.seconds;
+        result.peakKb = std::max(result.peakKb, m.peakKb);
+        result.exitCode = 0;
+    }
+    return result;
+}
+
+int openTable(const QStringList &)
+{
+    PrivateServer server;
+    if (!fixture(server, QStringLiteral(
+                     "CREATE DATABASE bench; USE bench;"
+                     "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
+                     "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
+                     " seq * 1.25 FROM seq_1_to_1000000;")))
+        return 1;
+    printFigure("rows", QStringLiteral("1000000"));
+    const QString mariadb = PrivateServer::findProgram(QStringLiteral("mariadb"));
+    const QStringList cli = cliArguments(server.host(), server.port(), PrivateServer::user(),
+                                         PrivateServer::password(), QStringLiteral("bench"))
+                            + QStringList{QStringLiteral("--batch"), QStringLiteral("-e"),
+                                          QStringLiteral("select * from t")};
+    auto ours = [&](const char *limit, const char *rows) {
+        return QStringList{QStringLiteral("open-table-child")} + connection(server)
+            + QStringList{QStringLiteral("bench"), QStringLiteral("t  ( 1000000 )"), QLatin1String(limit),
+                          QStringLiteral("0"), QLatin1String(rows)};
+    };
+    measureProgram(mariadb, cli, QString(), QStringLiteral("/dev/null")); // warm the caches
+    const Measurement reference =
+        best([&] { return measureProgram(mariadb, cli, QString(), QStringLiteral("/dev/null")); }, 3);
+    const Measurement limited = best([&] { return measureSelf(ours("100", "100")); }, 3);
+    const Measurement all = best([&] { return measureSelf(ours("1000000", "1000000")); }, 3);
+    if (reference.exitCode != 0 || limited.exitCode != 0 || all.exitCode != 0) {
+        std::fprintf(stderr, "a run failed (mariadb %d, DBL 100 %d, DBL 1000000 %d)\n", reference.exitCode,
+                     limited.exitCode, all.exitCode);
+        return 1;
+    }
+    printFigure("dbl100_seconds", limited.seconds);
+    printFigure("dbl100_peak_kb", QString::number(limited.peakKb));
+    printFigure("dbl100_time_ratio", limited.seconds / reference.seconds);
+    printComparison("quarnel", all, "mariadb", reference);
+    return 0;
+}
+
+// --- tables -------------------------------------------------------------------
+
+int tables(const QStringList &)
+{
+    constexpr int Count = 10000;
+    PrivateServer server;
+    QString create = QStringLiteral("CREATE DATABASE many; USE many;");
+    for (int i = 0; i < Count; ++i)
+        create += QStringLiteral("CREATE TABLE t%1 (id INT) ENGINE=MyISAM;").arg(i, 5, 10, QLatin1Char('0'));
+    if (!fixture(server, create) || !LoadClientLibrary())
+        return 1;
+    const QStringList c = connection(server);
+    Module m(c.at(0), c.at(1), c.at(2), c.at(3));
+    if (!m.connect())
+        return 1;
+    QStandardItem *node = m.databaseNode(QStringLiteral("many"));
+    if (!node)
+        return 1;
+    m.selection.setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+    // Once to warm the server's table cache, then measured.
+    double seconds = 0;
+    double statement = 0;
+    for (int round = 0; round < 2; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        // The statement runs inside the call; the tree is filled afterwards.
+        m.data->ListTablesWithStatus(QStringLiteral("many"));
+        statement = timer.nsecsElapsed() / 1e9;
+        if (!Module::until([&] { return node->rowCount() == Count; }))
+            return 1;
+        seconds = timer.nsecsElapsed() / 1e9;
+        node->removeRows(0, node->rowCount());
+    }
+    printFigure("tables", QString::number(Count));
+    printFigure("statement_seconds", statement);
+    printFigure("tree_seconds", seconds - statement);
+    printFigure("seconds", seconds);
+    return 0;
+}
+
+// --- script -------------------------------------------------------------------
+
+int scriptChild(const QStringList &args)
+{
+    // host port user password database file statements
+    if (args.size() < 7 || !LoadClientLibrary())
+        return 2;
+    QFile file(args.at(5));
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    const QString script = QString::fromUtf8(file.readAll());
+    Module m(args.at(0), args.at(1), args.at(2), args.at(3));
+    if (!m.connect())
+        return 3;
+    m.log.clear();
+    m.data->ExecuteScript(args.at(4), script);
+    // The outcomes of every statement, handled from the event loop.
+    QCoreApplication::sendPostedEvents();
+    const int statements = args.at(6).toInt();
+    const QStringList &lines = m.log.lines();
+    if (lines.size() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.data->busy()) {
+        std::fprintf(stderr, "%d log lines, last %s\n", int(lines.size()), qPrintable(lines.value(lines.size() - 1)));
+        return 4;
+    }
+    return 0;
+}
+
+int script(const QStringList &)
+{
+    constexpr int Count = 100000;
+    PrivateServer server;
+    if (!fixture(server, QStringLiteral("CREATE DATABASE bench; CREATE TABLE bench.s (id INT, name VARCHAR(40));")))
+        return 1;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("script.sql"));
+    QFile file(path);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly))
+        return 1;
+    for (int i = 1; i <= Count; ++i)
+        file.write(QStringLiteral("INSERT INTO s VALUES (%1, 'name %1');\n").arg(i).toUtf8());
+    file.close();
+    const QString mariadb = PrivateServer::findProgram(QStringLiteral("mariadb"));
+    const QStringList cli = cliArguments(server.host(), server.port(), PrivateServer::user(),
+                                         PrivateServer::password(), QStringLiteral("bench"));
+    const QStringList ours = QStringList{QStringLiteral("script-child")} + connection(server)
+        + QStringList{QStringLiteral("bench"), path, QString::number(Count)};
+    auto truncate = [&] { return server.sql(QStringLiteral("TRUNCATE TABLE bench.s")); };
+    Measurement a, b;
+    for (int i = 0; i < 3; ++i) {
+        truncate();
+        const Measurement x = measureSelf(ours);
+        truncate();
+        const Measurement y = measureProgram(mariadb, cli, path);
+        if (x.exitCode != 0 || y.exitCode != 0) {
+            std::fprintf(stderr, "a run failed (quarnel %d, mariadb %d)\n", x.exitCode, y.exitCode);
+            return 1;
+        }
+        if (i == 0 || x.seconds < a.seconds)
+            a.seconds = x.seconds;
+        if (i == 0 || y.seconds < b.seconds)
+            b.seconds = y.seconds;
+        a.peakKb = std::max(a.peakKb, x.peakKb);
+        b.peakKb = std::max(b.peakKb, y.peakKb);
+    }
+    printFigure("statements", QString::number(Count));
+    printComparison("quarnel", a, "mariadb", b);
+    return 0;
+}
+
+} // namespace
+
+QUARNEL_BENCH(openTable, "open-table",
+              "OpenTable of 1,000,000 rows (DBL 1000000 and 100) beside the command-line client", openTable);
+QUARNEL_BENCH(openTableChild, "open-table-child", "", openTableChild);
+QUARNEL_BENCH(tables, "tables", "10,000 tables listed with row counts in the tree", tables);
+QUARNEL_BENCH(script, "script", "100,000 INSERTs through ExecuteScript beside the command-line client", script);
+QUARNEL_BENCH(scriptChild, "script-child", "", scriptChild);
