@@ -5,6 +5,8 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QClipboard>
 #include <QPainter>
 
 #include <Qsci/qscilexersql.h>
@@ -330,8 +332,61 @@ void SqlEditor::setKeepSelectionVisible(bool keep)
         SendScintilla(SCI_HIDESELECTION, 1L);
 }
 
+void SqlEditor::copy()
+{
+    if (!hasSelectedText())
+        return;
+    auto *data = new QMimeData;
+    data->setText(selectedText());
+    data->setHtml(selectionAsHtml());
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void SqlEditor::cut()
+{
+    if (!hasSelectedText() || isReadOnly())
+        return;
+    copy();
+    removeSelectedText();
+}
+
+QString SqlEditor::selectionAsHtml() const
+{
+    const int start = int(SendScintilla(SCI_GETSELECTIONSTART));
+    const int end = int(SendScintilla(SCI_GETSELECTIONEND));
+    // Text not yet shown on screen may not be styled yet.
+    const long styled = SendScintilla(SCI_GETENDSTYLED);
+    if (styled < end)
+        SendScintilla(SCI_COLOURISE, styled, long(end));
+    const QFontInfo font(m_textFont);
+    QString html = QStringLiteral("<pre style=\"font-family:'%1'; font-size:%2pt\">")
+                       .arg(font.family().toHtmlEscaped())
+                       .arg(m_textFont.pointSizeF());
+    // One span per run of one style; a character's bytes share its style, so
+    // a run never splits a character.
+    for (int position = start; position < end;) {
+        const int style = int(SendScintilla(SCI_GETSTYLEAT, position));
+        int runEnd = position + 1;
+        while (runEnd < end && SendScintilla(SCI_GETSTYLEAT, runEnd) == style)
+            ++runEnd;
+        html += QStringLiteral("<span style=\"color:%1\">%2</span>")
+                    .arg(m_lexer->color(style).name(), text(position, runEnd).toHtmlEscaped());
+        position = runEnd;
+    }
+    return html + QStringLiteral("</pre>");
+}
+
 void SqlEditor::keyPressEvent(QKeyEvent *event)
 {
+    // The editor's own key bindings would copy plain text only.
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::Cut)) {
+        cut();
+        return;
+    }
     // An empty undo group between key presses stops the editor from merging
     // this key's change with the one before.
     if (!m_groupedUndo) {

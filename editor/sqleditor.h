@@ -82,6 +82,12 @@ public:
     // (the search dialogs turn it on while they are open).
     void setKeepSelectionVisible(bool keep);
 
+    // The clipboard gets the selection as plain text and as rich text in
+    // the highlighting colours.
+    void copy() override;
+    void cut() override;
+    QString selectionAsHtml() const;
+
     // The program's own pop-up menu in place of the editor's.
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
 

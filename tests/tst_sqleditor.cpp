@@ -4,6 +4,8 @@
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 
+#include <Qsci/qscilexer.h>
+
 #include <QtTest>
 
 #include <QComboBox>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -86,6 +89,7 @@ private Q_SLOTS:
     void popupMenu();
     void commandState();
     void propertiesDialog();
+    void copyPlainAndRichText();
 
 private:
     SqlEditorPage *m_page = nullptr;
@@ -763,6 +767,29 @@ void TestSqlEditor::propertiesDialog()
     second.WordWrapBox->setChecked(false);
     second.accept(); // OK applies, too
     QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
+}
+
+void TestSqlEditor::copyPlainAndRichText()
+{
+    m_editor->setText(QStringLiteral("SELECT '<\u00e9>' -- note\r\nFROM t"));
+    m_editor->selectAll();
+    QTest::keyClick(m_editor, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data);
+    QCOMPARE(data->text(), m_editor->text());
+    QVERIFY(data->hasHtml());
+    const QString html = data->html();
+    // Keyword, string and comment each in their highlighting colour.
+    auto *lexer = m_editor->lexer();
+    const QString keyword = QStringLiteral("<span style=\"color:%1\">SELECT</span>")
+                                .arg(lexer->color(int(m_editor->SendScintilla(QsciScintilla::SCI_GETSTYLEAT, 0L))).name());
+    QVERIFY2(html.contains(keyword), qPrintable(html));
+    QVERIFY(html.contains(QStringLiteral("&lt;\u00e9&gt;")));
+    QVERIFY(html.contains(QStringLiteral("-- note")));
+
+    QTest::keyClick(m_editor, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(m_editor->text(), QString());
+    QCOMPARE(QGuiApplication::clipboard()->mimeData()->text(), QStringLiteral("SELECT '<\u00e9>' -- note\r\nFROM t"));
 }
 
 QTEST_MAIN(TestSqlEditor)
