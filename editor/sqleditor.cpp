@@ -1,12 +1,12 @@
 #include "editor/sqleditor.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QClipboard>
 #include <QPainter>
 
 #include <Qsci/qscilexersql.h>
@@ -115,6 +115,14 @@ QString SqlEditor::modeText() const
     if (isReadOnly())
         return QStringLiteral(" Read only");
     return overwriteMode() ? QStringLiteral(" Overwrite") : QStringLiteral(" Insert");
+}
+
+void SqlEditor::setReadOnly(bool readOnly)
+{
+    const bool changed = readOnly != isReadOnly();
+    QsciScintilla::setReadOnly(readOnly);
+    if (changed)
+        Q_EMIT modeChanged();
 }
 
 bool SqlEditor::canPaste() const

@@ -88,11 +88,14 @@ public:
     void cut() override;
     QString selectionAsHtml() const;
 
+    // Read-only is part of the mode the status bar shows.
+    void setReadOnly(bool readOnly) override;
+
     // The program's own pop-up menu in place of the editor's.
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
 
 Q_SIGNALS:
-    // Insert/overwrite was switched by the keyboard.
+    // Insert/overwrite was switched by the keyboard, or read-only changed.
     void modeChanged();
 
 protected:

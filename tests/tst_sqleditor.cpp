@@ -65,6 +65,8 @@ private Q_SLOTS:
     void caretStatus();
     void modeStatus();
     void groupedUndo();
+    void indentSelectedLines_data();
+    void indentSelectedLines();
     void bookmarks();
     void errorMarkToggles();
     void errorMarkPaintsWhiteOnRed();
@@ -183,6 +185,7 @@ void TestSqlEditor::modeStatus()
     QCOMPARE(spy.last().at(0).toString(), QStringLiteral(" Overwrite"));
     m_editor->setReadOnly(true);
     QCOMPARE(m_page->modeText(), QStringLiteral(" Read only"));
+    QCOMPARE(spy.last().at(0).toString(), QStringLiteral(" Read only"));
 }
 
 void TestSqlEditor::groupedUndo()
@@ -198,6 +201,42 @@ void TestSqlEditor::groupedUndo()
     QCOMPARE(m_editor->text(), QStringLiteral("select "));
     m_page->redo();
     QCOMPARE(m_editor->text(), QStringLiteral("select 1"));
+}
+
+void TestSqlEditor::indentSelectedLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("selection"); // line, index, line, index; equal ends: caret only
+    QTest::addColumn<bool>("indent");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("caret line only") << "a\nb\nc" << QList<int>{1, 1, 1, 1} << true << "a\n b\nc";
+    QTest::newRow("selected lines by one column")
+        << "a\nb\nc" << QList<int>{0, 0, 1, 1} << true << " a\n b\nc";
+    QTest::newRow("selection ending at a line start leaves that line")
+        << "a\nb\nc" << QList<int>{0, 0, 2, 0} << true << " a\n b\nc";
+    QTest::newRow("four columns make a tab") << "   a" << QList<int>{0, 0, 0, 0} << true << "\ta";
+    QTest::newRow("un-indent a tab by one column") << "\ta\n  b" << QList<int>{0, 1, 1, 2} << false << "   a\n b";
+    QTest::newRow("un-indent stops at the margin") << "a\n b" << QList<int>{0, 0, 1, 1} << false << "a\nb";
+}
+
+void TestSqlEditor::indentSelectedLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, selection);
+    QFETCH(bool, indent);
+    QFETCH(QString, expected);
+
+    m_editor->setText(text);
+    if (selection.at(0) == selection.at(2) && selection.at(1) == selection.at(3))
+        m_editor->setCursorPosition(selection.at(0), selection.at(1));
+    else
+        m_editor->setSelection(selection.at(0), selection.at(1), selection.at(2), selection.at(3));
+    indent ? m_page->indent() : m_page->unindent();
+    QCOMPARE(m_editor->text(), expected);
+    // One command, one undo step.
+    m_page->undo();
+    QCOMPARE(m_editor->text(), text);
 }
 
 void TestSqlEditor::bookmarks()
