@@ -300,13 +300,33 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
     if (digitsOnly) {
         // Texts of the digits 0-9 alone collate digit by digit, a shorter
         // prefix first: exactly their byte order ("10" < "100" < "9"), so
-        // the collator is not needed for the common key column.
-        std::stable_sort(perm.begin(), perm.end(), [&](quint32 a, quint32 b) {
-            const CellRef &x = cells[a];
-            const CellRef &y = cells[b];
+        // the collator is not needed for the common key column. The first
+        // eight bytes, packed big-endian, decide most comparisons without
+        // touching the cells again.
+        struct Keyed {
+            quint64 prefix;
+            quint32 row;
+        };
+        std::vector<Keyed> keyed(static_cast<size_t>(rows));
+        for (int i = 0; i < rows; ++i) {
+            const CellRef &cell = cells[size_t(i)];
+            quint64 prefix = 0;
+            for (int k = 0; k < 8; ++k)
+                prefix = (prefix << 8) | (k < cell.size ? quint8(cell.data[k]) : 0u);
+            keyed[size_t(i)] = {prefix, quint32(i)};
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            const CellRef &x = cells[a.row];
+            const CellRef &y = cells[b.row];
+            if (x.size <= 8 && y.size <= 8)
+                return false; // no zero bytes in digits: same prefix, same text
             const int c = std::memcmp(x.data, y.data, size_t(std::min(x.size, y.size)));
             return c != 0 ? c < 0 : x.size < y.size;
         });
+        for (int i = 0; i < rows; ++i)
+            perm[size_t(i)] = keyed[size_t(i)].row;
     } else {
         // One sort key per row instead of a collator comparison per pair.
         QCollator collator;

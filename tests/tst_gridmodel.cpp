@@ -1,0 +1,187 @@
+#include "data/gridmodel.h"
+
+#include <QCollator>
+#include <QTest>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+// The grid model's rows, NULL cells, adopted rows and its two sorts.
+class TestGridModel : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sortByLocale_data();
+    void sortByLocale();
+    void digitKeysMatchCollator_data();
+    void digitKeysMatchCollator();
+    void sortKeepsRowsTogetherAndNulls();
+    void adoptedRowsWithLimit();
+    void headerSortByCharacterCode();
+};
+
+namespace {
+
+class Rows : public GridRowSource
+{
+public:
+    explicit Rows(std::vector<std::vector<const char *>> rows)
+        : m_rows(std::move(rows))
+    {
+    }
+    int rowCount() const override { return int(m_rows.size()); }
+    int columnCount() const override { return m_rows.empty() ? 0 : int(m_rows.front().size()); }
+    const char *cell(int row, int column) const override { return m_rows[size_t(row)][size_t(column)]; }
+
+private:
+    std::vector<std::vector<const char *>> m_rows;
+};
+
+QStringList captions(const GridModel &grid)
+{
+    QStringList texts;
+    for (int row = 0; row < grid.rowCount(); ++row)
+        texts.append(grid.caption(row));
+    return texts;
+}
+
+GridModel *gridOf(const QStringList &keys, QObject *parent)
+{
+    auto *grid = new GridModel(parent);
+    grid->setColumns({QStringLiteral("key"), QStringLiteral("position")});
+    grid->beginBulkAppend();
+    for (int i = 0; i < keys.size(); ++i)
+        grid->appendRow(QStringList{keys.at(i), QString::number(i)});
+    grid->endBulkAppend();
+    return grid;
+}
+
+// What a per-pair collator comparison, stable, gives.
+QStringList collatorOrder(QStringList keys)
+{
+    QCollator collator;
+    std::stable_sort(keys.begin(), keys.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    return keys;
+}
+
+} // namespace
+
+void TestGridModel::sortByLocale_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("text order of numbers") << QStringList{"10", "9", "100"} << QStringList{"10", "100", "9"};
+    QTest::newRow("empty first") << QStringList{"5", "", "05"} << QStringList{"", "05", "5"};
+    QTest::newRow("long digit keys")
+        << QStringList{"1234567890123", "12345678", "123456789012", "12345679", "1234567890124", "123456789"}
+        << QStringList{"12345678", "123456789", "123456789012", "1234567890123", "1234567890124", "12345679"};
+    QTest::newRow("equal keys keep their order") << QStringList{"7", "7", "7"} << QStringList{"7", "7", "7"};
+}
+
+void TestGridModel::sortByLocale()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, expected);
+    QObject owner;
+    GridModel *grid = gridOf(keys, &owner);
+    grid->sortByLocale(0);
+    QCOMPARE(captions(*grid), expected);
+    QCOMPARE(captions(*grid), collatorOrder(keys));
+    // Stable: equal keys stay in their filling order.
+    for (int row = 1; row < grid->rowCount(); ++row) {
+        if (grid->caption(row) == grid->caption(row - 1))
+            QVERIFY(grid->text(row, 1).toInt() > grid->text(row - 1, 1).toInt());
+    }
+    grid->sortByLocale(0, Qt::DescendingOrder);
+    std::reverse(expected.begin(), expected.end());
+    QCOMPARE(captions(*grid), expected);
+}
+
+void TestGridModel::digitKeysMatchCollator_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("digits") << "digits";
+    QTest::newRow("digits and letters") << "mixed";
+    QTest::newRow("accented text") << "accented";
+}
+
+void TestGridModel::digitKeysMatchCollator()
+{
+    QFETCH(QString, kind);
+    std::mt19937 random(42);
+    QStringList keys;
+    const QStringList words = {"apple", "Apple", "Äpfel", "zebra", "éclair", "eclair", "Zoo", "a-b", "a b"};
+    for (int i = 0; i < 3000; ++i) {
+        const unsigned int n = random();
+        // Short keys, and keys longer than eight digits sharing prefixes.
+        QString key = QString::number(n % 100000u);
+        if (i % 3 == 0)
+            key += QString::number(random() % 1000000u);
+        if (kind == QLatin1String("mixed") && i % 7 == 0)
+            key += QLatin1Char('x');
+        if (kind == QLatin1String("accented"))
+            key = words.at(int(n % words.size())) + key;
+        keys.append(key);
+    }
+    QObject owner;
+    GridModel *grid = gridOf(keys, &owner);
+    grid->sortByLocale(0);
+    QCOMPARE(captions(*grid), collatorOrder(keys));
+}
+
+void TestGridModel::sortKeepsRowsTogetherAndNulls()
+{
+    GridModel grid;
+    grid.setColumns({QStringLiteral("k"), QStringLiteral("v")});
+    const char *rows[][2] = {{"b", "2"}, {nullptr, "null key"}, {"a", nullptr}, {"", "empty key"}};
+    for (auto &row : rows)
+        grid.appendRow(row, 2);
+    grid.sortByLocale(0);
+    QCOMPARE(captions(grid), (QStringList{"", "", "a", "b"}));
+    // NULL and empty sort alike and keep their order; cells follow their row.
+    QVERIFY(grid.isNull(0, 0));
+    QCOMPARE(grid.text(0, 1), QStringLiteral("null key"));
+    QVERIFY(!grid.isNull(1, 0));
+    QCOMPARE(grid.text(1, 1), QStringLiteral("empty key"));
+    QVERIFY(grid.isNull(2, 1));
+    QCOMPARE(grid.text(3, 1), QStringLiteral("2"));
+}
+
+void TestGridModel::adoptedRowsWithLimit()
+{
+    GridModel grid;
+    grid.setColumns({QStringLiteral("k"), QStringLiteral("v"), QStringLiteral("past the result")});
+    grid.adoptRows(std::make_shared<Rows>(std::vector<std::vector<const char *>>{
+                       {"30", "x"}, {"4", nullptr}, {"200", "z"}, {"1", "not shown"}}),
+                   3);
+    QCOMPARE(grid.rowCount(), 3);
+    grid.sortByLocale(0);
+    QCOMPARE(captions(grid), (QStringList{"200", "30", "4"}));
+    QVERIFY(grid.isNull(2, 1));
+    QCOMPARE(grid.text(0, 2), QString());
+    QVERIFY(!grid.isNull(0, 2)); // a column past the result is empty, not NULL
+    // Rows appended after adopted ones join them.
+    grid.appendRow(QStringList{QStringLiteral("5"), QStringLiteral("y")});
+    QCOMPARE(grid.rowCount(), 4);
+    QCOMPARE(grid.caption(3), QStringLiteral("5"));
+    grid.sortByLocale(0);
+    QCOMPARE(captions(grid), (QStringList{"200", "30", "4", "5"}));
+}
+
+void TestGridModel::headerSortByCharacterCode()
+{
+    QObject owner;
+    GridModel *grid = gridOf({"b", "B", "a", "ä", "10", "9"}, &owner);
+    grid->sort(0, Qt::AscendingOrder);
+    QCOMPARE(captions(*grid), (QStringList{"10", "9", "B", "a", "b", "ä"}));
+    QCOMPARE(grid->sortColumn(), 0);
+    grid->sort(0, Qt::DescendingOrder);
+    QCOMPARE(captions(*grid), (QStringList{"ä", "b", "a", "B", "9", "10"}));
+    QCOMPARE(grid->sortOrder(), Qt::DescendingOrder);
+}
+
+QTEST_GUILESS_MAIN(TestGridModel)
+#include "tst_gridmodel.moc"
