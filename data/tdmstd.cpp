@@ -143,6 +143,8 @@ void TDMstd::ActiveClientClose(QObject *)
 
 void TDMstd::RefreshDatabaseList()
 {
+    if (!m_client->Connected())
+        return; // the command is off then; the library has no connection to ask
     showHourglass();
     m_client->Utility()->ListDbs(QStringLiteral("%"), QStringLiteral("List Databases"));
     m_client->Utility()->Run();
