@@ -283,20 +283,18 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
-    std::vector<quint32> stored(static_cast<size_t>(rows));
-    std::vector<CellRef> cells(static_cast<size_t>(rows));
+    auto keyCell = [this, column](int row) {
+        const CellRef cell = cellRef(row, column);
+        return cell.size < 0 ? CellRef{"", 0} : cell; // NULL sorts as the empty text
+    };
     bool digitsOnly = true;
-    for (int i = 0; i < rows; ++i) {
-        stored[size_t(i)] = quint32(storedRow(i));
-        CellRef cell = cellRef(i, column);
-        if (cell.size < 0)
-            cell = {"", 0};
-        cells[size_t(i)] = cell;
+    for (int i = 0; i < rows && digitsOnly; ++i) {
+        const CellRef cell = keyCell(i);
         for (int k = 0; digitsOnly && k < cell.size; ++k)
             digitsOnly = cell.data[k] >= '0' && cell.data[k] <= '9';
     }
+    // perm[i]: the display row that goes to place i.
     std::vector<quint32> perm(static_cast<size_t>(rows));
-    std::iota(perm.begin(), perm.end(), 0u);
     if (digitsOnly) {
         // Texts of the digits 0-9 alone collate digit by digit, a shorter
         // prefix first: exactly their byte order ("10" < "100" < "9"), so
@@ -309,7 +307,7 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
         };
         std::vector<Keyed> keyed(static_cast<size_t>(rows));
         for (int i = 0; i < rows; ++i) {
-            const CellRef &cell = cells[size_t(i)];
+            const CellRef cell = keyCell(i);
             quint64 prefix = 0;
             for (int k = 0; k < 8; ++k)
                 prefix = (prefix << 8) | (k < cell.size ? quint8(cell.data[k]) : 0u);
@@ -318,8 +316,8 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
         std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;
-            const CellRef &x = cells[a.row];
-            const CellRef &y = cells[b.row];
+            const CellRef x = keyCell(int(a.row));
+            const CellRef y = keyCell(int(b.row));
             if (x.size <= 8 && y.size <= 8)
                 return false; // no zero bytes in digits: same prefix, same text
             const int c = std::memcmp(x.data, y.data, size_t(std::min(x.size, y.size)));
@@ -332,15 +330,18 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
         QCollator collator;
         std::vector<QCollatorSortKey> keys;
         keys.reserve(size_t(rows));
-        for (const CellRef &cell : cells)
+        for (int i = 0; i < rows; ++i) {
+            const CellRef cell = keyCell(i);
             keys.push_back(collator.sortKey(QString::fromUtf8(cell.data, cell.size)));
+        }
+        std::iota(perm.begin(), perm.end(), 0u);
         std::stable_sort(perm.begin(), perm.end(),
                          [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
     }
     if (order == Qt::DescendingOrder)
         std::reverse(perm.begin(), perm.end());
     for (auto &p : perm)
-        p = stored[p];
+        p = quint32(storedRow(int(p)));
     m_order = std::move(perm);
     m_sortColumn = column;
     m_sortOrder = order;
