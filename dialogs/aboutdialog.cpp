@@ -46,6 +46,8 @@ TFormAbout::TFormAbout(QWidget *parent)
     buttons->addStretch();
     buttons->addWidget(ok);
     layout->addLayout(buttons);
+    layout->setContentsMargins(20, 16, 20, 12);
+    layout->setSpacing(10);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -127,6 +127,8 @@ QColor categoryColour(const QString &category)
         return QColor(0x2e, 0x8b, 0x57);
     if (category == QLatin1String("database"))
         return QColor(0xb3, 0x6b, 0x00);
+    if (category == QLatin1String("Server"))
+        return QColor(0x00, 0x80, 0x80);
     return QColor(0x60, 0x60, 0x60);
 }
 

@@ -23,6 +23,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QSystemTrayIcon>
@@ -197,6 +199,7 @@ void TFormMain::Private::wireMessageLog()
     });
     QObject::connect(log, &MessageLog::cleared, q, [this] {
         pendingLines.clear();
+        memoHasLines = false;
         memo->clear();
     });
 }
@@ -205,10 +208,21 @@ void TFormMain::Private::flushMessages()
 {
     if (pendingLines.isEmpty())
         return;
+    QScrollBar *scroll = memo->verticalScrollBar();
+    const bool atEnd = scroll->value() == scroll->maximum();
     // One insertion for the whole batch: a layout per line would make a long
-    // run of messages crawl.
-    memo->appendPlainText(pendingLines.join(QLatin1Char('\n')));
+    // run of messages crawl. Every line after the first starts a new block, so
+    // an empty line stays a line of its own.
+    QTextCursor cursor(memo->document());
+    cursor.movePosition(QTextCursor::End);
+    QString text = pendingLines.join(QLatin1Char('\n'));
+    if (memoHasLines)
+        text.prepend(QLatin1Char('\n'));
+    cursor.insertText(text);
+    memoHasLines = true;
     pendingLines.clear();
+    if (atEnd)
+        scroll->setValue(scroll->maximum());
 }
 
 void TFormMain::Private::wireEditor()

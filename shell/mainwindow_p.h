@@ -96,5 +96,6 @@ struct TFormMain::Private
     // Lines waiting for the message view: appended in one go from a zero
     // timer, so a burst of lines costs one layout, not one per line.
     QStringList pendingLines;
+    bool memoHasLines = false;
     QTimer flushTimer;
 };

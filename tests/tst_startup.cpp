@@ -49,9 +49,8 @@ private Q_SLOTS:
         QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Quarnel-Share"));
         // Ending that way writes nothing.
         QVERIFY(!QFile::exists(settings));
-        QVERIFY(QApplication::topLevelWidgets().isEmpty()
-                || std::none_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
-                                [](QWidget *w) { return w->isVisible(); }));
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return w->isVisible(); }));
         qunsetenv("QUARNEL_CLIENT_LIBRARY");
     }
 
@@ -73,14 +72,14 @@ private Q_SLOTS:
         auto *poll = new QTimer(this);
         poll->setInterval(20);
         connect(poll, &QTimer::timeout, this, [&, poll] {
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            for (QWidget *widget : windows) {
                 auto *window = qobject_cast<TFormMain *>(widget);
                 if (!window || !window->isVisible())
                     continue;
                 poll->stop();
                 seen = window;
-                splashGone = std::none_of(QApplication::topLevelWidgets().cbegin(),
-                                          QApplication::topLevelWidgets().cend(),
+                splashGone = std::none_of(windows.cbegin(), windows.cend(),
                                           [](QWidget *w) { return qobject_cast<TFormLogo *>(w) != nullptr; });
                 libraryBound = ClientLibraryBound();
                 QCOMPARE(window->width(), 800);
