@@ -1,6 +1,9 @@
 #include "shell/startup.h"
 
+#include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
+#include "data/tdmstd.h"
+#include "shell/sessioncontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/settingsstore.h"
 #include "shell/splash.h"
@@ -45,7 +48,12 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
             UnloadClientLibrary();
             throw;
         }
+        // The data module and the session's handlers come after the window;
+        // both live as long as it does.
+        auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
+        new SessionController(window.get(), data, window.get());
         splash.reset();
+        QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
         QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         window->show();

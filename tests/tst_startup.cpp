@@ -2,7 +2,9 @@
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
+#include "dialogs/logindialog.h"
 #include "tests/modalhelper.h"
+#include "tests/support/privateserver.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,7 +13,10 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QPushButton>
+#include <QStandardItemModel>
 #include <QTest>
+#include <QTreeView>
 
 class TestStartup : public QObject
 {
@@ -101,6 +106,73 @@ private Q_SLOTS:
         QSettings raw(settings, QSettings::IniFormat);
         QCOMPARE(raw.value(QStringLiteral("Width")).toString(), QStringLiteral("820"));
         QCOMPARE(raw.value(QStringLiteral("Height")).toString(), QStringLiteral("610"));
+    }
+
+    // The started program with its data module: a double click on the
+    // server logs in, the session switch opens the window, and with the
+    // profile's check an "appserver" database enables the Tarquel commands.
+    void loginFromTheServerList()
+    {
+        PrivateServer &server = PrivateServer::shared();
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QVERIFY(server.sql(QStringLiteral("CREATE DATABASE IF NOT EXISTS appserver;")));
+        QTemporaryDir dir;
+        const QString settings = dir.filePath(QStringLiteral("Quarnel2.conf"));
+        {
+            QSettings raw(settings, QSettings::IniFormat);
+            raw.beginGroup(server.host());
+            raw.setValue(QStringLiteral("User"), PrivateServer::user());
+            raw.setValue(QStringLiteral("Psw"), PrivateServer::password());
+            raw.setValue(QStringLiteral("Port"), QString::number(server.port()));
+            raw.setValue(QStringLiteral("Database"), QStringLiteral("mysql"));
+            raw.setValue(QStringLiteral("Check"), QStringLiteral("1"));
+        }
+        ClientLibraryName = DefaultClientLibraryName();
+        TFormMain *window = nullptr;
+        bool loginAsked = false;
+        bool connected = false;
+        QStringList databases;
+        bool appServerOn = false;
+        QDeadlineTimer deadline(60000);
+        auto *poll = new QTimer(this);
+        poll->setInterval(20);
+        connect(poll, &QTimer::timeout, this, [&] {
+            if (!window) {
+                const QWidgetList windows = QApplication::topLevelWidgets();
+                for (QWidget *widget : windows) {
+                    if (auto *main = qobject_cast<TFormMain *>(widget); main && main->isVisible())
+                        window = main;
+                }
+                if (!window)
+                    return;
+                whenModal([&](QWidget *modal) {
+                    if (auto *login = qobject_cast<TFormLogin *>(modal)) {
+                        loginAsked = true;
+                        login->ButtonLogin->click();
+                    }
+                });
+                QListWidget *list = window->serverList();
+                Q_EMIT list->itemDoubleClicked(list->item(0));
+                return;
+            }
+            connected = window->action(QStringLiteral("EditExec"))->isEnabled();
+            if (!(connected && window->treeModel()->rowCount() > 0) && !deadline.hasExpired())
+                return;
+            poll->stop();
+            for (int row = 0; row < window->treeModel()->rowCount(); ++row)
+                databases << window->treeModel()->item(row)->text();
+            appServerOn = window->action(QStringLiteral("App_add"))->isEnabled();
+            answerMessageBox(QMessageBox::Yes);
+            window->close();
+        });
+        poll->start();
+        QCOMPARE(RunQuarnel(*qApp, settings), 0);
+        delete poll;
+        QVERIFY(loginAsked);
+        QVERIFY(connected);
+        QVERIFY2(databases.contains(QStringLiteral("appserver")), qPrintable(databases.join(QLatin1Char(','))));
+        QVERIFY(appServerOn);
     }
 };
 
