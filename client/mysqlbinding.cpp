@@ -107,6 +107,10 @@ void UnloadClientLibrary()
 {
     if (library) {
         mysqlApi = MySqlApi();
+        // The library's global state goes before its code does.
+        using EndFn = decltype(&::mysql_server_end);
+        if (auto end = reinterpret_cast<EndFn>(library->resolve("mysql_server_end")))
+            end();
         library->unload();
         library.reset();
     }

@@ -86,8 +86,9 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     EditUser->setToolTip(QStringLiteral("You must have access to then mysql database."));
     EditPsw = field(QStringLiteral("EditPsw"), QStringLiteral("Password"), this);
     EditPsw->setEchoMode(QLineEdit::Password);
+    // Owned by the dialog and created after the field, so it outlives it.
     auto *starStyle = new StarPasswordStyle;
-    starStyle->setParent(EditPsw);
+    starStyle->setParent(this);
     EditPsw->setStyle(starStyle);
 
     CheckGroupSystem = redCheckBox(QStringLiteral("CheckGroupSystem"),

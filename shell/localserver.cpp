@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QStringList>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace LocalServer {
 
 namespace {
@@ -65,8 +69,12 @@ bool launch(const QString &commandLine)
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    // Detached children inherit no console window on Windows and none exists
-    // elsewhere; their output is dropped like the hidden window's.
+    // The command runs without a window; its output goes nowhere, as a
+    // hidden window's would.
+#ifdef Q_OS_WIN
+    process.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= CREATE_NO_WINDOW; });
+#endif
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     return process.startDetached();

@@ -1,7 +1,6 @@
 #include "shell/application.h"
 #include "tests/modalhelper.h"
 
-#include <QPushButton>
 #include <QTest>
 
 #include <stdexcept>
@@ -30,14 +29,15 @@ private Q_SLOTS:
         QFETCH(QString, thrown);
         QFETCH(QString, shown);
         QApplication::setApplicationDisplayName(QStringLiteral("Quarnel-Share"));
-        QPushButton button(QStringLiteral("Run"));
+        // A handler run from the event loop. (Qt is not written for errors
+        // passing through it: unwinding through mouse delivery or
+        // QAction::activate leaks a few bytes of their guards, which a leak
+        // checker reports; a bare timer leaks nothing.)
         int runs = 0;
-        connect(&button, &QPushButton::clicked, this, [&] {
+        auto handler = [&] {
             ++runs;
             throw std::runtime_error(thrown.toStdString());
-        });
-        button.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        };
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString caption;
@@ -49,13 +49,18 @@ private Q_SLOTS:
             caption = box->windowTitle();
             box->button(QMessageBox::Ok)->click();
         });
-        QTest::mouseClick(&button, Qt::LeftButton);
-        QCOMPARE(text, shown);
+        QTimer::singleShot(0, this, handler);
+        QTRY_COMPARE(text, shown);
         QCOMPARE(icon, QMessageBox::Critical);
         QCOMPARE(caption, QStringLiteral("Quarnel-Share"));
-        // The program goes on: the next click runs the handler again.
-        whenModal([](QWidget *modal) { qobject_cast<QDialog *>(modal)->accept(); });
-        QTest::mouseClick(&button, Qt::LeftButton);
+        // The program goes on: the command runs again.
+        bool answered = false;
+        whenModal([&](QWidget *modal) {
+            answered = true;
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        QTimer::singleShot(0, this, handler);
+        QTRY_VERIFY(answered);
         QCOMPARE(runs, 2);
     }
 };
