@@ -92,3 +92,27 @@ QIcon ApplicationIcon()
     }
     return icon;
 }
+
+QIcon TableIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        const qreal unit = size / 16.0;
+        const QRectF frame(1.5 * unit, 2.5 * unit, 13 * unit, 11 * unit);
+        painter.fillRect(frame, Qt::white);
+        painter.fillRect(QRectF(frame.left(), frame.top(), frame.width(), 3 * unit), QColor(0x3a, 0x7c, 0xc8));
+        painter.setPen(QPen(QColor(0x14, 0x3a, 0x66), unit * 0.8));
+        painter.drawRect(frame);
+        for (int row = 1; row < 3; ++row)
+            painter.drawLine(QPointF(frame.left(), frame.top() + (3 + row * 2.7) * unit),
+                             QPointF(frame.right(), frame.top() + (3 + row * 2.7) * unit));
+        painter.drawLine(QPointF(frame.left() + 5 * unit, frame.top()),
+                         QPointF(frame.left() + 5 * unit, frame.bottom()));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}

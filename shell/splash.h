@@ -23,5 +23,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-// The window and notification-area icon.
+// The window and notification-area icon; it also marks servers and databases.
 QIcon ApplicationIcon();
+// The mark of a table in the tree.
+QIcon TableIcon();

@@ -51,6 +51,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         // The data module and the session's handlers come after the window;
         // both live as long as it does.
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
+        data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
         splash.reset();
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
