@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -447,6 +448,33 @@ private Q_SLOTS:
         QCOMPARE(raw(QStringLiteral("stop")), QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("stop me"))));
         QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("777"));
         QCOMPARE(raw(QStringLiteral("Height")), QStringLiteral("555"));
+    }
+
+    void browseButtonReplacesTheWholeCommandLine()
+    {
+        const QString program = m_dir->filePath(QStringLiteral("mysqld-local"));
+        {
+            QFile file(program);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        TFormOptionen *dialog = m_window->formOptionen();
+        dialog->load();
+        dialog->FilenameEditStart->lineEdit()->setText(QStringLiteral("old-server --flush --console"));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        whenModal(
+            [&](QWidget *modal) {
+                auto *chooser = qobject_cast<QFileDialog *>(modal);
+                QVERIFY(chooser);
+                chooser->setDirectory(m_dir->path());
+                chooser->selectFile(program);
+                static_cast<QDialog *>(chooser)->accept();
+            },
+            dialog);
+        dialog->FilenameEditStart->browseButton()->click();
+        QCOMPARE(dialog->FilenameEditStart->lineEdit()->text(), QDir::toNativeSeparators(program));
+        QVERIFY(dialog->ButtonApply->isEnabled());
+        dialog->hide();
     }
 
     void optionsOkWithoutChangeStillSaves()

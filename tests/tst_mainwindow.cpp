@@ -179,6 +179,39 @@ private Q_SLOTS:
         QVERIFY(window->action(QStringLiteral("server_modify"))->isEnabled());
     }
 
+    void everyStoredServerIsListed()
+    {
+        {
+            QSettings raw(path(), QSettings::IniFormat);
+            for (int i = 0; i < 300; ++i)
+                raw.setValue(QStringLiteral("host%1/User").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("u"));
+        }
+        auto window = makeWindow();
+        QCOMPARE(window->serverList()->count(), 300);
+        QCOMPARE(window->serverList()->item(299)->text(), QStringLiteral("host299"));
+        QVERIFY(window->serverList()->item(299)->isSelected());
+    }
+
+    void closingMaximizedStoresTheMaximizedRectangle()
+    {
+        {
+            QSettings raw(path(), QSettings::IniFormat);
+            raw.setValue(QStringLiteral("Max"), QStringLiteral("1"));
+        }
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(window->isMaximized());
+        QTRY_VERIFY(window->width() > 640);
+        const QSize maximized = window->size();
+        answerMessageBox(QMessageBox::Yes);
+        QVERIFY(window->close());
+        QSettings raw(path(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Max")).toString(), QStringLiteral("1"));
+        QCOMPARE(raw.value(QStringLiteral("Width")).toString(), QString::number(maximized.width()));
+        QCOMPARE(raw.value(QStringLiteral("Height")).toString(), QString::number(maximized.height()));
+    }
+
     void sessionSwitch()
     {
         auto window = makeWindow();
