@@ -26,7 +26,8 @@ inline void cancelPendingAnswers()
     qDeleteAll(pendingAnswers()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly));
 }
 
-// Runs act on the next modal window to appear (within five seconds).
+// Runs act on the next modal window to appear (within five seconds); act
+// must close it, or it is rejected afterwards.
 inline void whenModal(std::function<void(QWidget *)> act, QWidget *skip = nullptr)
 {
     auto *timer = new QTimer(pendingAnswers());
@@ -40,8 +41,16 @@ inline void whenModal(std::function<void(QWidget *)> act, QWidget *skip = nullpt
             return;
         timer->stop();
         timer->deleteLater();
-        if (modal)
-            act(modal);
+        if (!modal)
+            return;
+        QPointer<QWidget> guard(modal);
+        act(modal);
+        // A failed check inside act returns early: never leave the test
+        // hanging on a window nobody answers.
+        if (guard && guard->isVisible()) {
+            if (auto *dialog = qobject_cast<QDialog *>(guard.data()))
+                dialog->reject();
+        }
     });
     timer->start();
 }

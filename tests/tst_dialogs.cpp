@@ -468,7 +468,9 @@ private Q_SLOTS:
                 QVERIFY(chooser);
                 chooser->setDirectory(m_dir->path());
                 chooser->selectFile(program);
-                static_cast<QDialog *>(chooser)->accept();
+                // Accepted as chosen; the dialog's own check for the file
+                // would wait for its folder listing.
+                static_cast<QDialog *>(chooser)->done(QDialog::Accepted);
             },
             dialog);
         dialog->FilenameEditStart->browseButton()->click();
