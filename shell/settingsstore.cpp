@@ -188,6 +188,13 @@ void SettingsStore::writeBoolean(const QString &name, bool value)
 
 void SettingsStore::LoadProgramSettings()
 {
+    // Opening the store creates it, empty. A folder that refuses is not an
+    // error yet: reading yields the defaults and the first write reports it.
+    if (m_settings->format() == QSettings::IniFormat && !QFileInfo::exists(m_settings->fileName())) {
+        QFile file(m_settings->fileName());
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+    }
     m_settings->sync();
     TProgramSettings defaults;
     defaults.start = LocalServer::defaultStartCommand();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,8 +55,9 @@ private Q_SLOTS:
         QCOMPARE(p.start, LocalServer::defaultStartCommand());
         QCOMPARE(p.stop, LocalServer::defaultStopCommand());
         QVERIFY(store.ServerSections().isEmpty());
-        // Reading writes nothing.
-        QVERIFY(!QFile::exists(path()));
+        // The store now exists, holding nothing.
+        QVERIFY(QFile::exists(path()));
+        QCOMPARE(QFileInfo(path()).size(), 0);
     }
 
     void programValuesRoundTrip()
