@@ -249,6 +249,9 @@ void TFormMain::Private::wireEditor()
     slot("server_find", &SqlEditorPage::showFind);
     slot("server_replace", &SqlEditorPage::showReplace);
     slot("server_goto", &SqlEditorPage::showGotoLine);
+    // The editor's pop-up menu shows the window's clipboard actions, with their shortcuts.
+    page->setClipboardActions(actions.value(QStringLiteral("EditCut1")), actions.value(QStringLiteral("EditCopy1")),
+                              actions.value(QStringLiteral("EditPaste1")));
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
