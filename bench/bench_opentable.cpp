@@ -7,6 +7,7 @@
 #include "data/messagelog.h"
 #include "data/tdmstd.h"
 #include "shell/settingsstore.h"
+#include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 
 #include <QCoreApplication>
@@ -24,25 +25,12 @@
 namespace {
 
 // What a window hands the data module, without a window.
-struct Module
+struct Module : HeadlessViews
 {
     Module(const QString &host, const QString &port, const QString &user, const QString &password)
+        : HeadlessViews(host, port, user, password)
     {
-        views.tree = &tree;
-        views.treeSelection = &selection;
-        views.dataGrid = &grids[0];
-        views.definitionGrid = &grids[1];
-        views.statusGrid = &grids[2];
-        views.indexGrid = &grids[3];
-        views.queryGrid = &grids[4];
-        views.log = &log;
-        views.program = &program;
-        views.profile = &profile;
-        profile.Host = host;
-        profile.Port = port;
-        profile.User = user;
-        profile.Psw = password;
-        data = std::make_unique<TDMstd>(views);
+        module = std::make_unique<TDMstd>(views);
     }
 
     // Runs the event loop until done() holds (false after 10 minutes).
@@ -59,10 +47,10 @@ struct Module
 
     bool connect()
     {
-        if (!data->ConnectProfile())
+        if (!module->ConnectProfile())
             return false;
-        if (!until([this] { return data->ActiveClient()->Connected() || !log.lines().isEmpty(); })
-            || !data->ActiveClient()->Connected()) {
+        if (!until([this] { return module->ActiveClient()->Connected() || !log.lines().isEmpty(); })
+            || !module->ActiveClient()->Connected()) {
             std::fprintf(stderr, "%s\n", qPrintable(log.lines().join(QLatin1Char('|'))));
             return false;
         }
@@ -75,14 +63,7 @@ struct Module
         return found.isEmpty() ? nullptr : found.first();
     }
 
-    QStandardItemModel tree;
-    QItemSelectionModel selection{&tree};
-    GridModel grids[5];
-    MessageLog log;
-    TProgramSettings program;
-    TServerProfile profile;
-    TDMstdViews views;
-    std::unique_ptr<TDMstd> data;
+    std::unique_ptr<TDMstd> module;
 };
 
 bool fixture(PrivateServer &server, const QString &statements)
@@ -112,9 +93,9 @@ int openTableChild(const QStringList &args)
     m.program.DBHL = args.at(7) == QLatin1String("1");
     if (!m.connect())
         return 3;
-    GridModel &data = m.grids[0];
-    GridModel &index = m.grids[3];
-    m.data->OpenTable(args.at(5), args.at(4));
+    GridModel &data = m.data;
+    GridModel &index = m.index;
+    m.module->OpenTable(args.at(5), args.at(4));
     // The chain ends with the index grid.
     if (!Module::until([&] { return index.rowCount() > 0 || m.log.lines().size() > 5; }))
         return 4;
@@ -207,7 +188,7 @@ int tables(const QStringList &args)
         QElapsedTimer timer;
         timer.start();
         // The statement runs inside the call; the tree is filled afterwards.
-        m.data->ListTablesWithStatus(QStringLiteral("many"));
+        m.module->ListTablesWithStatus(QStringLiteral("many"));
         statement = timer.nsecsElapsed() / 1e9;
         if (!Module::until([&] { return node->rowCount() == Count; }))
             return 1;
@@ -237,12 +218,12 @@ int scriptChild(const QStringList &args)
     if (!m.connect())
         return 3;
     m.log.clear();
-    m.data->ExecuteScript(args.at(4), script);
+    m.module->ExecuteScript(args.at(4), script);
     // The outcomes of every statement, handled from the event loop.
     QCoreApplication::sendPostedEvents();
     const int statements = args.at(6).toInt();
     const QStringList &lines = m.log.lines();
-    if (lines.size() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.data->busy()) {
+    if (lines.size() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {
         std::fprintf(stderr, "%d log lines, last %s\n", int(lines.size()), qPrintable(lines.value(lines.size() - 1)));
         return 4;
     }

@@ -134,9 +134,9 @@ QColor categoryColour(const QString &category)
 
 // A badge with the caption's first letters for commands the icon theme lacks;
 // toolbar buttons show only images, so every command needs one.
-QIcon badgeIcon(const ActionSpec &spec)
+QIcon badgeIcon(const ActionSpec &entry)
 {
-    QString text = QString::fromUtf8(spec.caption).remove(QLatin1Char('&'));
+    QString text = QString::fromUtf8(entry.caption).remove(QLatin1Char('&'));
     const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QString letters;
     for (const QString &word : words) {
@@ -147,7 +147,7 @@ QIcon badgeIcon(const ActionSpec &spec)
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(categoryColour(QString::fromUtf8(spec.category)));
+    painter.setBrush(categoryColour(QString::fromUtf8(entry.category)));
     painter.setPen(Qt::NoPen);
     painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
     QFont font;
@@ -171,21 +171,21 @@ const ActionSpec *actionTable(int *count)
 QHash<QString, QAction *> createActions(QObject *parent)
 {
     QHash<QString, QAction *> actions;
-    for (const ActionSpec &spec : Actions) {
-        auto *action = new QAction(QString::fromUtf8(spec.caption), parent);
-        const QString name = QString::fromLatin1(spec.name);
+    for (const ActionSpec &entry : Actions) {
+        auto *action = new QAction(QString::fromUtf8(entry.caption), parent);
+        const QString name = QString::fromLatin1(entry.name);
         action->setObjectName(name);
-        action->setProperty("category", QString::fromLatin1(spec.category));
-        const QString hint = QString::fromUtf8(spec.hint);
+        action->setProperty("category", QString::fromLatin1(entry.category));
+        const QString hint = QString::fromUtf8(entry.hint);
         if (!hint.isEmpty()) {
             action->setToolTip(hint);
             action->setStatusTip(hint);
         }
-        if (*spec.shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-        action->setEnabled(spec.enabledAtStart);
-        QIcon icon = *spec.icon ? QIcon::fromTheme(QString::fromLatin1(spec.icon)) : QIcon();
-        action->setIcon(icon.isNull() ? badgeIcon(spec) : icon);
+        if (*entry.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+        action->setEnabled(entry.enabledAtStart);
+        QIcon icon = *entry.icon ? QIcon::fromTheme(QString::fromLatin1(entry.icon)) : QIcon();
+        action->setIcon(icon.isNull() ? badgeIcon(entry) : icon);
         actions.insert(name, action);
     }
     return actions;

@@ -3,6 +3,7 @@
 #include "data/messagelog.h"
 #include "data/tdmstd.h"
 #include "shell/settingsstore.h"
+#include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 
 #include <QItemSelectionModel>
@@ -35,36 +36,16 @@ private Q_SLOTS:
 namespace {
 
 // What a window would hand the data module.
-struct Session
+struct Session : HeadlessViews
 {
     Session()
+        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
+                        PrivateServer::user(), PrivateServer::password())
     {
-        views.tree = &tree;
-        views.treeSelection = &selection;
-        views.dataGrid = &grids[0];
-        views.definitionGrid = &grids[1];
-        views.statusGrid = &grids[2];
-        views.indexGrid = &grids[3];
-        views.queryGrid = &grids[4];
-        views.log = &log;
-        views.program = &program;
-        views.profile = &profile;
-        const PrivateServer &server = PrivateServer::shared();
-        profile.Host = server.host();
-        profile.Port = QString::number(server.port());
-        profile.User = PrivateServer::user();
-        profile.Psw = PrivateServer::password();
-        data = std::make_unique<TDMstd>(views);
+        module = std::make_unique<TDMstd>(views);
     }
 
-    QStandardItemModel tree;
-    QItemSelectionModel selection{&tree};
-    GridModel grids[5];
-    MessageLog log;
-    TProgramSettings program;
-    TServerProfile profile;
-    TDMstdViews views;
-    std::unique_ptr<TDMstd> data;
+    std::unique_ptr<TDMstd> module;
 };
 
 // Lets the queued outcomes, and the statements they start, run to their end.
@@ -113,9 +94,9 @@ void TestSession::initTestCase()
 void TestSession::loginWritesFiveLinesThenFillsTree()
 {
     Session s;
-    QSignalSpy session(s.data.get(), &TDMstd::SetSessionCommands);
-    QSignalSpy focus(s.data.get(), &TDMstd::treeFocusRequested);
-    QVERIFY(s.data->ConnectProfile());
+    QSignalSpy session(s.module.get(), &TDMstd::SetSessionCommands);
+    QSignalSpy focus(s.module.get(), &TDMstd::treeFocusRequested);
+    QVERIFY(s.module->ConnectProfile());
     QVERIFY(s.log.lines().isEmpty()); // the outcome arrives later
     settle();
 
@@ -140,7 +121,7 @@ void TestSession::loginWritesFiveLinesThenFillsTree()
     QCOMPARE(names, sorted);
     QCOMPARE(s.selection.currentIndex(), s.tree.index(0, 0));
     QCOMPARE(focus.count(), 1);
-    QVERIFY(!s.data->busy());
+    QVERIFY(!s.module->busy());
 }
 
 void TestSession::failedLoginLogsOneLine_data()
@@ -166,15 +147,15 @@ void TestSession::failedLoginLogsOneLine()
     s.profile.User = user;
     s.profile.Psw = password;
     s.profile.Database = database;
-    QSignalSpy session(s.data.get(), &TDMstd::SetSessionCommands);
-    QVERIFY(s.data->ConnectProfile());
+    QSignalSpy session(s.module.get(), &TDMstd::SetSessionCommands);
+    QVERIFY(s.module->ConnectProfile());
     settle();
     QCOMPARE(s.log.lines().size(), 1);
     QVERIFY2(s.log.lines().at(0).contains(expected), qPrintable(s.log.lines().at(0)));
     QCOMPARE(session.count(), 0);
-    QVERIFY(!s.data->ActiveClient()->Connected());
+    QVERIFY(!s.module->ActiveClient()->Connected());
     QCOMPARE(topLevelTexts(s.tree), QStringList{QStringLiteral("before")}); // the tree keeps what it showed
-    QVERIFY(!s.data->busy());
+    QVERIFY(!s.module->busy());
 }
 
 void TestSession::portMustBeWholeNumber_data()
@@ -192,16 +173,16 @@ void TestSession::portMustBeWholeNumber()
     QFETCH(QString, port);
     Session s;
     s.profile.Port = port;
-    QSignalSpy errors(s.data.get(), &TDMstd::errorRaised);
-    QSignalSpy session(s.data.get(), &TDMstd::SetSessionCommands);
-    QVERIFY(!s.data->ConnectProfile());
+    QSignalSpy errors(s.module.get(), &TDMstd::errorRaised);
+    QSignalSpy session(s.module.get(), &TDMstd::SetSessionCommands);
+    QVERIFY(!s.module->ConnectProfile());
     settle();
     QCOMPARE(errors.count(), 1);
     QVERIFY2(errors.at(0).at(0).toString().contains(QLatin1Char('\'') + port + QLatin1Char('\'')),
              qPrintable(errors.at(0).at(0).toString()));
     QVERIFY(s.log.lines().isEmpty());
     QCOMPARE(session.count(), 0);
-    QVERIFY(!s.data->ActiveClient()->Connected());
+    QVERIFY(!s.module->ActiveClient()->Connected());
 }
 
 void TestSession::appServerCheck_data()
@@ -226,10 +207,10 @@ void TestSession::appServerCheck()
     s.profile.User = user;
     s.profile.Psw = user;
     s.profile.Check = check;
-    QSignalSpy appServer(s.data.get(), &TDMstd::SetAppServerCommands);
-    QVERIFY(s.data->ConnectProfile());
+    QSignalSpy appServer(s.module.get(), &TDMstd::SetAppServerCommands);
+    QVERIFY(s.module->ConnectProfile());
     settle();
-    QVERIFY2(s.data->ActiveClient()->Connected(), qPrintable(s.log.lines().join(QLatin1Char('|'))));
+    QVERIFY2(s.module->ActiveClient()->Connected(), qPrintable(s.log.lines().join(QLatin1Char('|'))));
     QStringList seen;
     for (const QList<QVariant> &call : appServer)
         seen.append(call.at(0).toBool() ? QStringLiteral("on") : QStringLiteral("off"));
@@ -239,10 +220,10 @@ void TestSession::appServerCheck()
 void TestSession::selectDatabaseLogsAroundTheSelection()
 {
     Session s;
-    QVERIFY(s.data->ConnectProfile());
+    QVERIFY(s.module->ConnectProfile());
     settle();
     s.log.clear();
-    s.data->SelectDatabase(QStringLiteral("nosuchdb"));
+    s.module->SelectDatabase(QStringLiteral("nosuchdb"));
     settle();
     QCOMPARE(s.log.lines().size(), 3);
     QCOMPARE(s.log.lines().at(0), QStringLiteral("Make Database select"));
@@ -251,62 +232,62 @@ void TestSession::selectDatabaseLogsAroundTheSelection()
              qPrintable(s.log.lines().at(2)));
 
     s.log.clear();
-    s.data->SelectDatabase(QStringLiteral("shop"));
+    s.module->SelectDatabase(QStringLiteral("shop"));
     settle();
     QCOMPARE(s.log.lines(), (QStringList{QStringLiteral("Make Database select"),
                                          QStringLiteral("New Database is : shop")}));
-    QCOMPARE(s.data->ActiveClient()->Database(), QStringLiteral("shop"));
+    QCOMPARE(s.module->ActiveClient()->Database(), QStringLiteral("shop"));
 }
 
 void TestSession::tablesOfOpenedDatabase()
 {
     Session s;
-    QVERIFY(s.data->ConnectProfile());
+    QVERIFY(s.module->ConnectProfile());
     settle();
     const QList<QStandardItem *> found = s.tree.findItems(QStringLiteral("shop"));
     QCOMPARE(found.size(), 1);
     QStandardItem *shop = found.first();
     s.selection.setCurrentIndex(shop->index(), QItemSelectionModel::ClearAndSelect);
-    QSignalSpy expand(s.data.get(), &TDMstd::treeNodeExpandRequested);
+    QSignalSpy expand(s.module.get(), &TDMstd::treeNodeExpandRequested);
 
     // With row counts
-    s.data->ListTablesWithStatus(QStringLiteral("shop"));
+    s.module->ListTablesWithStatus(QStringLiteral("shop"));
     settle();
     QCOMPARE(childTexts(shop), (QStringList{QStringLiteral("items  ( 0 )"), QStringLiteral("orders  ( 12 )")}));
-    QVERIFY(!s.data->NoTableStatus());
-    QCOMPARE(s.data->CurrentDatabase(), QStringLiteral("shop"));
+    QVERIFY(!s.module->NoTableStatus());
+    QCOMPARE(s.module->CurrentDatabase(), QStringLiteral("shop"));
     QCOMPARE(expand.count(), 1);
     QCOMPARE(expand.at(0).at(0).value<QModelIndex>(), shop->index());
 
     // The fallback listing: bare names replace the children.
-    s.data->ListTablesPlain();
+    s.module->ListTablesPlain();
     settle();
     QCOMPARE(childTexts(shop), (QStringList{QStringLiteral("items"), QStringLiteral("orders")}));
-    QVERIFY(s.data->NoTableStatus());
+    QVERIFY(s.module->NoTableStatus());
 
     // A database the server does not have: the status listing fails, the
     // fallback runs, and no node but that database's own would be filled.
-    s.data->ListTablesWithStatus(QStringLiteral("nosuchdb"));
+    s.module->ListTablesWithStatus(QStringLiteral("nosuchdb"));
     settle();
-    QVERIFY(s.data->NoTableStatus());
+    QVERIFY(s.module->NoTableStatus());
     QCOMPARE(childTexts(shop), (QStringList{QStringLiteral("items"), QStringLiteral("orders")}));
     QVERIFY(s.tree.findItems(QStringLiteral("nosuchdb")).isEmpty());
-    QVERIFY(!s.data->busy());
+    QVERIFY(!s.module->busy());
 }
 
 void TestSession::reconnectReplacesTree()
 {
     Session s;
-    QVERIFY(s.data->ConnectProfile());
+    QVERIFY(s.module->ConnectProfile());
     settle();
     const int databases = s.tree.rowCount();
     QVERIFY(databases > 0);
-    s.data->ActiveClient()->Close();
+    s.module->ActiveClient()->Close();
     s.profile.User = QStringLiteral("nochk");
     s.profile.Psw = QStringLiteral("nochk");
-    QVERIFY(s.data->ConnectProfile());
+    QVERIFY(s.module->ConnectProfile());
     settle();
-    QVERIFY(s.data->ActiveClient()->Connected());
+    QVERIFY(s.module->ActiveClient()->Connected());
     QCOMPARE(topLevelTexts(s.tree),
              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("information_schema")}));
 }

@@ -4,6 +4,7 @@
 #include "data/sqlnames.h"
 #include "data/tdmstd.h"
 #include "shell/settingsstore.h"
+#include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 
 #include <QItemSelectionModel>
@@ -45,35 +46,15 @@ private:
     std::unique_ptr<Session> m_s;
 };
 
-struct TestTableViews::Session
+struct TestTableViews::Session : HeadlessViews
 {
     Session()
+        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
+                        PrivateServer::user(), PrivateServer::password())
     {
-        views.tree = &tree;
-        views.treeSelection = &selection;
-        views.dataGrid = &data;
-        views.definitionGrid = &definition;
-        views.statusGrid = &status;
-        views.indexGrid = &index;
-        views.queryGrid = &query;
-        views.log = &log;
-        views.program = &program;
-        views.profile = &profile;
-        const PrivateServer &server = PrivateServer::shared();
-        profile.Host = server.host();
-        profile.Port = QString::number(server.port());
-        profile.User = PrivateServer::user();
-        profile.Psw = PrivateServer::password();
         module = std::make_unique<TDMstd>(views);
     }
 
-    QStandardItemModel tree;
-    QItemSelectionModel selection{&tree};
-    GridModel data, definition, status, index, query;
-    MessageLog log;
-    TProgramSettings program;
-    TServerProfile profile;
-    TDMstdViews views;
     std::unique_ptr<TDMstd> module;
 };
 
