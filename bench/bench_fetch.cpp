@@ -83,20 +83,8 @@ int fetch(const QStringList &)
     // Warm the server's caches once, then take the best of three runs each.
     measureProgram(mariadb, cli);
     Measurement best, bestCli;
-    for (int i = 0; i < 3; ++i) {
-        const Measurement a = measureSelf(ours);
-        const Measurement b = measureProgram(mariadb, cli);
-        if (a.exitCode != 0 || b.exitCode != 0) {
-            std::fprintf(stderr, "a run failed (quarnel %d, mariadb %d)\n", a.exitCode, b.exitCode);
-            return 1;
-        }
-        if (i == 0 || a.seconds < best.seconds)
-            best.seconds = a.seconds;
-        if (i == 0 || b.seconds < bestCli.seconds)
-            bestCli.seconds = b.seconds;
-        best.peakKb = std::max(best.peakKb, a.peakKb);
-        bestCli.peakKb = std::max(bestCli.peakKb, b.peakKb);
-    }
+    if (!bestOf(3, [&] { return measureSelf(ours); }, [&] { return measureProgram(mariadb, cli); }, &best, &bestCli))
+        return 1;
     printComparison("quarnel", best, "mariadb", bestCli);
     return 0;
 }

@@ -251,22 +251,11 @@ int script(const QStringList &)
         + QStringList{QStringLiteral("bench"), path, QString::number(Count)};
     auto truncate = [&] { return server.sql(QStringLiteral("TRUNCATE TABLE bench.s")); };
     Measurement a, b;
-    for (int i = 0; i < 3; ++i) {
-        truncate();
-        const Measurement x = measureSelf(ours);
-        truncate();
-        const Measurement y = measureProgram(mariadb, cli, path);
-        if (x.exitCode != 0 || y.exitCode != 0) {
-            std::fprintf(stderr, "a run failed (quarnel %d, mariadb %d)\n", x.exitCode, y.exitCode);
-            return 1;
-        }
-        if (i == 0 || x.seconds < a.seconds)
-            a.seconds = x.seconds;
-        if (i == 0 || y.seconds < b.seconds)
-            b.seconds = y.seconds;
-        a.peakKb = std::max(a.peakKb, x.peakKb);
-        b.peakKb = std::max(b.peakKb, y.peakKb);
-    }
+    const bool ran = bestOf(
+        3, [&] { return truncate(), measureSelf(ours); },
+        [&] { return truncate(), measureProgram(mariadb, cli, path); }, &a, &b);
+    if (!ran)
+        return 1;
     printFigure("statements", QString::number(Count));
     printComparison("quarnel", a, "mariadb", b);
     return 0;

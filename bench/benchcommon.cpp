@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -76,6 +77,26 @@ Measurement measureProgram(const QString &program, const QStringList &arguments,
 Measurement measureSelf(const QStringList &arguments)
 {
     return measureProgram(QCoreApplication::applicationFilePath(), arguments);
+}
+
+bool bestOf(int runs, const std::function<Measurement()> &ours, const std::function<Measurement()> &reference,
+            Measurement *bestOurs, Measurement *bestReference)
+{
+    for (int i = 0; i < runs; ++i) {
+        const Measurement a = ours();
+        const Measurement b = reference();
+        if (a.exitCode != 0 || b.exitCode != 0) {
+            std::fprintf(stderr, "a run failed (quarnel %d, reference %d)\n", a.exitCode, b.exitCode);
+            return false;
+        }
+        if (i == 0 || a.seconds < bestOurs->seconds)
+            bestOurs->seconds = a.seconds;
+        if (i == 0 || b.seconds < bestReference->seconds)
+            bestReference->seconds = b.seconds;
+        bestOurs->peakKb = std::max(bestOurs->peakKb, a.peakKb);
+        bestReference->peakKb = std::max(bestReference->peakKb, b.peakKb);
+    }
+    return true;
 }
 
 void printFigure(const char *name, double value)

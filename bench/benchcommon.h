@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Subcommands of quarnel-bench. Each sets up its own private server and data
 // and prints "name: value" lines; the user-facing ones end with time_ratio
 // and mem_ratio (ours over the reference, measured in the same run).
@@ -34,6 +36,11 @@ Measurement measureSelf(const QStringList &arguments);
 
 void printFigure(const char *name, double value);
 void printFigure(const char *name, const QString &value);
+// Runs both sides `runs` times, alternating; keeps each side's best time and
+// highest peak. False (with a message) when a run failed.
+bool bestOf(int runs, const std::function<Measurement()> &ours, const std::function<Measurement()> &reference,
+            Measurement *bestOurs, Measurement *bestReference);
+
 // Prints the ours/reference figures and the two ratios.
 void printComparison(const char *ours, const Measurement &a, const char *reference, const Measurement &b);
 
