@@ -182,7 +182,7 @@ TEdFindDlg::TEdFindDlg(QWidget *parent)
     connect(m_buttons, &QDialogButtonBox::accepted, this, &TEdFindDlg::findNext);
 }
 
-void TEdFindDlg::execute(SqlEditor *editor, const QString &initialText, int flags)
+void SearchDialogBase::selectInitialText(const QString &initialText)
 {
     int index = FindHistoryBox->findText(initialText, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (index < 0) {
@@ -191,6 +191,11 @@ void TEdFindDlg::execute(SqlEditor *editor, const QString &initialText, int flag
     }
     FindHistoryBox->setCurrentIndex(index);
     FindHistoryBox->setEditText(initialText);
+}
+
+void TEdFindDlg::execute(SqlEditor *editor, const QString &initialText, int flags)
+{
+    selectInitialText(initialText);
     openOn(editor, flags);
 }
 
@@ -232,15 +237,8 @@ TEdReplDlg::TEdReplDlg(QWidget *parent)
 
 void TEdReplDlg::execute(SqlEditor *editor, const QString &initialText, int flags)
 {
-    if (!initialText.isEmpty()) {
-        int index = FindHistoryBox->findText(initialText, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        if (index < 0) {
-            FindHistoryBox->addItem(initialText);
-            index = FindHistoryBox->count() - 1;
-        }
-        FindHistoryBox->setCurrentIndex(index);
-        FindHistoryBox->setEditText(initialText);
-    }
+    if (!initialText.isEmpty())
+        selectInitialText(initialText);
     openOn(editor, flags);
 }
 

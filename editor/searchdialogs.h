@@ -49,6 +49,8 @@ protected:
 
     // Shows the dialog on editor with the option boxes set from flags.
     void openOn(SqlEditor *editor, int flags);
+    // Adds the initial text to the find history when missing and selects it.
+    void selectInitialText(const QString &initialText);
     // A repeated search starts after the current match: when the selection
     // is the search text, the caret goes one character past its start,
     // which drops the selection.
