@@ -1,5 +1,6 @@
 #include "client/mySQLClient.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -26,6 +27,111 @@ private:
 
 } // namespace
 
+// --- TmySQLField -------------------------------------------------------------
+
+namespace {
+
+constexpr unsigned int BinaryCharset = 63;
+
+bool isTemporal(enum_field_types type)
+{
+    switch (type) {
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_NEWDATE:
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_YEAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool TmySQLField::isBinary() const
+{
+    if (type == MYSQL_TYPE_BIT)
+        return true;
+    if (charsetnr != BinaryCharset)
+        return false;
+    switch (type) {
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+    case MYSQL_TYPE_GEOMETRY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TmySQLField::isNumeric() const
+{
+    switch (type) {
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL:
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_LONGLONG:
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DOUBLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString TmySQLField::typeName() const
+{
+    const bool binary = charsetnr == BinaryCharset;
+    QString name;
+    switch (type) {
+    case MYSQL_TYPE_TINY: name = QStringLiteral("TINYINT"); break;
+    case MYSQL_TYPE_SHORT: name = QStringLiteral("SMALLINT"); break;
+    case MYSQL_TYPE_INT24: name = QStringLiteral("MEDIUMINT"); break;
+    case MYSQL_TYPE_LONG: name = QStringLiteral("INT"); break;
+    case MYSQL_TYPE_LONGLONG: name = QStringLiteral("BIGINT"); break;
+    case MYSQL_TYPE_FLOAT: name = QStringLiteral("FLOAT"); break;
+    case MYSQL_TYPE_DOUBLE: name = QStringLiteral("DOUBLE"); break;
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL: name = QStringLiteral("DECIMAL"); break;
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_NEWDATE: name = QStringLiteral("DATE"); break;
+    case MYSQL_TYPE_TIME: name = QStringLiteral("TIME"); break;
+    case MYSQL_TYPE_DATETIME: name = QStringLiteral("DATETIME"); break;
+    case MYSQL_TYPE_TIMESTAMP: name = QStringLiteral("TIMESTAMP"); break;
+    case MYSQL_TYPE_YEAR: name = QStringLiteral("YEAR"); break;
+    case MYSQL_TYPE_BIT: name = QStringLiteral("BIT(%1)").arg(length); break;
+    case MYSQL_TYPE_GEOMETRY: name = QStringLiteral("GEOMETRY"); break;
+    case MYSQL_TYPE_JSON: name = QStringLiteral("JSON"); break;
+    case MYSQL_TYPE_NULL: name = QStringLiteral("NULL"); break;
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB: name = binary ? QStringLiteral("BLOB") : QStringLiteral("TEXT"); break;
+    case MYSQL_TYPE_STRING:
+        if (flags & ENUM_FLAG)
+            name = QStringLiteral("ENUM");
+        else if (flags & SET_FLAG)
+            name = QStringLiteral("SET");
+        else
+            name = binary ? QStringLiteral("BINARY") : QStringLiteral("CHAR");
+        break;
+    default: name = binary ? QStringLiteral("VARBINARY") : QStringLiteral("VARCHAR"); break;
+    }
+    if (isNumeric() && (flags & UNSIGNED_FLAG))
+        name += QStringLiteral(" UNSIGNED");
+    return name;
+}
+
 // --- TmySQLResultRows -------------------------------------------------------
 
 TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
@@ -35,6 +141,32 @@ TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
         return;
     const MySqlApi &api = mysqlApi;
     m_fieldCount = api.mysql_num_fields ? int(api.mysql_num_fields(m_result)) : 0;
+    m_fields.reserve(size_t(m_fieldCount));
+    auto addField = [this](const MYSQL_FIELD &field) {
+        TmySQLField f;
+        f.name = fromClient(field.name);
+        f.type = field.type;
+        f.charsetnr = field.charsetnr;
+        f.flags = field.flags;
+        f.length = field.length;
+        m_fieldNames.append(f.name);
+        m_fields.push_back(std::move(f));
+    };
+    if (api.mysql_fetch_fields) {
+        if (const MYSQL_FIELD *fields = api.mysql_fetch_fields(m_result)) {
+            for (int i = 0; i < m_fieldCount; ++i)
+                addField(fields[i]);
+        }
+    } else if (api.mysql_fetch_field) {
+        while (const MYSQL_FIELD *field = api.mysql_fetch_field(m_result))
+            addField(*field);
+    }
+    // Only text and byte columns can hold a zero byte inside a value.
+    std::vector<int> checked;
+    for (int i = 0; i < int(m_fields.size()); ++i) {
+        if (!m_fields[size_t(i)].isNumeric() && !isTemporal(m_fields[size_t(i)].type))
+            checked.push_back(i);
+    }
     // Only the low 32 bits of the row count are used for reading rows.
     const quint32 rows = api.mysql_num_rows ? quint32(api.mysql_num_rows(m_result)) : 0;
     m_rows.reserve(rows);
@@ -42,6 +174,15 @@ TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
         MYSQL_ROW row = api.mysql_fetch_row(m_result);
         if (!row)
             break;
+        if (!checked.empty() && api.mysql_fetch_lengths) {
+            if (const unsigned long *lengths = api.mysql_fetch_lengths(m_result)) {
+                for (int c : checked) {
+                    const char *value = row[c];
+                    if (value && lengths[c] > 0 && std::memchr(value, 0, lengths[c]))
+                        m_lengths.emplace_back(quint64(i) * quint64(m_fieldCount) + quint64(c), quint32(lengths[c]));
+                }
+            }
+        }
         m_rows.push_back(row);
     }
 }
@@ -52,15 +193,25 @@ TmySQLResultRows::~TmySQLResultRows()
         mysqlApi.mysql_free_result(m_result);
 }
 
+int TmySQLResultRows::cellLength(int row, int column) const
+{
+    const char *value = cell(row, column);
+    if (!value)
+        return 0;
+    if (!m_lengths.empty()) {
+        const quint64 key = quint64(row) * quint64(m_fieldCount) + quint64(column);
+        const auto it = std::lower_bound(m_lengths.begin(), m_lengths.end(), key,
+                                         [](const std::pair<quint64, quint32> &entry, quint64 k) {
+                                             return entry.first < k;
+                                         });
+        if (it != m_lengths.end() && it->first == key)
+            return int(it->second);
+    }
+    return int(std::strlen(value));
+}
+
 const QStringList &TmySQLResultRows::fieldNames() const
 {
-    if (!m_fieldNamesRead && m_result) {
-        m_fieldNamesRead = true;
-        if (mysqlApi.mysql_fetch_field) {
-            while (MYSQL_FIELD *field = mysqlApi.mysql_fetch_field(m_result))
-                m_fieldNames.append(fromClient(field->name));
-        }
-    }
     return m_fieldNames;
 }
 
@@ -175,6 +326,24 @@ const char *TmySQLClientQuery::RawValue(int row, int column) const
     return m_result ? m_result->cell(row, column) : nullptr;
 }
 
+int TmySQLClientQuery::RawLength(int row, int column) const
+{
+    return m_result ? m_result->cellLength(row, column) : 0;
+}
+
+namespace {
+const TmySQLClientOutcome &noOutcome()
+{
+    static const TmySQLClientOutcome none;
+    return none;
+}
+} // namespace
+
+const TmySQLClientOutcome &TmySQLClientQuery::Outcome() const
+{
+    return m_currentTask ? m_currentTask->Outcome : noOutcome();
+}
+
 QString TmySQLClientQuery::Value(int row, int column) const
 {
     return fromClient(RawValue(row, column));
@@ -264,9 +433,10 @@ void TmySQLClientUtility::wrapUp(TmySQLClientTaskData *task, bool success, const
 void TmySQLClientUtility::OpenSession(const QString &host, const QString &user, const QString &password,
                                       const QString &database, int port, unsigned long clientFlags,
                                       const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                                      TmySQLClientTask_OnError OnError)
+                                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout)
 {
     queue(ctRealConnect, TaskName, std::move(OnComplete), std::move(OnError), [&](TmySQLClientTaskData &t) {
+        t.ConnectTimeout = connectTimeout;
         t.Host = host.toUtf8();
         t.User = user.toUtf8();
         t.Password = password.toUtf8();
@@ -284,6 +454,13 @@ void TmySQLClientUtility::CloseSession(const QString &TaskName, TmySQLClientTask
 void TmySQLClientUtility::SelectDb(const QString &database, const QString &TaskName)
 {
     queue(ctSelectDb, TaskName, Events.OnSelectDatabase, Events.OnSelectDatabaseError,
+          [&](TmySQLClientTaskData &t) { t.Database = database.toUtf8(); });
+}
+
+void TmySQLClientUtility::SelectDb(const QString &database, const QString &TaskName,
+                                   TmySQLClientTask_OnComplete OnComplete, TmySQLClientTask_OnError OnError)
+{
+    queue(ctSelectDb, TaskName, std::move(OnComplete), std::move(OnError),
           [&](TmySQLClientTaskData &t) { t.Database = database.toUtf8(); });
 }
 
@@ -308,6 +485,16 @@ void TmySQLClientUtility::Run()
 QStringList TmySQLClientUtility::ResultNames() const
 {
     return m_currentTask ? m_currentTask->ResultNames : QStringList();
+}
+
+const TmySQLClientOutcome &TmySQLClientUtility::Outcome() const
+{
+    return m_currentTask ? m_currentTask->Outcome : noOutcome();
+}
+
+unsigned long TmySQLClientUtility::OpenedConnectionId() const
+{
+    return m_currentTask ? m_currentTask->ConnectionId : 0;
 }
 
 // The reads work on the handle as it is; a handle the library has not
@@ -409,17 +596,18 @@ void TmySQLClient::Connect()
     QPointer<TmySQLClient> self(this);
     m_utility->OpenSession(m_hostname, m_username, m_password, m_database, m_port, flags,
                            QStringLiteral("Connect to mySQL Server"),
-                           [self](QObject *) {
+                           [self](QObject *sender) {
                                if (self)
-                                   self->opened();
+                                   self->opened(static_cast<TmySQLClientUtility *>(sender)->OpenedConnectionId());
                            },
-                           OnConnectError);
+                           OnConnectError, m_connectTimeout);
     m_utility->Run();
 }
 
-void TmySQLClient::opened()
+void TmySQLClient::opened(unsigned long connectionId)
 {
     m_connected = true;
+    m_connectionId = connectionId;
     m_query = new TmySQLClientQuery(m_engine, this);
     m_modify = new TmySQLClientModify(m_engine, this);
     if (OnConnect)
@@ -447,6 +635,7 @@ void TmySQLClient::Close()
 void TmySQLClient::closed()
 {
     m_connected = false;
+    m_connectionId = 0;
     if (OnClose)
         OnClose(this);
     // A handler of the old objects may still be on the stack: delete later.

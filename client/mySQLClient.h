@@ -21,6 +21,22 @@ class TmySQLClient;
 using TSetClientCapabilities = unsigned int;
 constexpr TSetClientCapabilities DefaultClientCapabilities = CLIENT_LONG_PASSWORD | CLIENT_CONNECT_WITH_DB;
 
+// What a result says about one of its columns.
+struct TmySQLField
+{
+    QString name;
+    enum_field_types type = MYSQL_TYPE_STRING;
+    unsigned int charsetnr = 0;
+    unsigned int flags = 0;
+    unsigned long length = 0; // the column's display width
+
+    // Bytes rather than text (BLOB, BINARY, VARBINARY, BIT, geometry): shown as hex.
+    bool isBinary() const;
+    bool isNumeric() const;
+    // The column's type as a user reads it ("INT", "VARCHAR(20)", "BLOB").
+    QString typeName() const;
+};
+
 // A stored result set with its rows, read once. It may outlive the handler
 // that received it when a caller takes it over (a grid showing the rows
 // without copying them); the library's memory is freed with the last owner.
@@ -34,21 +50,27 @@ public:
 
     int rowCount() const { return int(m_rows.size()); }
     int fieldCount() const { return m_fieldCount; }
-    // The cell's text, nullptr for NULL and for indexes out of range.
+    // The cell's bytes, nullptr for NULL and for indexes out of range.
     const char *cell(int row, int column) const
     {
         if (row < 0 || size_t(row) >= m_rows.size() || column < 0 || column >= m_fieldCount)
             return nullptr;
         return m_rows[size_t(row)][column];
     }
+    // The cell's length in bytes; a value may hold zero bytes (binary data).
+    int cellLength(int row, int column) const;
     const QStringList &fieldNames() const;
+    const std::vector<TmySQLField> &fields() const { return m_fields; }
 
 private:
     MYSQL_RES *m_result;
     int m_fieldCount = 0;
     std::vector<MYSQL_ROW> m_rows;
-    mutable QStringList m_fieldNames;
-    mutable bool m_fieldNamesRead = false;
+    std::vector<TmySQLField> m_fields;
+    QStringList m_fieldNames;
+    // Cells whose length is not up to their first zero byte, by row * fields
+    // + column, in that order: rare outside binary columns, so kept apart.
+    std::vector<std::pair<quint64, quint32>> m_lengths;
 };
 
 // Runs SQL statements; while a caller's handler runs, the reads describe the
@@ -74,6 +96,9 @@ public:
 
     // The current cell's bytes without conversion: nullptr for NULL or out of range.
     const char *RawValue(int row, int column) const;
+    int RawLength(int row, int column) const;
+    // What the library said about the statement being reported.
+    const TmySQLClientOutcome &Outcome() const;
     // The current result, for a caller that keeps its rows past the handler.
     std::shared_ptr<const TmySQLResultRows> Result() const { return m_result; }
 
@@ -142,15 +167,23 @@ public:
     void OpenSession(const QString &host, const QString &user, const QString &password,
                      const QString &database, int port, unsigned long clientFlags,
                      const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                     TmySQLClientTask_OnError OnError);
+                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0);
     void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
     void SelectDb(const QString &database, const QString &TaskName);
+    // The same with handlers of the caller's own, for a chain that must
+    // stop when the database cannot be made current.
+    void SelectDb(const QString &database, const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
+                  TmySQLClientTask_OnError OnError);
     void ListDbs(const QString &wildcard, const QString &TaskName);
     void ListTables(const QString &wildcard, const QString &TaskName);
     void Run();
 
     // Only inside a handler: the names a list task delivered.
     QStringList ResultNames() const;
+    // Only inside a handler: what the library said about the task.
+    const TmySQLClientOutcome &Outcome() const;
+    // Only inside the handler of an opened session: the server's connection id.
+    unsigned long OpenedConnectionId() const;
     bool HasResultNames() const { return m_currentTask != nullptr; }
 
     QString ServerInfo() const;
@@ -200,6 +233,11 @@ public:
     void setBlockOnClose(bool value) { m_blockOnClose = value; }
     QStringListModel *TaskListBox() const { return m_taskListBox; }
     void setTaskListBox(QStringListModel *value) { m_taskListBox = value; }
+    // Seconds a connect attempt may take before it fails; 0: the library's default.
+    unsigned int ConnectTimeout() const { return m_connectTimeout; }
+    void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
+    // The server's id of the open connection (what KILL names); 0 when closed.
+    unsigned long ConnectionId() const { return m_connectionId; }
 
     // The client flags of the connect call: the sum of the capabilities' flags.
     unsigned long ClientFlags() const;
@@ -225,7 +263,7 @@ public:
     TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
 
 private:
-    void opened();
+    void opened(unsigned long connectionId);
     void closed();
 
     MYSQL m_mysql;
@@ -241,6 +279,8 @@ private:
     int m_port = 3306;
     TSetClientCapabilities m_capabilities = DefaultClientCapabilities;
     bool m_blockOnClose = true;
+    unsigned int m_connectTimeout = 0;
+    unsigned long m_connectionId = 0;
     QPointer<QStringListModel> m_taskListBox;
     bool m_connected = false;
 };

@@ -100,6 +100,10 @@ bool LoadClientLibrary()
     resolve(a.mysql_num_rows, "mysql_num_rows");
     resolve(a.mysql_num_fields, "mysql_num_fields");
     resolve(a.mysql_field_count, "mysql_field_count");
+    resolve(a.mysql_more_results, "mysql_more_results");
+    resolve(a.mysql_next_result, "mysql_next_result");
+    resolve(a.mysql_fetch_fields, "mysql_fetch_fields");
+    resolve(a.mysql_thread_id, "mysql_thread_id");
     return true;
 }
 

@@ -62,6 +62,12 @@ struct MySqlApi
     decltype(&::mysql_num_rows) mysql_num_rows = nullptr;
     decltype(&::mysql_num_fields) mysql_num_fields = nullptr;
     decltype(&::mysql_field_count) mysql_field_count = nullptr;
+    // Statements that return several results (a CALL of a procedure that
+    // selects) leave the later ones to be read before the next statement.
+    decltype(&::mysql_more_results) mysql_more_results = nullptr;
+    decltype(&::mysql_next_result) mysql_next_result = nullptr;
+    decltype(&::mysql_fetch_fields) mysql_fetch_fields = nullptr;
+    decltype(&::mysql_thread_id) mysql_thread_id = nullptr;
 };
 
 // The bound entry points; all empty while the library is not bound.

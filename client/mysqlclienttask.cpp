@@ -5,6 +5,8 @@
 #include <QStringListModel>
 #include <QThread>
 
+#include <errmsg.h>
+
 namespace {
 
 // A posted outcome. It owns its task: a notification dropped with the handler
@@ -167,15 +169,37 @@ void TmySQLClientTaskHandler::workerLoop()
 }
 
 // Performs the library calls of the task's kind; false when they could not
-// be made or failed outright. RouteTaskResult then decides the outcome.
+// be made or failed outright. RouteTaskResult then decides the outcome. Every
+// failure records the library's error number and text at once, while they
+// still belong to this task.
 bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
 {
     const MySqlApi &api = mysqlApi;
+    TmySQLClientOutcome &outcome = task->Outcome;
     task->ResultSet = nullptr;
     task->Status = -1;
-    auto missing = [task](const char *name) {
-        task->EngineError = QStringLiteral("The client library has no entry point %1").arg(QLatin1String(name));
+    auto engineFailure = [&](const QString &text) {
+        outcome.Failed = true;
+        outcome.ErrorNumber = 0;
+        outcome.ErrorText = text;
+        outcome.AffectedRows = -1;
         return false;
+    };
+    auto missing = [&](const char *name) {
+        return engineFailure(QStringLiteral("The client library has no entry point %1").arg(QLatin1String(name)));
+    };
+    auto libraryFailure = [&]() {
+        outcome.Failed = true;
+        outcome.ErrorNumber = api.mysql_errno ? api.mysql_errno(m_handle) : 0;
+        outcome.ErrorText = LastError();
+        outcome.AffectedRows = -1;
+        return false;
+    };
+    auto affectedRows = [&]() -> qint64 {
+        if (!api.mysql_affected_rows)
+            return -1;
+        const my_ulonglong rows = api.mysql_affected_rows(m_handle);
+        return rows == my_ulonglong(-1) ? -1 : qint64(rows);
     };
     auto prepareHandle = [&]() -> bool {
         if (!api.mysql_init || !api.mysql_close)
@@ -185,8 +209,16 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             api.mysql_close(m_handle);
         m_handleInitialized = api.mysql_init(m_handle) != nullptr;
         if (!m_handleInitialized)
-            task->EngineError = QStringLiteral("The client library could not prepare a connection");
-        return m_handleInitialized;
+            return engineFailure(QStringLiteral("The client library could not prepare a connection"));
+        return true;
+    };
+    // A statement's result: none (it returned no rows), or stored. A missing
+    // result where the statement has columns is a failure of its own.
+    auto storeResult = [&](MYSQL_RES **result) -> bool {
+        *result = api.mysql_store_result(m_handle);
+        if (!*result && api.mysql_field_count && api.mysql_field_count(m_handle) != 0)
+            return libraryFailure();
+        return true;
     };
 
     try {
@@ -197,8 +229,10 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (!prepareHandle())
                 return false;
             task->ConnectResult = api.mysql_connect(m_handle, orEmpty(task->Host).constData(),
-                                                        orEmpty(task->User).constData(),
-                                                        orEmpty(task->Password).constData());
+                                                    orEmpty(task->User).constData(),
+                                                    orEmpty(task->Password).constData());
+            if (!task->ConnectResult)
+                return libraryFailure();
             break;
         case ctClose:
             if (!api.mysql_close)
@@ -207,95 +241,160 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 api.mysql_close(m_handle);
             m_handleInitialized = false;
             break;
-        case ctRealConnect:
+        case ctRealConnect: {
             if (!api.mysql_real_connect)
                 return missing("mysql_real_connect");
             if (!prepareHandle())
                 return false;
-            if (api.mysql_options)
+            if (api.mysql_options) {
                 api.mysql_options(m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+                // Always TCP to the given port, also for "localhost", which
+                // the library would otherwise take as its default local socket.
+                const unsigned int protocol = MYSQL_PROTOCOL_TCP;
+                api.mysql_options(m_handle, MYSQL_OPT_PROTOCOL, &protocol);
+                if (task->ConnectTimeout > 0) {
+                    const unsigned int seconds = task->ConnectTimeout;
+                    api.mysql_options(m_handle, MYSQL_OPT_CONNECT_TIMEOUT, &seconds);
+                }
+            }
             task->ConnectResult = api.mysql_real_connect(
                 m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
                 orEmpty(task->Password).constData(),
                 task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
                 task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
+            if (!task->ConnectResult)
+                return libraryFailure();
+            if (api.mysql_thread_id)
+                task->ConnectionId = api.mysql_thread_id(m_handle);
             break;
+        }
         case ctSelectDb:
             if (!api.mysql_select_db)
                 return missing("mysql_select_db");
             task->Status = api.mysql_select_db(m_handle, orEmpty(task->Database).constData());
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctCreateDb:
             if (!api.mysql_create_db)
                 return missing("mysql_create_db");
             task->Status = api.mysql_create_db(m_handle, orEmpty(task->Database).constData());
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctDropDb:
             if (!api.mysql_drop_db)
                 return missing("mysql_drop_db");
             task->Status = api.mysql_drop_db(m_handle, orEmpty(task->Database).constData());
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctModify:
-            if (!api.mysql_query)
-                return missing("mysql_query");
+            if (!api.mysql_real_query)
+                return missing("mysql_real_query");
             // Current libraries return non-zero (not only negative) on failure.
-            task->Status = api.mysql_query(m_handle, orEmpty(task->Statement).constData()) == 0 ? 0 : -1;
+            if (api.mysql_real_query(m_handle, task->Statement.constData(), ulong(task->Statement.size())) != 0)
+                return libraryFailure();
+            task->Status = 0;
+            outcome.AffectedRows = affectedRows();
             break;
-        case ctQuery:
-            if (!api.mysql_query || !api.mysql_store_result)
-                return missing(!api.mysql_query ? "mysql_query" : "mysql_store_result");
-            task->Status = api.mysql_query(m_handle, orEmpty(task->Statement).constData());
-            if (task->Status != 0) {
-                task->Status = -1;
+        case ctQuery: {
+            if (!api.mysql_real_query || !api.mysql_store_result)
+                return missing(!api.mysql_real_query ? "mysql_real_query" : "mysql_store_result");
+            // Sent with its length: a zero byte inside the text is part of it.
+            if (api.mysql_real_query(m_handle, task->Statement.constData(), ulong(task->Statement.size())) != 0)
+                return libraryFailure();
+            task->Status = 0;
+            MYSQL_RES *result = nullptr;
+            if (!storeResult(&result))
                 return false;
+            outcome.AffectedRows = affectedRows();
+            // Every further result is read now, or the next statement finds
+            // the connection out of sync; the last result set is the one shown.
+            while (api.mysql_more_results && api.mysql_next_result && api.mysql_more_results(m_handle)) {
+                const int next = api.mysql_next_result(m_handle);
+                if (next < 0)
+                    break;
+                MYSQL_RES *further = nullptr;
+                if (next > 0 || !storeResult(&further)) {
+                    if (result && api.mysql_free_result)
+                        api.mysql_free_result(result);
+                    task->Status = -1;
+                    return next > 0 ? libraryFailure() : false;
+                }
+                if (further) {
+                    if (result && api.mysql_free_result)
+                        api.mysql_free_result(result);
+                    result = further;
+                }
+                outcome.AffectedRows = affectedRows();
             }
-            task->ResultSet = api.mysql_store_result(m_handle);
+            task->ResultSet = result;
             break;
+        }
         case ctListDbs:
             if (!api.mysql_list_dbs)
                 return missing("mysql_list_dbs");
             task->ResultSet = api.mysql_list_dbs(m_handle, task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            if (!task->ResultSet)
+                return libraryFailure();
             break;
         case ctListTables:
             if (!api.mysql_list_tables)
                 return missing("mysql_list_tables");
             task->ResultSet = api.mysql_list_tables(m_handle, task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            if (!task->ResultSet)
+                return libraryFailure();
             break;
         case ctListFields:
             if (!api.mysql_list_fields)
                 return missing("mysql_list_fields");
             task->ResultSet = api.mysql_list_fields(m_handle, orEmpty(task->TableName).constData(),
                                                     task->Wildcard.isNull() ? nullptr : task->Wildcard.constData());
+            if (!task->ResultSet)
+                return libraryFailure();
             break;
         case ctListProcesses:
             if (!api.mysql_list_processes)
                 return missing("mysql_list_processes");
             task->ResultSet = api.mysql_list_processes(m_handle);
+            if (!task->ResultSet)
+                return libraryFailure();
             break;
         case ctPing:
             if (!api.mysql_ping)
                 return missing("mysql_ping");
             task->Status = api.mysql_ping(m_handle);
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctShutdown:
             if (!api.mysql_shutdown)
                 return missing("mysql_shutdown");
             task->Status = api.mysql_shutdown(m_handle, SHUTDOWN_DEFAULT);
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctKill:
             if (!api.mysql_kill)
                 return missing("mysql_kill");
             task->Status = api.mysql_kill(m_handle, task->ProcessId);
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctOptions:
             if (!api.mysql_options)
                 return missing("mysql_options");
             task->Status = api.mysql_options(m_handle, mysql_option(task->OptionCode), task->OptionArgument);
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         case ctRefresh:
             if (!api.mysql_refresh)
                 return missing("mysql_refresh");
             task->Status = api.mysql_refresh(m_handle, task->RefreshOptions);
+            if (task->Status != 0)
+                return libraryFailure();
             break;
         }
     } catch (...) {
@@ -303,13 +402,24 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             api.mysql_free_result(task->ResultSet);
         task->ResultSet = nullptr;
         task->Status = -1;
-        task->EngineError = QStringLiteral("The client library failed while running \"%1\"").arg(task->TaskName);
-        return false;
+        return engineFailure(QStringLiteral("The client library failed while running \"%1\"").arg(task->TaskName));
     }
     return true;
 }
 
 // Decides success by the kind's rule; a successful list task gets its names.
+bool TmySQLClientOutcome::LostConnection() const
+{
+    switch (ErrorNumber) {
+    case CR_SERVER_GONE_ERROR:
+    case CR_SERVER_LOST:
+    case CR_SERVER_LOST_EXTENDED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
 {
     bool success = false;
@@ -394,9 +504,9 @@ bool TmySQLClientTaskHandler::event(QEvent *event)
         raw->OnTaskComplete(this, raw);
         break;
     case TaskFailed: {
-        // The text is read now, when the outcome is handled.
-        const QString message = raw->EngineError.isEmpty() ? LastError() : raw->EngineError;
-        raw->OnTaskError(this, raw, message);
+        // The text taken when the library call failed: later statements
+        // have changed the connection's own text since.
+        raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
         break;
     }
     case TaskProgress:

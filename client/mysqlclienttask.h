@@ -46,6 +46,23 @@ enum TClientTaskKind {
 class TmySQLClientTaskHandler;
 struct TmySQLClientTaskData;
 
+// What the library said about one task, taken the moment its calls returned:
+// a later statement on the same connection cannot change it. It travels with
+// the task to the handler.
+struct TmySQLClientOutcome
+{
+    // The library reported an error. A statement that ran and returned no
+    // result set has not failed, although it reaches the error handler.
+    bool Failed = false;
+    unsigned int ErrorNumber = 0;
+    QString ErrorText; // at most 200 characters; empty after success
+    qint64 AffectedRows = -1; // of the statement's last result; -1 after a failure
+
+    // The connection went away under the statement (server gone, lost
+    // connection during the query): the session is over.
+    bool LostConnection() const;
+};
+
 using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *)>;
 using TmySQLClientTaskError =
     std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, const QString &)>;
@@ -68,11 +85,13 @@ struct TmySQLClientTaskData
     TClientTaskKind Kind = ctQuery;
     QByteArray Wildcard;
     QByteArray TableName;
-    QByteArray Statement; // used up to its first zero byte
+    QByteArray Statement; // sent whole, with its length: a zero byte does not end it
     QByteArray Host, User, Password, Database;
     unsigned int Port = 0;
     QByteArray Socket; // null: none
     unsigned long ClientFlags = 0;
+    unsigned int ConnectTimeout = 0; // seconds; 0: the library's default
+    unsigned long ConnectionId = 0;  // the server's id of an opened connection
     unsigned long ProcessId = 0;
     quint8 OptionCode = 0;
     const void *OptionArgument = nullptr;
@@ -82,9 +101,7 @@ struct TmySQLClientTaskData
     MYSQL_RES *ResultSet = nullptr; // owned; freed with the task
     int Status = -1;
     QStringList ResultNames;
-    // A failure the engine itself found (an entry point the library lacks);
-    // reported instead of the connection's text.
-    QString EngineError;
+    TmySQLClientOutcome Outcome;
     quint64 Serial = 0;
 
     TmySQLClientTaskComplete OnTaskComplete;

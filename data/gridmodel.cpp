@@ -11,6 +11,12 @@ constexpr quint32 NullBit = 0x80000000u;
 constexpr quint32 OffsetMask = 0x7fffffffu;
 }
 
+int GridRowSource::cellLength(int row, int column) const
+{
+    const char *value = cell(row, column);
+    return value ? int(std::strlen(value)) : 0;
+}
+
 GridModel::GridModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -62,6 +68,7 @@ void GridModel::addColumn(const QString &caption, int width)
     beginInsertColumns(QModelIndex(), column, column);
     m_captions.append(caption);
     m_widths.append(width);
+    m_info.append(ColumnInfo());
     endInsertColumns();
 }
 
@@ -72,7 +79,23 @@ void GridModel::setColumns(const QStringList &captions, const QList<int> &widths
     m_widths.clear();
     for (int i = 0; i < captions.size(); ++i)
         m_widths.append(i < widths.size() ? widths.at(i) : int(DefaultWidth));
+    m_info = QList<ColumnInfo>(captions.size());
     endResetModel();
+}
+
+void GridModel::setColumnInfo(int column, const ColumnInfo &info)
+{
+    if (column < 0 || column >= m_info.size())
+        return;
+    m_info[column] = info;
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column));
+    Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
+}
+
+GridModel::ColumnInfo GridModel::columnInfo(int column) const
+{
+    return column >= 0 && column < m_info.size() ? m_info.at(column) : ColumnInfo();
 }
 
 QString GridModel::columnCaption(int column) const
@@ -127,6 +150,11 @@ void GridModel::appendRow(const QStringList &cells)
 
 void GridModel::appendRow(const char *const *cells, int count)
 {
+    appendRow(cells, nullptr, count);
+}
+
+void GridModel::appendRow(const char *const *cells, const int *lengths, int count)
+{
     materializeSource();
     if (m_arenaRows == 0)
         m_stride = std::max<int>(int(m_captions.size()), count);
@@ -134,7 +162,8 @@ void GridModel::appendRow(const char *const *cells, int count)
         m_order.push_back(quint32(m_arenaRows));
     for (int i = 0; i < m_stride; ++i) {
         const char *cell = i < count ? cells[i] : "";
-        appendCell(cell, cell ? qsizetype(std::strlen(cell)) : 0, cell == nullptr);
+        const qsizetype size = !cell ? 0 : lengths && i < count ? lengths[i] : qsizetype(std::strlen(cell));
+        appendCell(cell, size, cell == nullptr);
     }
     finishRowInsert();
 }
@@ -172,11 +201,14 @@ void GridModel::materializeSource()
     const int count = source->columnCount();
     m_stride = std::max<int>(int(m_captions.size()), count);
     std::vector<const char *> cells(size_t(std::max(count, 1)));
+    std::vector<int> lengths(cells.size());
     ++m_bulkDepth;
     for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < count; ++c)
+        for (int c = 0; c < count; ++c) {
             cells[size_t(c)] = source->cell(r, c);
-        appendRow(cells.data(), count);
+            lengths[size_t(c)] = source->cellLength(r, c);
+        }
+        appendRow(cells.data(), lengths.data(), count);
     }
     --m_bulkDepth;
     m_order = std::move(order);
@@ -216,6 +248,7 @@ void GridModel::clear()
     clearRows();
     m_captions.clear();
     m_widths.clear();
+    m_info.clear();
     endResetModel();
 }
 
@@ -228,7 +261,7 @@ GridModel::CellRef GridModel::cellRef(int row, int column) const
         if (column >= m_source->columnCount())
             return {"", 0};
         const char *cell = m_source->cell(stored, column);
-        return cell ? CellRef{cell, int(std::strlen(cell))} : CellRef{"", -1};
+        return cell ? CellRef{cell, m_source->cellLength(stored, column)} : CellRef{"", -1};
     }
     if (column >= m_stride)
         return {"", 0};
@@ -243,7 +276,17 @@ GridModel::CellRef GridModel::cellRef(int row, int column) const
 QString GridModel::text(int row, int column) const
 {
     const CellRef ref = cellRef(row, column);
-    return ref.size > 0 ? QString::fromUtf8(ref.data, ref.size) : QString();
+    if (ref.size <= 0)
+        return QString();
+    if (column < m_info.size() && m_info.at(column).binary)
+        return QLatin1String("0x") + QString::fromLatin1(QByteArray::fromRawData(ref.data, ref.size).toHex().toUpper());
+    return QString::fromUtf8(ref.data, ref.size);
+}
+
+QByteArray GridModel::bytes(int row, int column) const
+{
+    const CellRef ref = cellRef(row, column);
+    return ref.size > 0 ? QByteArray(ref.data, ref.size) : QByteArray();
 }
 
 bool GridModel::isNull(int row, int column) const

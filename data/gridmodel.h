@@ -15,6 +15,8 @@ public:
     virtual int rowCount() const = 0;
     virtual int columnCount() const = 0;
     virtual const char *cell(int row, int column) const = 0;
+    // Bytes of the cell: a binary value may hold zero bytes.
+    virtual int cellLength(int row, int column) const;
 };
 
 // A read-only report grid: captioned columns, and rows whose first cell is the
@@ -34,6 +36,14 @@ public:
     };
     enum Width { DefaultWidth = -1, AutoWidth = -2, FillWidth = -3 };
 
+    // What a result said about a column.
+    struct ColumnInfo
+    {
+        QString typeName;     // as a user reads it, e.g. "INT" or "varchar(20)"
+        bool binary = false;  // bytes, not text: shown as 0x-hex
+        bool numeric = false;
+    };
+
     explicit GridModel(QObject *parent = nullptr);
     ~GridModel() override;
 
@@ -49,11 +59,15 @@ public:
     void setColumns(const QStringList &captions, const QList<int> &widths = {});
     QString columnCaption(int column) const;
     int columnWidth(int column) const;
+    void setColumnInfo(int column, const ColumnInfo &info);
+    ColumnInfo columnInfo(int column) const;
 
     // Rows. A row shorter than the column count is padded with empty cells.
     void appendRow(const QStringList &cells);
     // cells[i] == nullptr is NULL; texts are UTF-8 up to their first zero byte.
     void appendRow(const char *const *cells, int count);
+    // The same with each cell's length in bytes (binary values hold zero bytes).
+    void appendRow(const char *const *cells, const int *lengths, int count);
     // Shows the first rowLimit rows of source (all with -1) without copying them.
     void adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit = -1);
 
@@ -64,7 +78,10 @@ public:
     void clearRows();
     void clear(); // rows and columns
 
+    // The cell as shown: UTF-8 text, or "0x" and hex digits in a binary column.
     QString text(int row, int column) const;
+    // The cell's bytes as stored.
+    QByteArray bytes(int row, int column) const;
     QString caption(int row) const { return text(row, 0); }
     bool isNull(int row, int column) const;
 
@@ -87,6 +104,7 @@ private:
 
     QStringList m_captions;
     QList<int> m_widths;
+    QList<ColumnInfo> m_info;
 
     // Arena rows: cell i of stored row r is cell r * m_stride + i; m_cellEnd
     // holds end offsets into m_bytes with the top bit marking NULL.

@@ -20,6 +20,7 @@ public:
     int rowCount() const override { return m_rows ? m_rows->rowCount() : 0; }
     int columnCount() const override { return m_columns; }
     const char *cell(int row, int column) const override { return m_rows->cell(row, column); }
+    int cellLength(int row, int column) const override { return m_rows->cellLength(row, column); }
 
 private:
     std::shared_ptr<const TmySQLResultRows> m_rows;

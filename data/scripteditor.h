@@ -11,10 +11,13 @@ public:
     virtual ~ScriptEditor() = default;
 
     virtual QString scriptText() const = 0;
-    // Caret to line 1, column 1, then a silent forward search for fragment
-    // (not case-sensitive, plain text); a match is selected. Returns whether
-    // one was found.
-    virtual bool selectFirstMatch(const QString &fragment) = 0;
+    // Points at the fragment of a server error in the statement that failed,
+    // which stands at [from, to) of scriptText(): the first match inside that
+    // range is selected (silently, not case-sensitive, plain text); when the
+    // range has none, the first match in the whole text. An empty fragment
+    // names nothing: the statement itself is selected, the caret at its
+    // start. Returns whether something was selected.
+    virtual bool selectErrorFragment(const QString &fragment, int from, int to) = 0;
     // Adds the error mark to the caret's line, or removes it when it has one.
     virtual void toggleErrorMarkAtCaretLine() = 0;
 };

@@ -86,27 +86,36 @@ QString QuoteIdentifier(const QString &name)
     return QLatin1Char('`') + quoted + QLatin1Char('`');
 }
 
-QString LikeLiteral(const QString &name)
+QString SqlStringLiteral(const QString &value)
 {
-    QString literal;
-    literal.reserve(name.size() + 8);
-    literal += QLatin1Char('"');
-    for (const QChar c : name) {
-        // First the pattern's own escapes, then the string literal's: a
-        // backslash of the pattern is written twice in the literal.
-        if (c == QLatin1Char('\\'))
-            literal += QLatin1String("\\\\\\\\");
-        else if (c == QLatin1Char('_') || c == QLatin1Char('%'))
-            literal += QLatin1String("\\\\") + c;
-        else if (c == QLatin1Char('"'))
-            literal += QLatin1String("\\\"");
-        else if (c == QChar(0))
-            literal += QLatin1String("\\0");
+    QStringList pieces;
+    QString current;
+    bool open = false; // a quoted piece is being written
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\') || c.unicode() == 0) {
+            if (open)
+                pieces.append(current + QLatin1Char('\''));
+            current.clear();
+            open = false;
+            pieces.append(QStringLiteral("CHAR(%1 USING utf8mb4)").arg(c.unicode()));
+            continue;
+        }
+        if (!open) {
+            current = QStringLiteral("'");
+            open = true;
+        }
+        if (c == QLatin1Char('\''))
+            current += QLatin1String("''");
         else
-            literal += c;
+            current += c;
     }
-    literal += QLatin1Char('"');
-    return literal;
+    if (open)
+        pieces.append(current + QLatin1Char('\''));
+    if (pieces.isEmpty())
+        return QStringLiteral("''");
+    if (pieces.size() == 1)
+        return pieces.first();
+    return QStringLiteral("CONCAT(") + pieces.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
 QString TableNameFromNodeText(const QString &nodeText)

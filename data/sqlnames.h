@@ -13,9 +13,12 @@ QString QuoteIdentifier(const QString &name);
 // Whether a name can stand in a statement without backticks.
 bool IsPlainIdentifier(const QString &name);
 
-// A LIKE pattern that matches exactly this name ("_" and "%" escaped),
-// written as a double-quoted string literal.
-QString LikeLiteral(const QString &name);
+// A string literal that reads back as exactly this text in every SQL mode:
+// single quotes doubled, and the characters whose reading depends on the
+// mode (backslash) or that the server does not take inside a literal (the
+// zero byte) spliced in as CHAR(n USING utf8mb4) pieces. With ANSI_QUOTES a
+// double-quoted literal would be a name, so only single quotes are used.
+QString SqlStringLiteral(const QString &value);
 
 // The table name of a tree node text: "orders  ( 12 )" gives "orders" and a
 // bare "order items" stays whole (names may contain blanks).

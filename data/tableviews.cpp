@@ -72,9 +72,14 @@ QString TDMstd::DescribeStatement(const QString &table)
     return QStringLiteral("DESCRIBE ") + QuoteIdentifier(table);
 }
 
-QString TDMstd::DataStatement(const QString &table, const TProgramSettings &program)
+QString TDMstd::DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program)
 {
-    QString statement = QStringLiteral("select * from ") + QuoteIdentifier(table);
+    QStringList names;
+    names.reserve(columns.size());
+    for (const QString &column : columns)
+        names.append(QuoteIdentifier(column));
+    QString statement = QStringLiteral("select ") + (names.isEmpty() ? QStringLiteral("*") : names.join(QLatin1Char(',')))
+        + QStringLiteral(" from ") + QuoteIdentifier(table);
     if (program.DBHL)
         statement += QStringLiteral(" LIMIT ") + program.DBL; // as stored: the server judges it
     return statement;
@@ -82,8 +87,10 @@ QString TDMstd::DataStatement(const QString &table, const TProgramSettings &prog
 
 QString TDMstd::StatusStatement(const QString &database, const QString &table)
 {
-    return QStringLiteral("show table status from ") + QuoteIdentifier(database) + QStringLiteral(" like ")
-        + LikeLiteral(table);
+    // An exact match on the name: a LIKE pattern matches other tables for
+    // "_" and "%", and its escapes read differently under NO_BACKSLASH_ESCAPES.
+    return QStringLiteral("show table status from ") + QuoteIdentifier(database) + QStringLiteral(" where Name = ")
+        + SqlStringLiteral(table);
 }
 
 QString TDMstd::TableListStatement(const QString &database)
@@ -125,14 +132,26 @@ void TDMstd::ListTablesWithStatus(const QString &database)
 
 void TDMstd::OpenTable(const QString &nodeText, const QString &database)
 {
+    OpenTableNamed(TableNameFromNodeText(nodeText), database);
+}
+
+void TDMstd::OpenTableNamed(const QString &table, const QString &database)
+{
     showHourglass();
-    m_currentTable = TableNameFromNodeText(nodeText);
-    UseDatabase(database);
+    m_currentTable = table;
     m_currentDatabase = database;
-    const QString statement = DescribeStatement(m_currentTable);
-    submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-           [this](QObject *) { describeArrived(); });
+    UseDatabase(database, [this, table] {
+        const QString statement = DescribeStatement(table);
+        submit(statement, taskName(statement),
+               [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+               [this](QObject *) {
+                   const TmySQLClientQuery *query = m_client->Query();
+                   QStringList columns;
+                   for (int row = 0; row < query->RowCount(); ++row)
+                       columns.append(query->Value(row, 0));
+                   describeArrived(columns);
+               });
+    });
     restoreCursor();
 }
 
@@ -157,23 +176,18 @@ void TDMstd::fillDefinitionGrid()
     grid->endBulkAppend();
 }
 
-void TDMstd::describeArrived()
+void TDMstd::describeArrived(const QStringList &columns)
 {
-    const TmySQLClientQuery *query = m_client->Query();
     Q_EMIT dataGridVisibleChanged(false);
     fillDefinitionGrid();
-    m_columnCount = 0;
-    QStringList captions;
-    for (int row = 0; row < query->RowCount(); ++row) {
-        ++m_columnCount;
-        captions.append(query->Value(row, 0));
-    }
+    m_columnCount = int(columns.size());
     if (m_views.dataGrid) {
         m_views.dataGrid->clear();
-        m_views.dataGrid->setColumns(captions);
+        m_views.dataGrid->setColumns(columns);
     }
     const TProgramSettings defaults;
-    const QString statement = DataStatement(m_currentTable, m_views.program ? *m_views.program : defaults);
+    const QString statement =
+        DataStatement(m_currentTable, columns, m_views.program ? *m_views.program : defaults);
     submit(statement, taskName(statement),
            [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
            [this](QObject *) { dataArrived(); });
@@ -199,12 +213,30 @@ void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultR
     grid->clearRows();
     grid->beginBulkAppend();
     std::vector<const char *> cells(size_t(std::max(columns, 1)));
+    std::vector<int> lengths(cells.size());
     for (int row = 0; row < shown; ++row) {
-        for (int c = 0; c < columns; ++c)
+        for (int c = 0; c < columns; ++c) {
             cells[size_t(c)] = c < rows->fieldCount() ? rows->cell(row, c) : "";
-        grid->appendRow(cells.data(), columns);
+            lengths[size_t(c)] = c < rows->fieldCount() ? rows->cellLength(row, c) : 0;
+        }
+        grid->appendRow(cells.data(), lengths.data(), columns);
     }
     grid->endBulkAppend();
+}
+
+void TDMstd::describeColumns(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows)
+{
+    if (!grid || !rows)
+        return;
+    const std::vector<TmySQLField> &fields = rows->fields();
+    for (int c = 0; c < grid->columnCount() && c < int(fields.size()); ++c) {
+        const TmySQLField &field = fields[size_t(c)];
+        GridModel::ColumnInfo info;
+        info.binary = field.isBinary();
+        info.numeric = field.isNumeric();
+        info.typeName = field.typeName();
+        grid->setColumnInfo(c, info);
+    }
 }
 
 void TDMstd::dataArrived()
@@ -222,6 +254,7 @@ void TDMstd::dataArrived()
             limit = 0;
     }
     showRows(m_views.dataGrid, query->Result(), m_columnCount, limit);
+    describeColumns(m_views.dataGrid, query->Result());
     // The grid is sorted by its captions once, after filling.
     if (m_views.dataGrid)
         m_views.dataGrid->sortByLocale(0, Qt::AscendingOrder);
@@ -289,11 +322,12 @@ void TDMstd::fillIndexGrid()
 void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
 {
     showHourglass();
-    UseDatabase(database);
-    const QString statement = DescribeStatement(table);
-    submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-           [this](QObject *) { fillDefinitionGrid(); });
+    UseDatabase(database, [this, table] {
+        const QString statement = DescribeStatement(table);
+        submit(statement, taskName(statement),
+               [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+               [this](QObject *) { fillDefinitionGrid(); });
+    });
     restoreCursor();
 }
 
@@ -310,7 +344,6 @@ void TDMstd::ShowTableStatus(const QString &table, const QString &database)
 void TDMstd::ShowTableIndex(const QString &table, const QString &database)
 {
     showHourglass();
-    UseDatabase(database);
-    submitIndex(table);
+    UseDatabase(database, [this, table] { submitIndex(table); });
     restoreCursor();
 }

@@ -79,9 +79,14 @@ void TDMstd::log(const QString &line)
         m_views.log->append(line);
 }
 
-QString TDMstd::lastError() const
+const TmySQLClientOutcome &TDMstd::outcomeOf(QObject *sender)
 {
-    return m_client->Utility()->LastError();
+    if (auto *query = qobject_cast<TmySQLClientQuery *>(sender))
+        return query->Outcome();
+    if (auto *utility = qobject_cast<TmySQLClientUtility *>(sender))
+        return utility->Outcome();
+    static const TmySQLClientOutcome none;
+    return none;
 }
 
 void TDMstd::submit(const QString &statement, const QString &taskName,
@@ -196,6 +201,29 @@ void TDMstd::UseDatabase(const QString &database)
     m_client->Utility()->Run();
 }
 
+void TDMstd::UseDatabase(const QString &database, std::function<void()> then, std::function<void()> failed)
+{
+    m_client->setDatabase(database);
+    if (!m_client->Connected()) {
+        restoreCursor();
+        if (failed)
+            failed();
+        return;
+    }
+    m_client->Utility()->SelectDb(
+        database, QStringLiteral("Select Database: ") + database,
+        [then = std::move(then)](QObject *) {
+            if (then)
+                then();
+        },
+        [this, failed = std::move(failed)](QObject *sender, const QString &message) {
+            ActiveClientGeneralError(sender, message);
+            if (failed)
+                failed();
+        });
+    m_client->Utility()->Run();
+}
+
 void TDMstd::SelectDatabase(const QString &database)
 {
     log(QStringLiteral("Make Database select"));
@@ -207,11 +235,12 @@ void TDMstd::ListTablesPlain()
 {
     restoreCursor();
     m_noTableStatus = true;
-    UseDatabase(m_currentDatabase);
-    if (!m_client->Connected())
-        return;
-    m_client->Utility()->ListTables(QStringLiteral("%"), QStringLiteral("List Tables"));
-    m_client->Utility()->Run();
+    // Without the database current the listing would name another
+    // database's tables under this node.
+    UseDatabase(m_currentDatabase, [this] {
+        m_client->Utility()->ListTables(QStringLiteral("%"), QStringLiteral("List Tables"));
+        m_client->Utility()->Run();
+    });
 }
 
 QStandardItem *TDMstd::databaseNode(const QString &database) const
@@ -264,9 +293,9 @@ void TDMstd::ActiveClientListTables(QObject *)
     restoreCursor();
 }
 
-void TDMstd::ActiveClientModify(QObject *)
+void TDMstd::ActiveClientModify(QObject *sender)
 {
-    log(lastError());
+    log(outcomeOf(sender).ErrorText);
     restoreCursor();
 }
 

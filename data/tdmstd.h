@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "client/mysqlclienttask.h"
+
 class GridModel;
 class MessageLog;
 class QItemSelectionModel;
@@ -16,6 +18,7 @@ class QStandardItemModel;
 class ScriptEditor;
 class TmySQLClient;
 class TmySQLResultRows;
+struct ScriptRun;
 struct TProgramSettings;
 struct TServerProfile;
 
@@ -62,6 +65,10 @@ public:
     bool ConnectProfile();
     void RefreshDatabaseList();
     void UseDatabase(const QString &database);
+    // Makes the database current and then runs `then`; when the server
+    // refuses (another session dropped it, no privilege) the error is logged
+    // and the chain stops there: nothing runs in another database instead.
+    void UseDatabase(const QString &database, std::function<void()> then, std::function<void()> failed = {});
     void ListTablesPlain();
     // "&Select Database": the two log lines around the selection.
     void SelectDatabase(const QString &database);
@@ -69,13 +76,22 @@ public:
     // Table views
     void ListTablesWithStatus(const QString &database);
     void OpenTable(const QString &nodeText, const QString &database);
+    // The same for a table known by its name (the tree keeps it on the node:
+    // a name may itself look like "x  ( 5 )").
+    void OpenTableNamed(const QString &table, const QString &database);
     void ShowTableDefinition(const QString &table, const QString &database);
     void ShowTableStatus(const QString &table, const QString &database);
     void ShowTableIndex(const QString &table, const QString &database);
 
     // Query execution
     void ExecuteScript(const QString &database, const QString &script);
-    void RunStatement(const QString &statement);
+    // Runs one statement; its outcome line goes to the log, then `done` (if
+    // any) learns whether the server accepted it.
+    using StatementDone = std::function<void(const TmySQLClientOutcome &)>;
+    void RunStatement(const QString &statement, StatementDone done = {});
+    // Whether a script run is under way (its statements are sent one after
+    // another from the completion of the previous one).
+    bool scriptRunning() const { return m_scriptRunning; }
 
     // Handlers of the client's events and of statements
     void ActiveClientConnect(QObject *Sender);
@@ -97,7 +113,9 @@ public:
 
     // The statements as they are composed (also the tasks' names after "Query: ").
     static QString DescribeStatement(const QString &table);
-    static QString DataStatement(const QString &table, const TProgramSettings &program);
+    // The table's columns as DESCRIBE names them, in that order: "select *"
+    // would leave out INVISIBLE columns and shift values under the captions.
+    static QString DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program);
     static QString StatusStatement(const QString &database, const QString &table);
     static QString TableListStatement(const QString &database);
     static QString IndexStatement(const QString &table);
@@ -112,12 +130,14 @@ Q_SIGNALS:
     void treeNodeCollapseRequested(const QModelIndex &node);
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
+    void scriptFinished(bool completed); // false: stopped at a failing statement
 
 private:
     void showHourglass();
     void restoreCursor();
     void log(const QString &line);
-    QString lastError() const;
+    // What the library said about the task a handler reports.
+    static const TmySQLClientOutcome &outcomeOf(QObject *sender);
     void submit(const QString &statement, const QString &taskName,
                 std::function<void(QObject *, const QString &)> onError,
                 std::function<void(QObject *)> onComplete);
@@ -125,7 +145,7 @@ private:
     void fillTableNodes(const QStringList &names, const QStringList &rows, bool withRows);
 
     // The chain of OpenTable
-    void describeArrived();
+    void describeArrived(const QStringList &columns);
     void dataArrived();
     void fillDefinitionGrid();
     void fillStatusGrid();
@@ -133,8 +153,13 @@ private:
     void submitIndex(const QString &table);
     void showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows,
                   int columns, int limit);
+    // Types of the grid's columns from the result (binary columns show as hex).
+    static void describeColumns(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows);
 
-    void locateError(const QString &error);
+    void runNextStatement(const std::shared_ptr<ScriptRun> &run);
+    void finishScript(bool completed);
+    void locateError(const QString &error, int from, int to);
+    void fillQueryGrid();
 
     TDMstdViews m_views;
     TmySQLClient *m_client = nullptr;
@@ -145,4 +170,5 @@ private:
     int m_columnCount = 0;
     bool m_noTableStatus = false;
     bool m_busy = false;
+    bool m_scriptRunning = false;
 };

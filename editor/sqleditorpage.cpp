@@ -262,19 +262,39 @@ QString SqlEditorPage::scriptText() const
     return m_editor->text();
 }
 
-bool SqlEditorPage::selectFirstMatch(const QString &fragment)
+bool SqlEditorPage::selectErrorFragment(const QString &fragment, int from, int to)
 {
-    m_editor->setCursorPosition(0, 0);
+    const QString text = m_editor->text();
+    from = qBound(0, from, int(text.size()));
+    to = qBound(from, to, int(text.size()));
+    // The editor counts positions in bytes of its encoding.
+    auto position = [this, &text](int offset) -> long {
+        return m_editor->isUtf8() ? long(text.left(offset).toUtf8().size()) : long(offset);
+    };
+    const long start = position(from);
+    const long end = position(to);
     if (fragment.isEmpty()) {
-        // An empty search stops before the last character of the text.
-        const long length = m_editor->SendScintilla(QsciScintilla::SCI_GETLENGTH);
-        if (length == 0)
+        if (start == end)
             return false;
-        const long position = m_editor->SendScintilla(QsciScintilla::SCI_POSITIONBEFORE, length);
-        m_editor->SendScintilla(QsciScintilla::SCI_GOTOPOS, position);
+        m_editor->SendScintilla(QsciScintilla::SCI_SETSEL, end, start);
         return true;
     }
-    return m_editor->findFirst(fragment, false, false, false, false, true, 0, 0);
+    const QByteArray needle = m_editor->isUtf8() ? fragment.toUtf8() : fragment.toLatin1();
+    auto search = [&](long rangeStart, long rangeEnd) {
+        m_editor->SendScintilla(QsciScintilla::SCI_SETSEARCHFLAGS, 0ul); // plain text, any case
+        m_editor->SendScintilla(QsciScintilla::SCI_SETTARGETSTART, rangeStart);
+        m_editor->SendScintilla(QsciScintilla::SCI_SETTARGETEND, rangeEnd);
+        const long found = m_editor->SendScintilla(QsciScintilla::SCI_SEARCHINTARGET,
+                                                   (unsigned long)needle.size(), needle.constData());
+        if (found < 0)
+            return false;
+        const long foundEnd = m_editor->SendScintilla(QsciScintilla::SCI_GETTARGETEND);
+        m_editor->SendScintilla(QsciScintilla::SCI_SETSEL, found, foundEnd);
+        return true;
+    };
+    if (search(start, end))
+        return true;
+    return search(0, m_editor->SendScintilla(QsciScintilla::SCI_GETLENGTH));
 }
 
 void SqlEditorPage::toggleErrorMarkAtCaretLine()

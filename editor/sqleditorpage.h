@@ -34,7 +34,7 @@ public:
 
     // ScriptEditor
     QString scriptText() const override;
-    bool selectFirstMatch(const QString &fragment) override;
+    bool selectErrorFragment(const QString &fragment, int from, int to) override;
     void toggleErrorMarkAtCaretLine() override;
 
     // The questions and file dialogs; tests put their own answers here.

@@ -200,9 +200,15 @@ void SessionController::TreeServerDblClick(const QModelIndex &index)
                 grid->clear();
         }
         break;
-    case 2:
-        m_data->OpenTable(index.data().toString(), index.parent().data().toString());
+    case 2: {
+        // The node keeps the table's name: its text only shows it.
+        const QString name = index.data(TDMstd::TableNameRole).toString();
+        if (name.isEmpty())
+            m_data->OpenTable(index.data().toString(), index.parent().data().toString());
+        else
+            m_data->OpenTableNamed(name, index.parent().data().toString());
         break;
+    }
     default:
         break;
     }

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void destroyingDropsPendingNotifications();
     void destroyingConnectedClientClosesWithoutOnClose();
     void threadedModeRunsOnWorkerAndReportsOnCreator();
+    void localhostConnectsOverTcpToThePort();
 
 private:
     std::unique_ptr<TmySQLClient> connectedClient(const QString &database = QString());
@@ -277,7 +278,11 @@ void TestClient::statementWithoutResultReachesErrorHandlerWithEmptyText()
         [&](QObject *sender, const QString &m) {
             failed = true;
             message = m;
-            QCOMPARE(static_cast<TmySQLClientQuery *>(sender)->FieldCount(), -1);
+            const auto *query = static_cast<TmySQLClientQuery *>(sender);
+            QCOMPARE(query->FieldCount(), -1);
+            // Not a failure: the library said so when the statement returned.
+            QVERIFY(!query->Outcome().Failed);
+            QCOMPARE(query->Outcome().AffectedRows, 0);
         },
         [&](QObject *) { completed = true; });
     client->Query()->Run();
@@ -293,13 +298,23 @@ void TestClient::failedStatementReportsServerText()
     auto client = connectedClient(QStringLiteral("shop"));
     QVERIFY(client);
     QString message;
+    TmySQLClientOutcome outcome;
     client->Query()->Execute(QStringLiteral("SELECT * FROM shop.nosuchtable"), QStringLiteral("bad"), nullptr,
-                             [&](QObject *, const QString &m) { message = m; }, nullptr);
+                             [&](QObject *sender, const QString &m) {
+                                 message = m;
+                                 outcome = static_cast<TmySQLClientQuery *>(sender)->Outcome();
+                             },
+                             nullptr);
     client->Query()->Run();
     QCOMPARE(client->Utility()->AffectedRows(), -1);
     QVERIFY(client->Utility()->LastError().contains(QStringLiteral("nosuchtable")));
     QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
     QVERIFY2(message.contains(QStringLiteral("'shop.nosuchtable'")), qPrintable(message));
+    QVERIFY(outcome.Failed);
+    QCOMPARE(outcome.ErrorNumber, 1146u);
+    QCOMPARE(outcome.ErrorText, message);
+    QCOMPARE(outcome.AffectedRows, -1);
+    QVERIFY(!outcome.LostConnection());
 }
 
 void TestClient::listDatabasesInServerOrder()
@@ -476,8 +491,12 @@ void TestClient::serverGoneBetweenStatements()
 
     QString message;
     bool completed = false;
+    bool lost = false;
     client->Query()->Execute(QStringLiteral("SELECT 1"), QStringLiteral("after"), nullptr,
-                             [&](QObject *, const QString &m) { message = m; },
+                             [&](QObject *sender, const QString &m) {
+                                 message = m;
+                                 lost = static_cast<TmySQLClientQuery *>(sender)->Outcome().LostConnection();
+                             },
                              [&](QObject *) { completed = true; });
     client->Query()->Run();
     QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 10000));
@@ -486,6 +505,7 @@ void TestClient::serverGoneBetweenStatements()
                  || message.contains(QStringLiteral("Lost connection"), Qt::CaseInsensitive)
                  || message.contains(QStringLiteral("killed"), Qt::CaseInsensitive),
              qPrintable(message));
+    QVERIFY(lost);
 }
 
 void TestClient::destroyingDropsPendingNotifications()
@@ -555,6 +575,24 @@ void TestClient::threadedModeRunsOnWorkerAndReportsOnCreator()
     client->Close();
     QVERIFY(client->Threaded());
     QVERIFY(QTest::qWaitFor([&] { return closed; }, 5000));
+}
+
+void TestClient::localhostConnectsOverTcpToThePort()
+{
+    // "localhost" would be the library's default local socket, where no
+    // server of ours listens: the profile's port must be used.
+    TmySQLClient client;
+    configure(client, *m_server);
+    client.setHostname(QStringLiteral("localhost"));
+    bool connected = false;
+    QString message;
+    client.OnConnect = [&](QObject *) { connected = true; };
+    client.OnConnectError = [&](QObject *, const QString &m) { message = m.isEmpty() ? QStringLiteral("?") : m; };
+    client.Connect();
+    QVERIFY(QTest::qWaitFor([&] { return connected || !message.isEmpty(); }, 10000));
+    QVERIFY2(connected, qPrintable(message));
+    QVERIFY2(client.Utility()->HostInfo().contains(QStringLiteral("TCP")), qPrintable(client.Utility()->HostInfo()));
+    QVERIFY(client.ConnectionId() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestClient)

@@ -34,6 +34,13 @@ private Q_SLOTS:
     void delimiterRunsStoredProcedure();
     void runStatementLogsOutcome_data();
     void runStatementLogsOutcome();
+    void callReadsEveryResult();
+    void errorMarkInFailingStatement_data();
+    void errorMarkInFailingStatement();
+    void outcomesKeepTheirOwnErrorText();
+    void scriptInDroppedDatabaseSendsNothing();
+    void zeroByteStaysInStatement();
+    void binaryValuesShowAsHex();
 
 private:
     struct Session;
@@ -49,16 +56,29 @@ class FakeEditor : public ScriptEditor
 public:
     QString scriptText() const override { return text; }
 
-    bool selectFirstMatch(const QString &fragment) override
+    bool selectErrorFragment(const QString &fragment, int from, int to) override
     {
         searches.append(fragment);
-        // The editor's odd case: an empty text is "found" before the last character.
-        const qsizetype at = fragment.isEmpty() ? text.size() - 1 : text.indexOf(fragment, 0, Qt::CaseInsensitive);
-        if (at < 0)
+        ranges.append(text.mid(from, to - from));
+        qsizetype at = -1;
+        qsizetype length = fragment.size();
+        if (fragment.isEmpty()) {
+            at = from;
+            length = to - from;
+        } else {
+            at = QStringView(text).mid(from, to - from).indexOf(fragment, 0, Qt::CaseInsensitive);
+            if (at >= 0)
+                at += from;
+            else
+                at = text.indexOf(fragment, 0, Qt::CaseInsensitive);
+        }
+        if (at < 0 || length <= 0)
             return false;
         selectionStart = int(at);
-        selectionLength = int(fragment.size());
-        caretLine = int(text.left(at + fragment.size()).count(QLatin1Char('\n'))) + 1;
+        selectionLength = int(length);
+        // The caret ends the selection, or starts it for a whole statement.
+        const qsizetype caret = fragment.isEmpty() ? at : at + length;
+        caretLine = int(text.left(caret).count(QLatin1Char('\n'))) + 1;
         return true;
     }
 
@@ -72,6 +92,7 @@ public:
 
     QString text;
     QStringList searches;
+    QStringList ranges; // the failing statement's text, as the runner gave its range
     int selectionStart = -1;
     int selectionLength = 0;
     int caretLine = 1;
@@ -106,11 +127,16 @@ struct TestExecuteScript::Session : HeadlessViews
         module = std::make_unique<TDMstd>(views);
     }
 
-    // Runs the editor's text in the database "es" and lets the outcomes arrive.
-    void run(const QString &script)
+    // Runs the editor's text in a database and waits until the run has
+    // ended; returns whether it went to its end (false: stopped at a failure).
+    bool run(const QString &script, const QString &database = QStringLiteral("es"))
     {
         editor.text = script;
-        module->ExecuteScript(QStringLiteral("es"), editor.scriptText());
+        QSignalSpy finished(module.get(), &TDMstd::scriptFinished);
+        module->ExecuteScript(database, editor.scriptText());
+        if (finished.isEmpty() && !finished.wait(30000))
+            return false;
+        return finished.first().at(0).toBool();
     }
 
     FakeEditor editor;
@@ -124,7 +150,12 @@ void TestExecuteScript::initTestCase()
     PrivateServer &server = PrivateServer::shared();
     QVERIFY2(server.start(&error), qPrintable(error));
     QVERIFY2(server.sql(QStringLiteral("CREATE DATABASE es; CREATE TABLE es.t3 (v VARCHAR(10));"
-                                       "CREATE TABLE es.marker (n INT);"),
+                                       "CREATE TABLE es.marker (n INT);"
+                                       "CREATE TABLE es.u (id INT PRIMARY KEY);"
+                                       "CREATE TABLE es.nul (id INT, x INT);"
+                                       "\nDELIMITER //\n"
+                                       "CREATE PROCEDURE es.two() BEGIN SELECT 'a' AS first; SELECT 'b' AS second; END//\n"
+                                       "DELIMITER ;\n"),
                         nullptr, &error),
              qPrintable(error));
 }
@@ -170,10 +201,8 @@ void TestExecuteScript::scripts()
     QFETCH(QString, column);
     QFETCH(QString, value);
     QSignalSpy pages(m_s->module.get(), &TDMstd::pageRequested);
-    m_s->run(script);
-    QCOMPARE(m_s->log.lines(), log); // written while the run goes on
-    QCOMPARE(m_s->query.columnCount(), 0); // filled later, from the event loop
-    settle();
+    QVERIFY(m_s->run(script));
+    QCOMPARE(m_s->log.lines(), log);
     QCOMPARE(m_s->query.columnCount(), 1);
     QCOMPARE(m_s->query.columnCaption(0), column);
     QCOMPARE(m_s->query.text(0, 0), value);
@@ -189,8 +218,7 @@ void TestExecuteScript::insertLogsAffectedRowsAndKeepsGrid()
 {
     m_s->query.setColumns({QStringLiteral("before")});
     m_s->query.appendRow(QStringList{QStringLiteral("kept")});
-    m_s->run(QStringLiteral("insert into t3 values ('x'), ('y'), ('z')"));
-    settle();
+    QVERIFY(m_s->run(QStringLiteral("insert into t3 values ('x'), ('y'), ('z')")));
     QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Affected rows:3")}));
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("before"));
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("kept"));
@@ -204,40 +232,38 @@ void TestExecuteScript::failingStatementStopsAndMarksError()
                                           "select * from es.nosuch;\r\n"
                                           "insert into marker values (1)");
     QSignalSpy pages(m_s->module.get(), &TDMstd::pageRequested);
-    m_s->run(script);
+    QVERIFY(!m_s->run(script));
     QCOMPARE(m_s->log.lines().size(), 3);
     QCOMPARE(m_s->log.lines().at(0), QString());
     QCOMPARE(m_s->log.lines().at(1), QStringLiteral("Affected rows:1"));
     QVERIFY2(m_s->log.lines().at(2).contains(QStringLiteral("'es.nosuch'")), qPrintable(m_s->log.lines().at(2)));
-    // The fragment after the "." of db.tbl, selected where the text first has it.
+    // The fragment after the "." of db.tbl, looked for in the failing statement.
     QCOMPARE(m_s->editor.searches, QStringList{QStringLiteral("nosuch")});
+    QCOMPARE(m_s->editor.ranges, QStringList{QStringLiteral("select * from es.nosuch")});
     QCOMPARE(m_s->editor.selectionStart, int(script.indexOf(QStringLiteral("nosuch"))));
     QCOMPARE(m_s->editor.selectionLength, 6);
     QCOMPARE(m_s->editor.marks, QSet<int>{2});
-    QCOMPARE(pages.count(), 1);
-    QCOMPARE(pages.at(0).at(1).toString(), QStringLiteral("SQL Query"));
-
+    // The first statement's result was shown before the failure, which
+    // leaves the editor in front.
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("first"));
+    QCOMPARE(pages.last().at(1).toString(), QStringLiteral("SQL Query"));
     settle();
     QCOMPARE(countRows(QStringLiteral("es.marker")), 0); // the third statement was not sent
-    // The first statement's result arrives after the run.
-    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("first"));
-    QCOMPARE(pages.last().at(1).toString(), QStringLiteral("Query  Data"));
     QVERIFY(!m_s->module->busy());
 
     // The same failure again takes the mark off.
-    m_s->run(script);
-    settle();
+    QVERIFY(!m_s->run(script));
     QCOMPARE(m_s->editor.marks, QSet<int>{});
 }
 
 void TestExecuteScript::errorWithoutQuotesSearchesEmptyText()
 {
     // A server message without single quotes names nothing to search for.
-    m_s->run(QStringLiteral("select 1;\nselect 1/0 as x from dual where 1 = (select 1 union select 2)"));
-    settle();
+    QVERIFY(!m_s->run(QStringLiteral("select 1;\nselect 1/0 as x\n from dual where 1 = (select 1 union select 2)")));
     QCOMPARE(m_s->log.lines().size(), 3);
     QVERIFY(!m_s->log.lines().at(2).contains(QLatin1Char('\'')));
     QCOMPARE(m_s->editor.searches, QStringList{QString()});
+    // The failing statement itself is pointed at, on its first line.
     QCOMPARE(m_s->editor.marks, QSet<int>{2});
     QVERIFY(!m_s->module->busy());
 }
@@ -245,8 +271,7 @@ void TestExecuteScript::errorWithoutQuotesSearchesEmptyText()
 void TestExecuteScript::emptyScriptSendsNothing()
 {
     QSignalSpy busy(m_s->module.get(), &TDMstd::busyChanged);
-    m_s->run(QStringLiteral("  \r\n -- only a comment\r\n ; ;"));
-    settle();
+    QVERIFY(m_s->run(QStringLiteral("  \r\n -- only a comment\r\n ; ;")));
     QCOMPARE(m_s->log.lines(), QStringList());
     QCOMPARE(m_s->query.columnCount(), 0);
     QVERIFY(busy.count() >= 2);
@@ -256,7 +281,7 @@ void TestExecuteScript::emptyScriptSendsNothing()
 
 void TestExecuteScript::delimiterRunsStoredProcedure()
 {
-    m_s->run(QStringLiteral("DROP PROCEDURE IF EXISTS fill;\n"
+    QVERIFY(m_s->run(QStringLiteral("DROP PROCEDURE IF EXISTS fill;\n"
                             "DELIMITER //\n"
                             "CREATE PROCEDURE fill()\n"
                             "BEGIN\n"
@@ -265,8 +290,7 @@ void TestExecuteScript::delimiterRunsStoredProcedure()
                             "END //\n"
                             "DELIMITER ;\n"
                             "CALL fill();\n"
-                            "select count(*) as n from t3;"));
-    settle();
+                            "select count(*) as n from t3;")));
     const QStringList lines = m_s->log.lines();
     QCOMPARE(lines.size(), 8);
     for (int i = 0; i < lines.size(); i += 2) {
@@ -297,6 +321,108 @@ void TestExecuteScript::runStatementLogsOutcome()
     QVERIFY2(line.isEmpty() ? m_s->log.lines().at(0).isEmpty() : m_s->log.lines().at(0).contains(line),
              qPrintable(m_s->log.lines().at(0)));
     QVERIFY(!m_s->module->busy());
+}
+
+void TestExecuteScript::callReadsEveryResult()
+{
+    // A procedure that selects twice returns three results: both row sets
+    // and its own status. Every one is read, so the session goes on.
+    QVERIFY(m_s->run(QStringLiteral("call two();\ninsert into marker values (5);\ncall two()")));
+    const QStringList lines = m_s->log.lines();
+    QCOMPARE(lines.size(), 6);
+    for (int i = 0; i < lines.size(); i += 2) {
+        QCOMPARE(lines.at(i), QString());
+        QVERIFY2(lines.at(i + 1).startsWith(QStringLiteral("Affected rows:")), qPrintable(lines.at(i + 1)));
+    }
+    QCOMPARE(countRows(QStringLiteral("es.marker")), 1);
+    // The last result set of the statement is the one shown.
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("second"));
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("b"));
+
+    // A statement after the run works too, with its own outcome.
+    m_s->log.clear();
+    QVERIFY(m_s->run(QStringLiteral("select n from marker")));
+    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Affected rows:1")}));
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("5"));
+}
+
+void TestExecuteScript::errorMarkInFailingStatement_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("fragment");
+    // The quoted text of the error stands earlier in the script as well.
+    QTest::newRow("duplicate key in statement 6")
+        << "delete from u;\ninsert into u values (2);\nselect 1 as one;\nselect 3;\n"
+           "insert into u values (1);\ninsert into u values (1);\nselect 4"
+        << 6 << "1";
+    QTest::newRow("ambiguous column on line 2")
+        << "select id from u;\nselect id from u, u as v" << 2 << "id";
+}
+
+void TestExecuteScript::errorMarkInFailingStatement()
+{
+    QFETCH(QString, script);
+    QFETCH(int, line);
+    QFETCH(QString, fragment);
+    QVERIFY(!m_s->run(script));
+    QCOMPARE(m_s->editor.searches, QStringList{fragment});
+    QCOMPARE(m_s->editor.marks, QSet<int>{line});
+    const int lineStart = int(script.section(QLatin1Char('\n'), 0, line - 2).size()) + (line > 1 ? 1 : 0);
+    QVERIFY2(m_s->editor.selectionStart >= lineStart, qPrintable(QString::number(m_s->editor.selectionStart)));
+    QCOMPARE(script.mid(m_s->editor.selectionStart, m_s->editor.selectionLength), fragment);
+}
+
+void TestExecuteScript::outcomesKeepTheirOwnErrorText()
+{
+    // Both statements run before either outcome is handled: the failure's
+    // text is the one taken when it failed, not the later success's.
+    QList<TmySQLClientOutcome> outcomes;
+    auto keep = [&outcomes](const TmySQLClientOutcome &outcome) { outcomes.append(outcome); };
+    m_s->module->RunStatement(QStringLiteral("drop table es.nosuch"), keep);
+    m_s->module->RunStatement(QStringLiteral("insert into es.marker values (1)"), keep);
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 10000);
+    QVERIFY(outcomes.at(0).Failed);
+    QCOMPARE(outcomes.at(0).ErrorNumber, 1051u);
+    QVERIFY(!outcomes.at(1).Failed);
+    QCOMPARE(outcomes.at(1).AffectedRows, 1);
+    QCOMPARE(m_s->log.lines().size(), 2);
+    QVERIFY2(m_s->log.lines().at(0).contains(QStringLiteral("Unknown table")), qPrintable(m_s->log.lines().at(0)));
+    QCOMPARE(m_s->log.lines().at(1), QString());
+}
+
+void TestExecuteScript::scriptInDroppedDatabaseSendsNothing()
+{
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("CREATE DATABASE IF NOT EXISTS gone; DROP DATABASE gone;")));
+    QVERIFY(!m_s->run(QStringLiteral("insert into es.marker values (9)"), QStringLiteral("gone")));
+    QCOMPARE(m_s->log.lines().size(), 1);
+    QVERIFY2(m_s->log.lines().at(0).contains(QStringLiteral("gone")), qPrintable(m_s->log.lines().at(0)));
+    QCOMPARE(countRows(QStringLiteral("es.marker")), 0);
+    QVERIFY(!m_s->module->busy());
+}
+
+void TestExecuteScript::zeroByteStaysInStatement()
+{
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DELETE FROM es.nul; INSERT INTO es.nul VALUES (1,0),(2,0),(3,0);")));
+    // Cut at the zero byte the statement would update every row.
+    QString statement = QStringLiteral("update nul set x=1 ");
+    statement += QChar(0);
+    statement += QStringLiteral("where id=2");
+    m_s->run(statement);
+    QCOMPARE(countRows(QStringLiteral("es.nul where x=1 and id<>2")), 0);
+}
+
+void TestExecuteScript::binaryValuesShowAsHex()
+{
+    QVERIFY(m_s->run(QStringLiteral("select x'00414200' as b, b'1' as bit1, 'a' as t, cast(x'4300' as char) as c")));
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("0x00414200"));
+    QCOMPARE(m_s->query.bytes(0, 0), QByteArray("\0AB\0", 4));
+    QCOMPARE(m_s->query.text(0, 1), QStringLiteral("0x01"));
+    QCOMPARE(m_s->query.text(0, 2), QStringLiteral("a"));
+    // Text keeps every character, a zero byte included.
+    QCOMPARE(m_s->query.bytes(0, 3), QByteArray("C\0", 2));
+    QVERIFY(m_s->query.columnInfo(0).binary);
+    QVERIFY(!m_s->query.columnInfo(2).binary);
 }
 
 QTEST_GUILESS_MAIN(TestExecuteScript)

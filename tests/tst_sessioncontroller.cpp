@@ -36,6 +36,7 @@ private Q_SLOTS:
     void treeOpensDatabaseAndTable();
     void tableCommandsNeedTableNode();
     void editExecRunsInSelectedDatabase();
+    void tableNodeOpensByNameNotText();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const;
@@ -66,7 +67,9 @@ void TestSessionController::initTestCase()
     QVERIFY2(server.start(&error), qPrintable(error));
     QVERIFY2(server.sql(QStringLiteral("CREATE DATABASE shop;"
                                        "CREATE TABLE shop.orders (id INT PRIMARY KEY, what VARCHAR(10)) ENGINE=MyISAM;"
-                                       "INSERT INTO shop.orders VALUES (1, 'one'), (2, 'two'), (10, 'ten');"),
+                                       "INSERT INTO shop.orders VALUES (1, 'one'), (2, 'two'), (10, 'ten');"
+                                       "CREATE TABLE shop.x (v INT); INSERT INTO shop.x VALUES (1);"
+                                       "CREATE TABLE shop.`x  ( 5 )` (v INT); INSERT INTO shop.`x  ( 5 )` VALUES (55);"),
                         nullptr, &error),
              qPrintable(error));
 }
@@ -262,6 +265,27 @@ void TestSessionController::editExecRunsInSelectedDatabase()
     QCOMPARE(query->columnCaption(0), QStringLiteral("what"));
     QCOMPARE(query->caption(0), QStringLiteral("two"));
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestSessionController::tableNodeOpensByNameNotText()
+{
+    login();
+    QTreeView *tree = m_window->treeView();
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    tree->setCurrentIndex(shop);
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    // The plain listing shows bare names, and this name looks like a row count.
+    m_data->ListTablesPlain();
+    settle();
+    const QModelIndex odd = node(QStringLiteral("shop"), QStringLiteral("x  ( 5 )"));
+    QVERIFY(odd.isValid());
+    QCOMPARE(odd.data().toString(), QStringLiteral("x  ( 5 )"));
+    tree->setCurrentIndex(odd);
+    m_controller->TreeServerDblClick(odd);
+    settle();
+    QCOMPARE(m_data->CurrentTable(), QStringLiteral("x  ( 5 )"));
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView1"))->caption(0), QStringLiteral("55"));
 }
 
 QTEST_MAIN(TestSessionController)

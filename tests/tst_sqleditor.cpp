@@ -71,8 +71,8 @@ private Q_SLOTS:
     void errorMarkToggles();
     void errorMarkPaintsWhiteOnRed();
     void gutterClickTogglesErrorMark();
-    void selectFirstMatch_data();
-    void selectFirstMatch();
+    void selectErrorFragment_data();
+    void selectErrorFragment();
     void newAsksOnlyWhenModified_data();
     void newAsksOnlyWhenModified();
     void saveAndOpenKeepBytes();
@@ -364,33 +364,47 @@ void TestSqlEditor::gutterClickTogglesErrorMark()
     QVERIFY(!m_editor->hasErrorMark(2));
 }
 
-void TestSqlEditor::selectFirstMatch_data()
+void TestSqlEditor::selectErrorFragment_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("fragment");
+    QTest::addColumn<int>("from"); // the failing statement, in characters of the text
+    QTest::addColumn<int>("to");
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("selected");
     QTest::addColumn<int>("markedLine");
 
     const QString script = QStringLiteral("select * from orders;\nselect * from ORDERS_old;\nselect x");
-    QTest::newRow("first match, not case-sensitive") << script << "Orders" << true << "orders" << 0;
-    QTest::newRow("match on a later line") << script << "orders_OLD" << true << "ORDERS_old" << 1;
-    QTest::newRow("not found") << script << "customers" << false << "" << -1;
-    QTest::newRow("empty fragment marks the last line") << script << "" << true << "" << 2;
-    QTest::newRow("empty fragment, empty text") << "" << "" << false << "" << -1;
+    const int second = int(script.indexOf(QStringLiteral("select * from ORDERS")));
+    const int third = int(script.lastIndexOf(QStringLiteral("select")));
+    QTest::newRow("in the statement, not case-sensitive")
+        << script << "Orders" << second << second + 24 << true << "ORDERS" << 1;
+    QTest::newRow("not in the statement: first in the text")
+        << script << "Orders" << third << third + 8 << true << "orders" << 0;
+    QTest::newRow("not found") << script << "customers" << 0 << 20 << false << "" << -1;
+    QTest::newRow("empty fragment: the statement")
+        << script << "" << second << second + 24 << true << "select * from ORDERS_old" << 1;
+    QTest::newRow("empty fragment, empty text") << "" << "" << 0 << 0 << false << "" << -1;
+    // Positions are characters of the text, not bytes of the editor.
+    const QString wide = QStringLiteral("select '\u00e4\u00f6\u00fc';\nselect '\u00e4\u00f6\u00fc' from x");
+    const int wideSecond = int(wide.lastIndexOf(QStringLiteral("select")));
+    QTest::newRow("after multi-byte characters")
+        << wide << "\u00f6\u00fc" << wideSecond << int(wide.size()) << true << "\u00f6\u00fc" << 1;
 }
 
-void TestSqlEditor::selectFirstMatch()
+void TestSqlEditor::selectErrorFragment()
 {
     QFETCH(QString, text);
     QFETCH(QString, fragment);
+    QFETCH(int, from);
+    QFETCH(int, to);
     QFETCH(bool, found);
     QFETCH(QString, selected);
     QFETCH(int, markedLine);
 
     m_editor->setText(text);
-    m_editor->setCursorPosition(1, 3); // the search starts at the top whatever the caret
-    QCOMPARE(m_page->selectFirstMatch(fragment), found);
+    m_editor->setCursorPosition(1, 3); // the search does not start at the caret
+    QCOMPARE(m_page->selectErrorFragment(fragment, from, to), found);
     QCOMPARE(m_editor->selectedText(), selected);
     if (found) {
         m_page->toggleErrorMarkAtCaretLine();

@@ -40,6 +40,10 @@ private Q_SLOTS:
     void plainListingSkipsStatus();
     void singleViews();
     void headerClickSortsByCharacterCode();
+    void droppedDatabaseChangesNothing();
+    void invisibleColumnsStayUnderTheirCaptions();
+    void statusMatchesExactlyInEverySqlMode_data();
+    void statusMatchesExactlyInEverySqlMode();
 
 private:
     struct Session;
@@ -116,6 +120,12 @@ void TestTableViews::initTestCase()
                  "CREATE TABLE `per%cent` (id INT) ENGINE=MyISAM; INSERT INTO `per%cent` VALUES (7);"
                  "CREATE TABLE perXXcent (id INT) ENGINE=MyISAM; INSERT INTO perXXcent VALUES (8);"
                  "CREATE TABLE `quote\"d` (id INT) ENGINE=MyISAM; INSERT INTO `quote\"d` VALUES (9);"
+                 "CREATE TABLE `back\\slash` (id INT) ENGINE=MyISAM; INSERT INTO `back\\slash` VALUES (10);"
+                 "CREATE TABLE `%` (id INT) ENGINE=MyISAM; INSERT INTO `%` VALUES (11);"
+                 "CREATE TABLE `\\` (id INT) ENGINE=MyISAM; INSERT INTO `\\` VALUES (12);"
+                 "CREATE TABLE `q'uote` (id INT) ENGINE=MyISAM; INSERT INTO `q'uote` VALUES (13);"
+                 "CREATE TABLE inv (a INT, h INT INVISIBLE, b INT) ENGINE=MyISAM;"
+                 "INSERT INTO inv (a, h, b) VALUES (1, 2, 3);"
                  "CREATE TABLE idx (a INT NOT NULL, b INT NULL, PRIMARY KEY (a), KEY kb (b) COMMENT 'on b')"
                  "  ENGINE=MyISAM;"
                  "INSERT INTO idx VALUES (1, 1), (2, NULL);"),
@@ -146,13 +156,18 @@ void TestTableViews::statements_data()
     hard.DBHL = true;
     hard.DBL = QStringLiteral("100");
     QTest::newRow("describe") << TDMstd::DescribeStatement(QStringLiteral("orders")) << "DESCRIBE orders";
-    QTest::newRow("data normal") << TDMstd::DataStatement(QStringLiteral("orders"), soft) << "select * from orders";
-    QTest::newRow("data hard") << TDMstd::DataStatement(QStringLiteral("orders"), hard)
-                               << "select * from orders LIMIT 100";
+    const QStringList columns = {QStringLiteral("id"), QStringLiteral("order"), QStringLiteral("hidden")};
+    QTest::newRow("data normal") << TDMstd::DataStatement(QStringLiteral("orders"), columns, soft)
+                                 << "select id,`order`,hidden from orders";
+    QTest::newRow("data hard") << TDMstd::DataStatement(QStringLiteral("orders"), columns, hard)
+                               << "select id,`order`,hidden from orders LIMIT 100";
     QTest::newRow("status") << TDMstd::StatusStatement(QStringLiteral("shop"), QStringLiteral("orders"))
-                            << "show table status from shop like \"orders\"";
-    QTest::newRow("status escapes") << TDMstd::StatusStatement(QStringLiteral("my-db"), QStringLiteral("a_b%c\"d"))
-                                    << "show table status from `my-db` like \"a\\\\_b\\\\%c\\\"d\"";
+                            << "show table status from shop where Name = 'orders'";
+    QTest::newRow("status quotes") << TDMstd::StatusStatement(QStringLiteral("my-db"), QStringLiteral("a_b%c\"d'e"))
+                                   << "show table status from `my-db` where Name = 'a_b%c\"d''e'";
+    QTest::newRow("status backslash") << TDMstd::StatusStatement(QStringLiteral("db"), QStringLiteral("a\\b"))
+                                      << "show table status from db where Name = "
+                                         "CONCAT('a',CHAR(92 USING utf8mb4),'b')";
     QTest::newRow("index") << TDMstd::IndexStatement(QStringLiteral("orders")) << "show index from orders";
     QTest::newRow("reserved word") << TDMstd::IndexStatement(QStringLiteral("order")) << "show index from `order`";
     QTest::newRow("blank") << TDMstd::DescribeStatement(QStringLiteral("my table")) << "DESCRIBE `my table`";
@@ -366,7 +381,7 @@ void TestTableViews::plainListingSkipsStatus()
     m_s->selection.setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
     m_s->module->ListTablesWithStatus(QStringLiteral("tv"));
     settle();
-    QCOMPARE(node->rowCount(), 13);
+    QCOMPARE(node->rowCount(), 18);
     bool sawOrder = false;
     for (int row = 0; row < node->rowCount(); ++row) {
         if (node->child(row)->text() == QStringLiteral("order  ( 1 )"))
@@ -378,7 +393,10 @@ void TestTableViews::plainListingSkipsStatus()
     m_s->module->ListTablesPlain();
     settle();
     QVERIFY(m_s->module->NoTableStatus());
-    QCOMPARE(node->child(0)->text(), QStringLiteral("dash-name"));
+    QCOMPARE(node->rowCount(), 18);
+    for (int row = 0; row < node->rowCount(); ++row) // bare names now
+        QCOMPARE(node->child(row)->text(), node->child(row)->data(TDMstd::TableNameRole).toString());
+    QCOMPARE(node->child(0)->text(), QStringLiteral("%"));
 
     m_s->status.appendRow(QStringList{QStringLiteral("kept"), QStringLiteral("x")});
     m_s->module->OpenTable(QStringLiteral("idx"), QStringLiteral("tv"));
@@ -426,6 +444,90 @@ void TestTableViews::headerClickSortsByCharacterCode()
     QCOMPARE(m_s->data.text(0, 1), QStringLiteral("n9"));
     QCOMPARE(m_s->data.text(39, 1), QStringLiteral("n1"));
     QCOMPARE(m_s->data.text(38, 1), QStringLiteral("n10"));
+}
+
+void TestTableViews::droppedDatabaseChangesNothing()
+{
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("CREATE DATABASE gone; CREATE TABLE gone.t (v INT);")));
+    m_s->module->RefreshDatabaseList();
+    settle();
+    m_s->module->OpenTable(QStringLiteral("t40  ( 40 )"), QStringLiteral("tv"));
+    settle();
+    QCOMPARE(m_s->data.rowCount(), 40);
+    // Another session drops the database the tree still shows.
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP DATABASE gone;")));
+    const QList<QStandardItem *> found = m_s->tree.findItems(QStringLiteral("gone"));
+    QCOMPARE(found.size(), 1);
+    QStandardItem *gone = found.first();
+    m_s->selection.setCurrentIndex(gone->index(), QItemSelectionModel::ClearAndSelect);
+    m_s->log.clear();
+    m_s->module->ListTablesWithStatus(QStringLiteral("gone"));
+    settle();
+    QCOMPARE(gone->rowCount(), 0); // not the tables of the database current before
+    QCOMPARE(errorLines(m_s->log).size(), 1);
+    QVERIFY2(errorLines(m_s->log).at(0).contains(QStringLiteral("gone")), qPrintable(m_s->log.lines().join('|')));
+
+    m_s->log.clear();
+    m_s->module->OpenTable(QStringLiteral("t"), QStringLiteral("gone"));
+    settle();
+    QCOMPARE(errorLines(m_s->log).size(), 1);
+    QVERIFY2(errorLines(m_s->log).at(0).contains(QStringLiteral("gone")), qPrintable(m_s->log.lines().join('|')));
+    // No grid shows another table under the dropped one's name.
+    QCOMPARE(m_s->data.rowCount(), 40);
+    QCOMPARE(column(m_s->definition, 0), (QStringList{QStringLiteral("id"), QStringLiteral("name")}));
+    QVERIFY(!m_s->module->busy());
+}
+
+void TestTableViews::invisibleColumnsStayUnderTheirCaptions()
+{
+    m_s->module->OpenTable(QStringLiteral("inv  ( 1 )"), QStringLiteral("tv"));
+    settle();
+    QCOMPARE(errorLines(m_s->log), QStringList());
+    QCOMPARE(m_s->data.columnCount(), 3);
+    QCOMPARE(m_s->data.columnCaption(1), QStringLiteral("h"));
+    QCOMPARE(m_s->data.text(0, 0), QStringLiteral("1"));
+    QCOMPARE(m_s->data.text(0, 1), QStringLiteral("2"));
+    QCOMPARE(m_s->data.text(0, 2), QStringLiteral("3"));
+}
+
+void TestTableViews::statusMatchesExactlyInEverySqlMode_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("id");
+    const QStringList modes = {QStringLiteral(""), QStringLiteral("ANSI_QUOTES"),
+                               QStringLiteral("NO_BACKSLASH_ESCAPES"),
+                               QStringLiteral("ANSI_QUOTES,NO_BACKSLASH_ESCAPES")};
+    const QList<QPair<QString, QString>> tables = {
+        {QStringLiteral("under_score"), QStringLiteral("5")}, {QStringLiteral("%"), QStringLiteral("11")},
+        {QStringLiteral("quote\"d"), QStringLiteral("9")},   {QStringLiteral("back\\slash"), QStringLiteral("10")},
+        {QStringLiteral("\\"), QStringLiteral("12")},       {QStringLiteral("q'uote"), QStringLiteral("13")},
+    };
+    for (const QString &mode : modes) {
+        for (const auto &table : tables) {
+            QTest::addRow("%s %s", qPrintable(mode.isEmpty() ? QStringLiteral("default") : mode), qPrintable(table.first))
+                << mode << table.first << table.second;
+        }
+    }
+}
+
+void TestTableViews::statusMatchesExactlyInEverySqlMode()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, table);
+    QFETCH(QString, id);
+    m_s->module->RunStatement(QStringLiteral("set session sql_mode = '") + mode + QLatin1Char('\''));
+    settle();
+    m_s->log.clear();
+    m_s->module->OpenTableNamed(table, QStringLiteral("tv"));
+    settle();
+    QCOMPARE(errorLines(m_s->log), QStringList());
+    QCOMPARE(column(m_s->data, 0), QStringList{id});
+    QCOMPARE(statusValue(m_s->status, QStringLiteral("Name")), table);
+    m_s->module->ShowTableStatus(table, QStringLiteral("tv"));
+    settle();
+    QCOMPARE(errorLines(m_s->log), QStringList());
+    QCOMPARE(statusValue(m_s->status, QStringLiteral("Name")), table);
 }
 
 QTEST_GUILESS_MAIN(TestTableViews)
