@@ -476,6 +476,12 @@ void TmySQLClientUtility::ListTables(const QString &wildcard, const QString &Tas
           [&](TmySQLClientTaskData &t) { t.Wildcard = wildcard.toUtf8(); });
 }
 
+void TmySQLClientUtility::Stat(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
+                               TmySQLClientTask_OnError OnError)
+{
+    queue(ctStat, TaskName, std::move(OnComplete), std::move(OnError), [](TmySQLClientTaskData &) {});
+}
+
 void TmySQLClientUtility::Run()
 {
     if (ClientLibraryBound())

@@ -176,6 +176,10 @@ public:
                   TmySQLClientTask_OnError OnError);
     void ListDbs(const QString &wildcard, const QString &TaskName);
     void ListTables(const QString &wildcard, const QString &TaskName);
+    // Queues a read of the server's status line; the handler finds it as
+    // the only entry of ResultNames. Unlike ServerStat it waits its turn
+    // behind the statements already queued.
+    void Stat(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete, TmySQLClientTask_OnError OnError);
     void Run();
 
     // Only inside a handler: the names a list task delivered.

@@ -396,6 +396,16 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (task->Status != 0)
                 return libraryFailure();
             break;
+        case ctStat: {
+            if (!api.mysql_stat)
+                return missing("mysql_stat");
+            const char *text = api.mysql_stat(m_handle);
+            if (!text)
+                return libraryFailure();
+            task->ResultNames.append(fromClient(text));
+            task->Status = 0;
+            break;
+        }
         }
     } catch (...) {
         if (task->ResultSet && api.mysql_free_result)
@@ -437,6 +447,7 @@ bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
     case ctKill:
     case ctOptions:
     case ctRefresh:
+    case ctStat:
         success = task->Status == 0;
         break;
     case ctCreateDb:

@@ -41,6 +41,9 @@ enum TClientTaskKind {
     ctKill = 14,
     ctOptions = 15,
     ctRefresh = 16,
+    // The server's one-line status, read in turn with the statements: the
+    // connection serves one call at a time, also when tasks run on the worker.
+    ctStat = 17,
 };
 
 class TmySQLClientTaskHandler;
