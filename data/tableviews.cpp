@@ -105,6 +105,8 @@ QString TDMstd::IndexStatement(const QString &table)
 
 void TDMstd::ListTablesWithStatus(const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     m_currentDatabase = database;
     const QString statement = TableListStatement(database);
@@ -137,6 +139,8 @@ void TDMstd::OpenTable(const QString &nodeText, const QString &database)
 
 void TDMstd::OpenTableNamed(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     m_currentTable = table;
     m_currentDatabase = database;
@@ -321,6 +325,8 @@ void TDMstd::fillIndexGrid()
 
 void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     UseDatabase(database, [this, table] {
         const QString statement = DescribeStatement(table);
@@ -333,6 +339,8 @@ void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
 
 void TDMstd::ShowTableStatus(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     const QString statement = StatusStatement(database, table);
     submit(statement, taskName(statement),
@@ -343,6 +351,8 @@ void TDMstd::ShowTableStatus(const QString &table, const QString &database)
 
 void TDMstd::ShowTableIndex(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     UseDatabase(database, [this, table] { submitIndex(table); });
     restoreCursor();

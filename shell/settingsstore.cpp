@@ -209,6 +209,7 @@ void SettingsStore::LoadProgramSettings()
     m_program.DBHL = readBoolean(QStringLiteral("DBHL"), defaults.DBHL);
     m_program.start = readText(QStringLiteral("start"), defaults.start);
     m_program.stop = readText(QStringLiteral("stop"), defaults.stop);
+    m_program.ConnectTimeout = readText(QStringLiteral("ConnectTimeout"), defaults.ConnectTimeout);
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
@@ -234,6 +235,7 @@ void SettingsStore::SaveProgramSettings()
     writeText(QStringLiteral("DBL"), m_program.DBL);
     writeText(QStringLiteral("start"), m_program.start);
     writeText(QStringLiteral("stop"), m_program.stop);
+    writeText(QStringLiteral("ConnectTimeout"), m_program.ConnectTimeout);
 }
 
 void SettingsStore::LoadServerProfile(const QString &host)

@@ -33,6 +33,9 @@ struct TProgramSettings
     bool DBHL = false;
     QString start; // defaults: LocalServer::defaultStartCommand()
     QString stop;  // and LocalServer::defaultStopCommand()
+    // Seconds a login may wait for the server before it fails, as text like
+    // the other numbers; "0": the client library's own limit.
+    QString ConnectTimeout = QStringLiteral("10");
 };
 
 // A write or key creation that the store refused; the message names the value.

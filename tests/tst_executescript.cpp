@@ -6,6 +6,7 @@
 #include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 
 #include <QItemSelectionModel>
 #include <QSet>
@@ -98,12 +99,6 @@ public:
     int caretLine = 1;
     QSet<int> marks;
 };
-
-void settle()
-{
-    for (int i = 0; i < 30; ++i)
-        QCoreApplication::processEvents();
-}
 
 int countRows(const QString &table)
 {

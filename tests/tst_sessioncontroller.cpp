@@ -9,6 +9,7 @@
 #include "shell/sessioncontroller.h"
 #include "shell/settingsstore.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -50,12 +51,6 @@ private:
 };
 
 namespace {
-
-void settle()
-{
-    for (int i = 0; i < 30; ++i)
-        QCoreApplication::processEvents();
-}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -63,12 +64,6 @@ struct TestTableViews::Session : HeadlessViews
 };
 
 namespace {
-
-void settle()
-{
-    for (int i = 0; i < 30; ++i)
-        QCoreApplication::processEvents();
-}
 
 QStringList column(const GridModel &grid, int column)
 {
