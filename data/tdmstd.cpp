@@ -2,8 +2,8 @@
 
 #include "client/mySQLClient.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
-#include "shell/settingsstore.h"
 
 #include <QItemSelectionModel>
 #include <QStandardItemModel>

@@ -3,6 +3,7 @@
 
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/messagedialog.h"
@@ -11,7 +12,6 @@
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/localserver.h"
-#include "shell/settingsstore.h"
 #include "shell/splash.h"
 
 #include <QAction>

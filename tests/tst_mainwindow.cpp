@@ -1,9 +1,9 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "editor/sqleditorpage.h"
 #include "shell/actiontable.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 #include "tests/modalhelper.h"
 
 #include <QAction>

@@ -1,13 +1,13 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/sessioncontroller.h"
-#include "shell/settingsstore.h"
 #include "tests/support/privateserver.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "shell/settingsstore.h"
+#include "data/settingsstore.h"
 
 #include "shell/localserver.h"
 
