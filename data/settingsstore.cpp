@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -62,23 +65,34 @@ QString defaultLocation()
 #endif
 }
 
+// A section header as the file spells it and the group name it stands for.
+struct IniSection {
+    QByteArray header;
+    QString name;
+};
+
 // QSettings leaves out sections that hold no value, but a section added by
 // hand counts as a server whatever it contains: read the headers directly.
-QStringList emptyIniSections(const QString &fileName)
+QList<IniSection> iniSectionHeaders(const QString &fileName)
 {
-    QStringList names;
+    QList<IniSection> sections;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return names;
+        return sections;
+    bool firstLine = true;
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
+        QByteArray line = file.readLine();
+        if (firstLine && line.startsWith("\xef\xbb\xbf"))
+            line.remove(0, 3); // a byte-order mark written by an editor
+        firstLine = false;
+        line = line.trimmed();
         if (line.size() < 2 || !line.startsWith('[') || !line.endsWith(']'))
             continue;
         const QByteArray raw = line.mid(1, line.size() - 2);
         if (raw == "General")
             continue; // the top-level values
         if (raw == "%General") {
-            names.append(QStringLiteral("General")); // a group of that name
+            sections.append({line, QStringLiteral("General")}); // a group of that name
             continue;
         }
         QString name;
@@ -107,9 +121,46 @@ QStringList emptyIniSections(const QString &fileName)
         }
         name += QString::fromUtf8(bytes);
         if (!name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')))
-            names.append(name);
+            sections.append({line, name});
     }
-    return names;
+    return sections;
+}
+
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions OthersAll = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+    | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+// Creates the missing folders of path, each for its owner only. Folders that
+// exist are left as they are (the default one is the shared config folder).
+void makePrivateFolders(const QString &path)
+{
+    QStringList missing;
+    for (QString folder = QFileInfo(path).absolutePath(); !QFileInfo::exists(folder);) {
+        missing.prepend(folder);
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    for (const QString &folder : std::as_const(missing))
+        QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+QString booleanText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// A store left readable by others (an older version created it so) is
+// tightened; the owner's own bits stay, so a read-only file stays read-only.
+void tightenFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return;
+    const QFileDevice::Permissions permissions = info.permissions();
+    if (permissions & OthersAll)
+        QFile::setPermissions(path, permissions & ~OthersAll);
 }
 
 } // namespace
@@ -131,8 +182,10 @@ SettingsStore::SettingsStore(const QString &path)
         return;
     }
 #endif
-    // Opening the store creates it: the folder now, the file with the first write.
-    QDir().mkpath(QFileInfo(location).absolutePath());
+    // Opening the store creates it: the folder now, the file with the first
+    // read of the program settings.
+    makePrivateFolders(location);
+    tightenFile(location);
     m_settings = std::make_unique<QSettings>(location, QSettings::IniFormat);
 }
 
@@ -166,33 +219,98 @@ bool SettingsStore::readBoolean(const QString &name, bool fallback) const
     return readInteger(name, fallback ? 1 : 0) != 0;
 }
 
-void SettingsStore::writeText(const QString &name, const QString &value)
+bool SettingsStore::isFile() const
 {
-    m_settings->setValue(name, value);
-    // Synced value by value so that a refused write names its value and
-    // leaves the rest of that save unwritten.
+    return m_settings->format() == QSettings::IniFormat;
+}
+
+void SettingsStore::save(const QString &firstName, const std::function<void(QSettings &)> &change,
+                         const QString &droppedSection)
+{
+    if (isFile()) {
+        writeWholeFile(firstName, change, droppedSection);
+        m_settings->sync(); // read back what now stands in the file
+        return;
+    }
+    // The registry takes the values as they come.
+    change(*m_settings);
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
-        throw SettingsWriteError(name);
+        throw SettingsWriteError(firstName);
 }
 
-void SettingsStore::writeInteger(const QString &name, int value)
+void SettingsStore::writeWholeFile(const QString &firstName, const std::function<void(QSettings &)> &change,
+                                   const QString &droppedSection)
 {
-    writeText(name, QString::number(value));
-}
+    const QString path = m_settings->fileName();
+    makePrivateFolders(path);
+    // A second instance of the program saving at the same moment waits, so
+    // neither loses the other's change.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(10000))
+        throw SettingsWriteError(firstName);
+    // A store that exists but cannot be read is never replaced by what
+    // little this program would write.
+    if (QFileInfo::exists(path)) {
+        QFile current(path);
+        if (!current.open(QIODevice::ReadOnly))
+            throw SettingsWriteError(firstName);
+    }
+    // Everything readable now, whatever QSettings thinks of the rest of the
+    // file: its status would report a parse error as a failed write forever.
+    const QSettings current(path, QSettings::IniFormat);
+    const QStringList keys = current.allKeys();
 
-void SettingsStore::writeBoolean(const QString &name, bool value)
-{
-    writeText(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    // QSettings formats the new store in a file of its own, so that its
+    // status speaks of this write only. Temporary files are created for
+    // their owner alone, and QSettings keeps that when it rewrites one.
+    QTemporaryFile scratch(path + QStringLiteral(".new-XXXXXX"));
+    if (!scratch.open())
+        throw SettingsWriteError(firstName);
+    scratch.close();
+    {
+        QSettings next(scratch.fileName(), QSettings::IniFormat);
+        for (const QString &key : keys)
+            next.setValue(key, current.value(key));
+        change(next);
+        next.sync();
+        if (next.status() != QSettings::NoError)
+            throw SettingsWriteError(firstName);
+    }
+    QFile formatted(scratch.fileName());
+    if (!formatted.open(QIODevice::ReadOnly))
+        throw SettingsWriteError(firstName);
+    QByteArray bytes = formatted.readAll();
+    formatted.close();
+
+    // Sections without values that a user added by hand stay servers.
+    const QSettings written(scratch.fileName(), QSettings::IniFormat);
+    const QStringList groups = written.childGroups();
+    for (const IniSection &section : iniSectionHeaders(path)) {
+        if (section.name == droppedSection || groups.contains(section.name))
+            continue;
+        if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+            bytes += '\n';
+        bytes += '\n' + section.header + '\n';
+    }
+
+    // The new file replaces the old one only once it is complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw SettingsWriteError(firstName);
+    file.setPermissions(OwnerOnly);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw SettingsWriteError(firstName);
 }
 
 void SettingsStore::LoadProgramSettings()
 {
     // Opening the store creates it, empty. A folder that refuses is not an
     // error yet: reading yields the defaults and the first write reports it.
-    if (m_settings->format() == QSettings::IniFormat && !QFileInfo::exists(m_settings->fileName())) {
+    if (isFile() && !QFileInfo::exists(m_settings->fileName())) {
+        makePrivateFolders(m_settings->fileName());
         QFile file(m_settings->fileName());
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open(QIODevice::WriteOnly, OwnerOnly))
             file.close();
     }
     m_settings->sync();
@@ -212,10 +330,10 @@ void SettingsStore::LoadProgramSettings()
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
-    if (m_settings->format() == QSettings::IniFormat) {
-        for (const QString &name : emptyIniSections(m_settings->fileName())) {
-            if (!groups.contains(name))
-                groups.append(name);
+    if (isFile()) {
+        for (const IniSection &section : iniSectionHeaders(m_settings->fileName())) {
+            if (!groups.contains(section.name))
+                groups.append(section.name);
         }
         std::sort(groups.begin(), groups.end());
     }
@@ -225,15 +343,18 @@ void SettingsStore::LoadProgramSettings()
 
 void SettingsStore::SaveProgramSettings()
 {
-    writeInteger(QStringLiteral("Left"), m_program.Left);
-    writeInteger(QStringLiteral("Top"), m_program.Top);
-    writeInteger(QStringLiteral("Width"), m_program.Width);
-    writeInteger(QStringLiteral("Height"), m_program.Height);
-    writeBoolean(QStringLiteral("Max"), m_program.Max);
-    writeBoolean(QStringLiteral("DBHL"), m_program.DBHL);
-    writeText(QStringLiteral("DBL"), m_program.DBL);
-    writeText(QStringLiteral("start"), m_program.start);
-    writeText(QStringLiteral("stop"), m_program.stop);
+    const TProgramSettings program = m_program;
+    save(QStringLiteral("Left"), [&program](QSettings &settings) {
+        settings.setValue(QStringLiteral("Left"), QString::number(program.Left));
+        settings.setValue(QStringLiteral("Top"), QString::number(program.Top));
+        settings.setValue(QStringLiteral("Width"), QString::number(program.Width));
+        settings.setValue(QStringLiteral("Height"), QString::number(program.Height));
+        settings.setValue(QStringLiteral("Max"), booleanText(program.Max));
+        settings.setValue(QStringLiteral("DBHL"), booleanText(program.DBHL));
+        settings.setValue(QStringLiteral("DBL"), program.DBL);
+        settings.setValue(QStringLiteral("start"), program.start);
+        settings.setValue(QStringLiteral("stop"), program.stop);
+    });
 }
 
 void SettingsStore::LoadServerProfile(const QString &host)
@@ -254,29 +375,32 @@ void SettingsStore::LoadServerProfile(const QString &host)
 
 void SettingsStore::SaveServerProfile(const QString &host)
 {
-    m_settings->beginGroup(encodeSection(host));
-    try {
-        writeText(QStringLiteral("User"), m_profile.User);
-        writeText(QStringLiteral("Psw"), m_profile.Psw);
-        writeText(QStringLiteral("Database"), m_profile.Database);
-        writeText(QStringLiteral("Port"), m_profile.Port);
-        writeBoolean(QStringLiteral("Group"), m_profile.Group);
-        writeBoolean(QStringLiteral("Check"), m_profile.Check);
-        writeBoolean(QStringLiteral("Auto"), m_profile.Auto);
-    } catch (...) {
-        m_settings->endGroup();
-        throw;
-    }
-    m_settings->endGroup();
+    const TServerProfile profile = m_profile;
+    const QString section = encodeSection(host);
+    save(QStringLiteral("User"), [&profile, &section](QSettings &settings) {
+        settings.beginGroup(section);
+        settings.setValue(QStringLiteral("User"), profile.User);
+        settings.setValue(QStringLiteral("Psw"), profile.Psw);
+        settings.setValue(QStringLiteral("Database"), profile.Database);
+        settings.setValue(QStringLiteral("Port"), profile.Port);
+        settings.setValue(QStringLiteral("Group"), booleanText(profile.Group));
+        settings.setValue(QStringLiteral("Check"), booleanText(profile.Check));
+        settings.setValue(QStringLiteral("Auto"), booleanText(profile.Auto));
+        settings.endGroup();
+    });
 }
 
 void SettingsStore::DeleteServerProfile(const QString &host)
 {
     const QString section = encodeSection(host);
-    if (!m_settings->childGroups().contains(section))
-        return;
-    m_settings->remove(section);
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        throw SettingsWriteError(host);
+    bool present = m_settings->childGroups().contains(section);
+    if (!present && isFile()) {
+        const QList<IniSection> headers = iniSectionHeaders(m_settings->fileName());
+        present = std::any_of(headers.begin(), headers.end(),
+                              [&section](const IniSection &s) { return s.name == section; });
+    }
+    if (!present)
+        return;
+    save(host, [&section](QSettings &settings) { settings.remove(section); }, section);
 }
