@@ -197,6 +197,17 @@ void TFormMain::Private::wireMessageLog()
         if (!flushTimer.isActive())
             flushTimer.start();
     });
+    // The range grows again once the view has laid the new lines out (a
+    // line wider than the log adds a horizontal scroll bar, which hides the
+    // bottom line): the view stays at the end until the user scrolls away.
+    QScrollBar *vertical = memo->verticalScrollBar();
+    QObject::connect(vertical, &QScrollBar::rangeChanged, q, [this, vertical](int, int maximum) {
+        if (followLog)
+            vertical->setValue(maximum);
+    });
+    QObject::connect(vertical, &QScrollBar::valueChanged, q, [this, vertical](int value) {
+        followLog = value == vertical->maximum();
+    });
     QObject::connect(log, &MessageLog::cleared, q, [this] {
         pendingLines.clear();
         memoHasLines = false;
@@ -208,8 +219,6 @@ void TFormMain::Private::flushMessages()
 {
     if (pendingLines.isEmpty())
         return;
-    QScrollBar *scroll = memo->verticalScrollBar();
-    const bool atEnd = scroll->value() == scroll->maximum();
     // One insertion for the whole batch: a layout per line would make a long
     // run of messages crawl. Every line after the first starts a new block, so
     // an empty line stays a line of its own.
@@ -221,8 +230,10 @@ void TFormMain::Private::flushMessages()
     cursor.insertText(text);
     memoHasLines = true;
     pendingLines.clear();
-    if (atEnd)
-        scroll->setValue(scroll->maximum());
+    // Every new line is brought into view, its start in sight.
+    followLog = true;
+    memo->horizontalScrollBar()->setValue(0);
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
 }
 
 void TFormMain::Private::wireEditor()

@@ -97,5 +97,6 @@ struct TFormMain::Private
     // timer, so a burst of lines costs one layout, not one per line.
     QStringList pendingLines;
     bool memoHasLines = false;
+    bool followLog = true; // the log view keeps its last line in sight
     QTimer flushTimer;
 };

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -429,6 +430,43 @@ private Q_SLOTS:
         QTRY_COMPARE(memo->blockCount(), 5000);
         QCOMPARE(memo->document()->findBlockByNumber(4999).text(), QStringLiteral("4999"));
         QCOMPARE(memo->document()->findBlockByNumber(0).text(), QStringLiteral("0"));
+    }
+
+    void messageLogFollowsEveryLine()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        QVERIFY(memo);
+        // The last line stands wholly inside the view, its start in sight.
+        auto lastLineShown = [memo] {
+            const QTextBlock last = memo->document()->lastBlock();
+            const QRect line = memo->cursorRect(QTextCursor(last));
+            return memo->viewport()->rect().contains(line) && memo->horizontalScrollBar()->value() == 0;
+        };
+        for (int i = 0; i < 30; ++i)
+            window->messageLog()->append(QStringLiteral("line %1").arg(i));
+        QTRY_COMPARE(memo->blockCount(), 31);
+        QTRY_VERIFY(lastLineShown());
+
+        // A line wider than the log brings a horizontal scroll bar; it and
+        // every line after it are still brought into view.
+        window->messageLog()->append(QStringLiteral("Error : ") + QString(600, u'x'));
+        QTRY_COMPARE(memo->blockCount(), 32);
+        QTRY_VERIFY(memo->horizontalScrollBar()->isVisible());
+        QTRY_VERIFY(lastLineShown());
+        for (int i = 0; i < 5; ++i) {
+            window->messageLog()->append(QStringLiteral("after %1").arg(i));
+            QTRY_VERIFY(memo->document()->lastBlock().text() == QStringLiteral("after %1").arg(i));
+            QTRY_VERIFY(lastLineShown());
+        }
+
+        // A user who scrolled back to read still sees the next line arrive.
+        memo->verticalScrollBar()->setValue(0);
+        window->messageLog()->append(QStringLiteral("latest"));
+        QTRY_COMPARE(memo->document()->lastBlock().text(), QStringLiteral("latest"));
+        QTRY_VERIFY(lastLineShown());
     }
 
     void closeConfirmation_data()
