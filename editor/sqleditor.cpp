@@ -127,7 +127,11 @@ void SqlEditor::setReadOnly(bool readOnly)
 
 bool SqlEditor::canPaste() const
 {
-    return SendScintilla(SCI_CANPASTE) != 0;
+    // The editor's own answer only says whether the text may change.
+    if (isReadOnly() || SendScintilla(SCI_CANPASTE) == 0)
+        return false;
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText() && !data->text().isEmpty();
 }
 
 QString SqlEditor::asciiUpper(const QString &text)
@@ -426,5 +430,7 @@ void SqlEditor::contextMenuEvent(QContextMenuEvent *event)
         QsciScintilla::contextMenuEvent(event);
         return;
     }
+    // The menu's Cut, Copy and Paste act on the control with the focus.
+    setFocus(Qt::PopupFocusReason);
     m_popupMenu->exec(event->globalPos());
 }

@@ -33,6 +33,8 @@ public:
     // mode " Read only", " Insert" or " Overwrite".
     QString caretText() const;
     QString modeText() const;
+    // Whether a paste would insert anything: the text is editable and the
+    // clipboard holds text.
     bool canPaste() const;
 
     // Grouped undo on: one undo takes back a run of adjacent typing of one

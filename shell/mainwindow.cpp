@@ -11,6 +11,7 @@
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
+#include "shell/clipboardcommands.h"
 #include "shell/localserver.h"
 #include "shell/splash.h"
 
@@ -145,6 +146,7 @@ QListWidget *TFormMain::serverList() const { return d->serverList; }
 GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(name); }
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
 SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
+ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 QMenu *TFormMain::popupMenu(const QString &name) const { return d->popups.value(name); }
 QLabel *TFormMain::statusPanel(int index) const { return index >= 0 && index < 3 ? d->panels[index] : nullptr; }
 QTabBar *TFormMain::databaseInfoTabs() const { return d->infoTabs; }
@@ -245,9 +247,6 @@ void TFormMain::Private::wireEditor()
     slot("EditNew", &SqlEditorPage::EditNew);
     slot("EditOpen", &SqlEditorPage::EditOpen);
     slot("EditSave", &SqlEditorPage::EditSave);
-    slot("EditCut1", &SqlEditorPage::cut);
-    slot("EditCopy1", &SqlEditorPage::copy);
-    slot("EditPaste1", &SqlEditorPage::paste);
     slot("server_undo", &SqlEditorPage::undo);
     slot("server_redo", &SqlEditorPage::redo);
     slot("server_upper", &SqlEditorPage::toUpperCase);
@@ -260,9 +259,14 @@ void TFormMain::Private::wireEditor()
     slot("server_find", &SqlEditorPage::showFind);
     slot("server_replace", &SqlEditorPage::showReplace);
     slot("server_goto", &SqlEditorPage::showGotoLine);
-    // The editor's pop-up menu shows the window's clipboard actions, with their shortcuts.
-    page->setClipboardActions(actions.value(QStringLiteral("EditCut1")), actions.value(QStringLiteral("EditCopy1")),
-                              actions.value(QStringLiteral("EditPaste1")));
+    // Cut, Copy and Paste act on whatever has the focus, the editor only
+    // while it has it. The editor's pop-up menu shows the same actions, with
+    // their shortcuts.
+    QAction *cut = actions.value(QStringLiteral("EditCut1"));
+    QAction *copy = actions.value(QStringLiteral("EditCopy1"));
+    QAction *paste = actions.value(QStringLiteral("EditPaste1"));
+    clipboard = new ClipboardCommands(q, cut, copy, paste, page, q);
+    page->setClipboardActions(cut, copy, paste);
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
@@ -270,8 +274,8 @@ void TFormMain::Private::wireEditor()
     QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
                      [this](bool canRedo, bool canPaste, bool hasSelection) {
                          editorCanRedo = canRedo;
-                         editorCanPaste = canPaste;
                          editorHasSelection = hasSelection;
+                         clipboard->setEditorState(canPaste, hasSelection);
                          applyEditorNarrowing();
                      });
     const int sqlIndex = pageControl->indexOf(sqlPages);
@@ -294,10 +298,7 @@ void TFormMain::Private::applyEditorNarrowing()
     set("server_upper", session && editorHasSelection);
     set("server_lower", session && editorHasSelection);
     set("server_quote", session && editorHasSelection);
-    // Clipboard commands answer only to the editor.
-    set("EditCut1", editorHasSelection);
-    set("EditCopy1", editorHasSelection);
-    set("EditPaste1", editorCanPaste);
+    // Cut, Copy and Paste follow the focus widget (ClipboardCommands).
 }
 
 void TFormMain::SaveProgramSettings()

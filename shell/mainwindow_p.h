@@ -89,8 +89,8 @@ struct TFormMain::Private
 
     bool session = false;
     bool editorCanRedo = true;
-    bool editorCanPaste = true;
     bool editorHasSelection = true;
+    ClipboardCommands *clipboard = nullptr;
     bool closing = false;
 
     // Lines waiting for the message view: appended in one go from a zero

@@ -1,12 +1,15 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
+#include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "shell/clipboardcommands.h"
 #include "shell/actiontable.h"
 #include "shell/mainwindow.h"
 #include "tests/modalhelper.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +19,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTabBar>
@@ -430,6 +434,90 @@ private Q_SLOTS:
         QTRY_COMPARE(memo->blockCount(), 5000);
         QCOMPARE(memo->document()->findBlockByNumber(4999).text(), QStringLiteral("4999"));
         QCOMPARE(memo->document()->findBlockByNumber(0).text(), QStringLiteral("0"));
+    }
+
+    void clipboardCommandsActOnTheFocusedControl()
+    {
+        auto window = makeWindow();
+        window->AddServerItem(QStringLiteral("alpha"));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->SetSessionCommands(true);
+        window->treeModel()->appendRow(new QStandardItem(QStringLiteral("shop")));
+        window->grid(QStringLiteral("AdvListView2"))->appendRow({QStringLiteral("id"), QStringLiteral("int(11)")});
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));
+        QTableView *grid = window->gridView(QStringLiteral("AdvListView2"));
+        SqlEditor *editor = window->sqlEditor()->editor();
+        editor->setText(QStringLiteral("select 1"));
+        editor->setSelection(0, 0, 0, 6);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("PASTED"));
+        QAction *cut = window->action(QStringLiteral("EditCut1"));
+        QAction *copy = window->action(QStringLiteral("EditCopy1"));
+        QAction *paste = window->action(QStringLiteral("EditPaste1"));
+        auto focus = [](QWidget *widget) {
+            widget->setFocus();
+            return QTest::qWaitFor([widget] { return QApplication::focusWidget() == widget; });
+        };
+
+        // Neither the keys nor the menu and toolbar reach the hidden editor.
+        const QList<QWidget *> views = {window->serverList(), window->treeView(), grid};
+        for (QWidget *view : views) {
+            QVERIFY2(focus(view), qPrintable(view->objectName()));
+            QVERIFY2(!paste->isEnabled() && !cut->isEnabled(), qPrintable(view->objectName()));
+            QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+            paste->trigger();
+            cut->trigger();
+            QCOMPARE(editor->text(), QStringLiteral("select 1"));
+            QCOMPARE(clipboard->text(), QStringLiteral("PASTED"));
+        }
+
+        // Copy in a grid or the tree copies what is current there, not the
+        // editor's selection.
+        QVERIFY(focus(grid));
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        QVERIFY(copy->isEnabled());
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("int(11)"));
+        QVERIFY(focus(window->treeView()));
+        window->treeView()->setCurrentIndex(window->treeModel()->index(0, 0));
+        QTest::keyClick(window->treeView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("shop"));
+        // A grid may copy in its own way.
+        window->clipboardCommands()->setCopyHandler(grid, [clipboard] {
+            clipboard->setText(QStringLiteral("id\tint(11)"));
+        });
+        QVERIFY(focus(grid));
+        copy->trigger();
+        QCOMPARE(clipboard->text(), QStringLiteral("id\tint(11)"));
+        window->clipboardCommands()->setCopyHandler(grid, nullptr);
+
+        // The message log: its own selection is copied, nothing is pasted.
+        auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        window->messageLog()->append(QStringLiteral("Error : in the log"));
+        QTRY_VERIFY(memo->toPlainText().contains(QStringLiteral("in the log")));
+        QVERIFY(focus(memo));
+        memo->selectAll();
+        QVERIFY(copy->isEnabled());
+        QVERIFY(!paste->isEnabled());
+        QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text().trimmed(), memo->toPlainText().trimmed());
+        paste->trigger();
+        QCOMPARE(editor->text(), QStringLiteral("select 1"));
+
+        // With the focus in the editor the commands are the editor's, and
+        // Paste is on only while the clipboard holds text.
+        window->showPage(QStringLiteral("Active SQL"), QStringLiteral("SQL Query"));
+        QVERIFY(focus(editor));
+        editor->setSelection(0, 0, 0, 6);
+        clipboard->clear();
+        QTRY_VERIFY(!paste->isEnabled());
+        clipboard->setText(QStringLiteral("PASTED"));
+        QTRY_VERIFY(paste->isEnabled());
+        QVERIFY(cut->isEnabled() && copy->isEnabled());
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("PASTED 1"));
     }
 
     void messageLogFollowsEveryLine()

@@ -774,8 +774,27 @@ void TestSqlEditor::commandState()
     m_page->undo();
     QCOMPARE(spy.last().at(0).toBool(), true);
     QCOMPARE(spy.last().at(2).toBool(), false);
-    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
-    QCOMPARE(spy.last().at(1).toBool(), true); // paste
+
+    // Paste follows the clipboard: on only while it holds text.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    QVERIFY(!m_editor->canPaste());
+    clipboard->setText(QStringLiteral("x"));
+    QCOMPARE(spy.last().at(1).toBool(), true);
+    auto *image = new QMimeData;
+    image->setData(QStringLiteral("image/png"), QByteArray("\x89PNG", 4));
+    clipboard->setMimeData(image);
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    clipboard->setText(QString());
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    clipboard->setText(QStringLiteral("y"));
+    QCOMPARE(spy.last().at(1).toBool(), true);
+    // A read-only text takes no paste, whatever the clipboard holds.
+    m_editor->setReadOnly(true);
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    m_editor->setReadOnly(false);
+    QCOMPARE(spy.last().at(1).toBool(), true);
 }
 
 void TestSqlEditor::propertiesDialog()
