@@ -90,6 +90,19 @@ public:
     void cut() override;
     QString selectionAsHtml() const;
 
+    // The whole document, every character of it. QScintilla's own text()
+    // and setText() stop at a zero character; these do not.
+    QString wholeText() const;
+    void setWholeText(const QString &text);
+    QString selectedWholeText() const;
+    // Replaces the selection (or inserts at the caret), zero characters
+    // included, as one undo step; the new text is left selected when
+    // selectResult is set.
+    void replaceSelectionWith(const QString &text, bool selectResult = false);
+
+    // Pastes the clipboard text whole, zero characters included.
+    void paste() override;
+
     // Read-only is part of the mode the status bar shows.
     void setReadOnly(bool readOnly) override;
 
