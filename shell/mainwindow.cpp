@@ -279,9 +279,13 @@ void TFormMain::Private::wireEditor()
                          applyEditorNarrowing();
                      });
     const int sqlIndex = pageControl->indexOf(sqlPages);
+    // Showing "Active SQL" always brings "SQL Query" to the front and gives
+    // the editor the focus; a caller that wants "Query  Data" picks it next.
     QObject::connect(pageControl, &QTabWidget::currentChanged, q, [this, sqlIndex](int index) {
-        if (index == sqlIndex && sqlPages->currentWidget() == editorPage)
-            editorPage->pageShown();
+        if (index != sqlIndex)
+            return;
+        sqlPages->setCurrentWidget(editorPage);
+        editorPage->pageShown();
     });
     QObject::connect(sqlPages, &QTabWidget::currentChanged, q, [this](int) {
         if (sqlPages->currentWidget() == editorPage && pageControl->currentWidget() == sqlPages)

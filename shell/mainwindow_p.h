@@ -34,7 +34,7 @@ struct TFormMain::Private
     void wireMessageLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
-                        QWidget *parent);
+                        QWidget *parent, const QList<int> &widths = {});
     // Adds the named actions to a menu; "-" is a separator.
     void fill(QMenu *menu, std::initializer_list<const char *> names);
     QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);

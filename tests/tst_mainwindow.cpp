@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -157,7 +158,12 @@ private Q_SLOTS:
         QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Table View"));
         QCOMPARE(window->statusPanel(0)->text(), QStringLiteral("database"));
         QCOMPARE(window->statusPanel(0)->width(), 100);
-        QCOMPARE(window->statusPanel(2)->width(), 50);
+        // The caret panel is 50 wide or as wide as "%6d:%4d" needs.
+        QLabel *caret = window->statusPanel(2);
+        QVERIFY(caret->width() >= 50);
+        caret->setText(QString::asprintf("%6d:%4d", 999999, 9999));
+        QVERIFY2(caret->fontMetrics().horizontalAdvance(caret->text()) <= caret->contentsRect().width(),
+                 qPrintable(QString::number(caret->width())));
         // Creating the window created the store and wrote nothing into it.
         QVERIFY(QFile::exists(path()));
         QCOMPARE(QFileInfo(path()).size(), 0);
@@ -384,11 +390,132 @@ private Q_SLOTS:
         QLabel *panel = window->findChild<QLabel *>(QStringLiteral("PanelReadData"));
         QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("Read Data from Database ..."));
+        QVERIFY(panel->font().bold());
+        QCOMPARE(panel->palette().color(QPalette::WindowText), QColor(128, 0, 0));
         QVERIFY(grid->isVisible() && !panel->isVisible());
         window->setDataGridVisible(false);
         QVERIFY(!grid->isVisible() && panel->isVisible());
         window->setDataGridVisible(true);
         QVERIFY(grid->isVisible());
+    }
+
+    void headerClicksSortTheDataGrid()
+    {
+        auto window = makeWindow();
+        window->resize(900, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->SetSessionCommands(true);
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Data View"));
+        GridModel *model = window->grid(QStringLiteral("AdvListView1"));
+        model->setColumns({QStringLiteral("id"), QStringLiteral("name")});
+        for (const auto &row : {QStringList{"1", "n1"}, QStringList{"2", "n10"}, QStringList{"3", "n9"},
+                                QStringList{"10", "N2"}})
+            model->appendRow(row);
+        QTableView *view = window->gridView(QStringLiteral("AdvListView1"));
+        QHeaderView *header = view->horizontalHeader();
+        auto clickHeader = [header](int column) {
+            const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+        };
+        auto columnTexts = [view](int column) {
+            QStringList texts;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                texts << view->model()->index(row, column).data().toString();
+            return texts;
+        };
+        QVERIFY(!header->isSortIndicatorShown());
+
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"N2", "n1", "n10", "n9"})); // character codes
+        QCOMPARE(columnTexts(0), (QStringList{"10", "1", "2", "3"}));    // rows stay whole
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"n9", "n10", "n1", "N2"}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"N2", "n1", "n10", "n9"}));
+
+        // Another header starts ascending again.
+        clickHeader(0);
+        QCOMPARE(columnTexts(0), (QStringList{"1", "10", "2", "3"}));
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+        // A new table: no mark, and the first click sorts ascending.
+        model->clear();
+        model->setColumns({QStringLiteral("id")});
+        model->appendRow({QStringLiteral("b")});
+        model->appendRow({QStringLiteral("a")});
+        QVERIFY(!header->isSortIndicatorShown());
+        clickHeader(0);
+        QCOMPARE(columnTexts(0), (QStringList{"a", "b"}));
+
+        // The definition grid keeps the server's order.
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));
+        GridModel *definition = window->grid(QStringLiteral("AdvListView2"));
+        definition->appendRow({QStringLiteral("b"), QStringLiteral("int")});
+        definition->appendRow({QStringLiteral("a"), QStringLiteral("int")});
+        QHeaderView *definitionHeader = window->gridView(QStringLiteral("AdvListView2"))->horizontalHeader();
+        QTest::mouseClick(definitionHeader->viewport(), Qt::LeftButton, {},
+                          QPoint(definitionHeader->sectionSize(0) / 2, definitionHeader->height() / 2));
+        QCOMPARE(definition->text(0, 0), QStringLiteral("b"));
+        QVERIFY(!definitionHeader->isSortIndicatorShown());
+    }
+
+    void tableGridColumnWidths_data()
+    {
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<QList<int>>("widths"); // the last column fills the rest
+        QTest::newRow("definition") << "AdvListView2" << QList<int>{120, 80};
+        QTest::newRow("status") << "AdvListView3" << QList<int>{250};
+        QTest::newRow("index") << "AdvListView4" << QList<int>{120, 25, 80, 25, 100, 30, 30, 30, 80};
+    }
+    void tableGridColumnWidths()
+    {
+        QFETCH(QString, grid);
+        QFETCH(QList<int>, widths);
+        auto window = makeWindow();
+        window->resize(1100, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->SetSessionCommands(true);
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControlTable"));
+        QTableView *view = window->gridView(grid);
+        pages->setCurrentWidget(view);
+        QTRY_VERIFY(view->isVisible());
+        for (int column = 0; column < widths.size(); ++column)
+            QCOMPARE(view->columnWidth(column), widths.at(column));
+        QHeaderView *header = view->horizontalHeader();
+        const int last = header->count() - 1;
+        QTRY_COMPARE(header->sectionViewportPosition(last) + header->sectionSize(last), view->viewport()->width());
+        QVERIFY(header->sectionSize(last) > header->defaultSectionSize());
+    }
+
+    void showingActiveSqlFocusesTheEditor()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->SetSessionCommands(true);
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+        auto *sql = window->findChild<QTabWidget *>(QStringLiteral("PageControlSql"));
+        // A query result was last in front.
+        window->showPage(QStringLiteral("Active SQL"), QStringLiteral("Query  Data"));
+        QCOMPARE(sql->tabText(sql->currentIndex()), QStringLiteral("Query  Data"));
+        window->showPage(QStringLiteral("Table View"));
+        window->serverList()->setFocus();
+        // The user clicks the "Active SQL" tab.
+        QTabBar *tabs = pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Active SQL"));
+        QCOMPARE(sql->tabText(sql->currentIndex()), QStringLiteral("SQL Query"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window->sqlEditor()->editor()));
+        QCOMPARE(window->statusPanel(2)->text(), QStringLiteral("     1:   1"));
     }
 
     void showPageBringsPagesToFront()

@@ -39,7 +39,6 @@ private Q_SLOTS:
     void indexGridReadsColumnsByName();
     void plainListingSkipsStatus();
     void singleViews();
-    void headerClickSortsByCharacterCode();
 
 private:
     struct Session;
@@ -416,16 +415,6 @@ void TestTableViews::singleViews()
     QCOMPARE(m_s->index.rowCount(), 2);
     QCOMPARE(m_s->module->CurrentTable(), QString());
     QVERIFY(!m_s->module->busy());
-}
-
-void TestTableViews::headerClickSortsByCharacterCode()
-{
-    m_s->module->OpenTable(QStringLiteral("t40  ( 40 )"), QStringLiteral("tv"));
-    settle();
-    m_s->data.sort(1, Qt::DescendingOrder);
-    QCOMPARE(m_s->data.text(0, 1), QStringLiteral("n9"));
-    QCOMPARE(m_s->data.text(39, 1), QStringLiteral("n1"));
-    QCOMPARE(m_s->data.text(38, 1), QStringLiteral("n10"));
 }
 
 QTEST_GUILESS_MAIN(TestTableViews)
