@@ -5,8 +5,8 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
-#include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 

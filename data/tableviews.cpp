@@ -6,8 +6,8 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/resultrowsource.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
-#include "shell/settingsstore.h"
 
 #include <array>
 #include <vector>

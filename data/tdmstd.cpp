@@ -3,8 +3,8 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
-#include "shell/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
+#include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
-#include "shell/settingsstore.h"
 
 #include <QDir>
 #include <QFileDialog>

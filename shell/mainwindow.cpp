@@ -3,6 +3,7 @@
 
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/messagedialog.h"
@@ -10,8 +11,8 @@
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
+#include "shell/clipboardcommands.h"
 #include "shell/localserver.h"
-#include "shell/settingsstore.h"
 #include "shell/splash.h"
 
 #include <QAction>
@@ -145,6 +146,7 @@ QListWidget *TFormMain::serverList() const { return d->serverList; }
 GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(name); }
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
 SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
+ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 QMenu *TFormMain::popupMenu(const QString &name) const { return d->popups.value(name); }
 QLabel *TFormMain::statusPanel(int index) const { return index >= 0 && index < 3 ? d->panels[index] : nullptr; }
 QTabBar *TFormMain::databaseInfoTabs() const { return d->infoTabs; }
@@ -197,6 +199,17 @@ void TFormMain::Private::wireMessageLog()
         if (!flushTimer.isActive())
             flushTimer.start();
     });
+    // The range grows again once the view has laid the new lines out (a
+    // line wider than the log adds a horizontal scroll bar, which hides the
+    // bottom line): the view stays at the end until the user scrolls away.
+    QScrollBar *vertical = memo->verticalScrollBar();
+    QObject::connect(vertical, &QScrollBar::rangeChanged, q, [this, vertical](int, int maximum) {
+        if (followLog)
+            vertical->setValue(maximum);
+    });
+    QObject::connect(vertical, &QScrollBar::valueChanged, q, [this, vertical](int value) {
+        followLog = value == vertical->maximum();
+    });
     QObject::connect(log, &MessageLog::cleared, q, [this] {
         pendingLines.clear();
         memoHasLines = false;
@@ -208,8 +221,6 @@ void TFormMain::Private::flushMessages()
 {
     if (pendingLines.isEmpty())
         return;
-    QScrollBar *scroll = memo->verticalScrollBar();
-    const bool atEnd = scroll->value() == scroll->maximum();
     // One insertion for the whole batch: a layout per line would make a long
     // run of messages crawl. Every line after the first starts a new block, so
     // an empty line stays a line of its own.
@@ -221,8 +232,10 @@ void TFormMain::Private::flushMessages()
     cursor.insertText(text);
     memoHasLines = true;
     pendingLines.clear();
-    if (atEnd)
-        scroll->setValue(scroll->maximum());
+    // Every new line is brought into view, its start in sight.
+    followLog = true;
+    memo->horizontalScrollBar()->setValue(0);
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
 }
 
 void TFormMain::Private::wireEditor()
@@ -234,9 +247,6 @@ void TFormMain::Private::wireEditor()
     slot("EditNew", &SqlEditorPage::EditNew);
     slot("EditOpen", &SqlEditorPage::EditOpen);
     slot("EditSave", &SqlEditorPage::EditSave);
-    slot("EditCut1", &SqlEditorPage::cut);
-    slot("EditCopy1", &SqlEditorPage::copy);
-    slot("EditPaste1", &SqlEditorPage::paste);
     slot("server_undo", &SqlEditorPage::undo);
     slot("server_redo", &SqlEditorPage::redo);
     slot("server_upper", &SqlEditorPage::toUpperCase);
@@ -249,9 +259,14 @@ void TFormMain::Private::wireEditor()
     slot("server_find", &SqlEditorPage::showFind);
     slot("server_replace", &SqlEditorPage::showReplace);
     slot("server_goto", &SqlEditorPage::showGotoLine);
-    // The editor's pop-up menu shows the window's clipboard actions, with their shortcuts.
-    page->setClipboardActions(actions.value(QStringLiteral("EditCut1")), actions.value(QStringLiteral("EditCopy1")),
-                              actions.value(QStringLiteral("EditPaste1")));
+    // Cut, Copy and Paste act on whatever has the focus, the editor only
+    // while it has it. The editor's pop-up menu shows the same actions, with
+    // their shortcuts.
+    QAction *cut = actions.value(QStringLiteral("EditCut1"));
+    QAction *copy = actions.value(QStringLiteral("EditCopy1"));
+    QAction *paste = actions.value(QStringLiteral("EditPaste1"));
+    clipboard = new ClipboardCommands(q, cut, copy, paste, page, q);
+    page->setClipboardActions(cut, copy, paste);
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
@@ -259,14 +274,18 @@ void TFormMain::Private::wireEditor()
     QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
                      [this](bool canRedo, bool canPaste, bool hasSelection) {
                          editorCanRedo = canRedo;
-                         editorCanPaste = canPaste;
                          editorHasSelection = hasSelection;
+                         clipboard->setEditorState(canPaste, hasSelection);
                          applyEditorNarrowing();
                      });
     const int sqlIndex = pageControl->indexOf(sqlPages);
+    // Showing "Active SQL" always brings "SQL Query" to the front and gives
+    // the editor the focus; a caller that wants "Query  Data" picks it next.
     QObject::connect(pageControl, &QTabWidget::currentChanged, q, [this, sqlIndex](int index) {
-        if (index == sqlIndex && sqlPages->currentWidget() == editorPage)
-            editorPage->pageShown();
+        if (index != sqlIndex)
+            return;
+        sqlPages->setCurrentWidget(editorPage);
+        editorPage->pageShown();
     });
     QObject::connect(sqlPages, &QTabWidget::currentChanged, q, [this](int) {
         if (sqlPages->currentWidget() == editorPage && pageControl->currentWidget() == sqlPages)
@@ -283,10 +302,7 @@ void TFormMain::Private::applyEditorNarrowing()
     set("server_upper", session && editorHasSelection);
     set("server_lower", session && editorHasSelection);
     set("server_quote", session && editorHasSelection);
-    // Clipboard commands answer only to the editor.
-    set("EditCut1", editorHasSelection);
-    set("EditCopy1", editorHasSelection);
-    set("EditPaste1", editorCanPaste);
+    // Cut, Copy and Paste follow the focus widget (ClipboardCommands).
 }
 
 void TFormMain::SaveProgramSettings()

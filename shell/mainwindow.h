@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class ClipboardCommands;
 class GridModel;
 class MessageLog;
 class QAction;
@@ -53,6 +54,9 @@ public:
     GridModel *grid(const QString &name) const;
     QTableView *gridView(const QString &name) const;
     SqlEditorPage *sqlEditor() const;         // the "SQL Query" sub-page
+    // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
+    // here (setCopyHandler).
+    ClipboardCommands *clipboardCommands() const;
     // Hides the data grid and shows the panel caption "Read Data from Database ..." in its place.
     void setDataGridVisible(bool visible);
     // Brings a page, and optionally a sub-page, to the front by caption

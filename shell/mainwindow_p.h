@@ -34,7 +34,7 @@ struct TFormMain::Private
     void wireMessageLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
-                        QWidget *parent);
+                        QWidget *parent, const QList<int> &widths = {});
     // Adds the named actions to a menu; "-" is a separator.
     void fill(QMenu *menu, std::initializer_list<const char *> names);
     QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);
@@ -89,13 +89,14 @@ struct TFormMain::Private
 
     bool session = false;
     bool editorCanRedo = true;
-    bool editorCanPaste = true;
     bool editorHasSelection = true;
+    ClipboardCommands *clipboard = nullptr;
     bool closing = false;
 
     // Lines waiting for the message view: appended in one go from a zero
     // timer, so a burst of lines costs one layout, not one per line.
     QStringList pendingLines;
     bool memoHasLines = false;
+    bool followLog = true; // the log view keeps its last line in sight
     QTimer flushTimer;
 };

@@ -2,12 +2,12 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,10 +2,10 @@
 
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "shell/sessioncontroller.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 #include "shell/splash.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
 #include "data/tdmstd.h"
-#include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
@@ -40,7 +40,6 @@ private Q_SLOTS:
     void indexGridReadsColumnsByName();
     void plainListingSkipsStatus();
     void singleViews();
-    void headerClickSortsByCharacterCode();
     void droppedDatabaseChangesNothing();
     void invisibleColumnsStayUnderTheirCaptions();
     void statusMatchesExactlyInEverySqlMode_data();
@@ -429,16 +428,6 @@ void TestTableViews::singleViews()
     QCOMPARE(m_s->index.rowCount(), 2);
     QCOMPARE(m_s->module->CurrentTable(), QString());
     QVERIFY(!m_s->module->busy());
-}
-
-void TestTableViews::headerClickSortsByCharacterCode()
-{
-    m_s->module->OpenTable(QStringLiteral("t40  ( 40 )"), QStringLiteral("tv"));
-    settle();
-    m_s->data.sort(1, Qt::DescendingOrder);
-    QCOMPARE(m_s->data.text(0, 1), QStringLiteral("n9"));
-    QCOMPARE(m_s->data.text(39, 1), QStringLiteral("n1"));
-    QCOMPARE(m_s->data.text(38, 1), QStringLiteral("n10"));
 }
 
 void TestTableViews::droppedDatabaseChangesNothing()

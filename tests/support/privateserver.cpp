@@ -155,10 +155,15 @@ bool PrivateServer::start(QString *error)
     if (!::mkdtemp(tmpl))
         return fail(QStringLiteral("cannot create a temporary folder"));
     m_dir = QString::fromLocal8Bit(tmpl);
+    // A starting server deletes every "#sql*" file of its temporary folder:
+    // with a shared /tmp, servers started side by side destroy each other's
+    // temporary tables.
+    if (!QDir().mkpath(tmpDir()))
+        return fail(QStringLiteral("cannot create a temporary folder"));
 
     QString out;
     if (runProgram(installDb, {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
-                               QStringLiteral("--user=root"),
+                               QStringLiteral("--tmpdir=") + tmpDir(), QStringLiteral("--user=root"),
                                QStringLiteral("--auth-root-authentication-method=normal"),
                                QStringLiteral("--skip-test-db")},
                    &out) != 0)
@@ -169,6 +174,7 @@ bool PrivateServer::start(QString *error)
         const long pid = spawn(server,
                                {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
                                 QStringLiteral("--socket=") + socketPath(),
+                                QStringLiteral("--tmpdir=") + tmpDir(),
                                 QStringLiteral("--port=") + QString::number(m_port),
                                 QStringLiteral("--bind-address=127.0.0.1"), QStringLiteral("--user=root"),
                                 QStringLiteral("--pid-file=") + m_dir + QStringLiteral("/pid"),

@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // A private MariaDB server for tests and benchmarks: its own temporary data
-// folder, socket and free port on 127.0.0.1, run as root. Never the system's
-// server. It is stopped by its pid, and dies with the process that started it.
+// folder, folder for temporary files, socket and free port on 127.0.0.1, run
+// as root. Never the system's server. It is stopped by its pid, and dies with
+// the thread that started it (so with a crashed test).
 class PrivateServer
 {
 public:
@@ -25,6 +26,8 @@ public:
     int port() const { return m_port; }
     QString socketPath() const { return m_dir + QStringLiteral("/sock"); }
     QString dataDir() const { return m_dir + QStringLiteral("/data"); }
+    // The server's own folder for temporary files (never the shared /tmp).
+    QString tmpDir() const { return m_dir + QStringLiteral("/tmp"); }
     // An account with every privilege that connects over TCP.
     static QString user() { return QStringLiteral("quarnel"); }
     static QString password() { return QStringLiteral("quarnel-secret"); }
