@@ -477,10 +477,14 @@ void TmySQLClient::Close()
 
 void TmySQLClient::AbandonConnect()
 {
-    if (m_connecting) {
-        m_abandonedUpTo = m_connectSerial;
-        m_connecting = false;
-    }
+    if (!m_connecting)
+        return;
+    m_abandonedUpTo = m_connectSerial;
+    m_connecting = false;
+    // The attempt fails at once instead of when its timeout ends; were the
+    // socket not there yet, the attempt simply runs out later.
+    if (mysqlApi.mariadb_cancel && m_engine->HandleReady())
+        mysqlApi.mariadb_cancel(&m_mysql);
 }
 
 void TmySQLClient::KillQuery(std::function<void(const QString &)> done)

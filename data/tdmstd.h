@@ -78,6 +78,9 @@ public:
     // others run, which it would interleave with (a script's next statement
     // would run in the database the command selects).
     bool acceptsCommands() const;
+    // Starts a command of the user: false (with a line in the log) when
+    // statements are running and this is not the next step of their chain.
+    bool mayStart();
     // Stops what runs: the statements not yet sent are dropped, the running
     // one is ended by the server (KILL QUERY on a second connection) and
     // reports the server's message; a connect attempt is abandoned.
@@ -161,9 +164,6 @@ private:
     void showHourglass();
     void restoreCursor();
     void log(const QString &line);
-    // False (with a line in the log) when statements are running and this is
-    // not the next step of their own chain.
-    bool mayStart();
     void statementsIdle();
     void lostConnection();
     // What the library said about the task a handler reports.

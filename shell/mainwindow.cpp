@@ -12,6 +12,7 @@
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/clipboardcommands.h"
+#include "shell/actiontable.h"
 #include "shell/localserver.h"
 #include "shell/splash.h"
 
@@ -59,6 +60,15 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->formOptionen = new TFormOptionen(settings, [this] { SaveProgramSettings(); }, this);
     d->formTableCreate = new TFormTableCreate(this);
     d->formAbout = new TFormAbout(this);
+
+    d->busyDelay.setSingleShot(true);
+    d->busyDelay.setInterval(200);
+    connect(&d->busyDelay, &QTimer::timeout, this, [this] { d->showBusy(true); });
+    d->busyTick.setInterval(100);
+    connect(&d->busyTick, &QTimer::timeout, this, [this] {
+        d->busyLabel->setText(
+            QStringLiteral(" Running %1 s ").arg(double(d->busyClock.elapsed()) / 1000.0, 0, 'f', 1));
+    });
 
     auto connectAction = [this](const char *name, void (TFormMain::*slot)()) {
         connect(d->actions.value(QString::fromLatin1(name)), &QAction::triggered, this, slot);
@@ -116,12 +126,15 @@ void TFormMain::SetSessionCommands(bool enabled)
     for (QMenu *menu : std::as_const(d->sessionMenus))
         menu->setEnabled(enabled);
     d->applyEditorNarrowing();
+    d->applyStatementActions();
 }
 
 void TFormMain::SetAppServerCommands(bool enabled)
 {
+    d->appServer = enabled;
     for (const QString &name : std::as_const(d->appServerActions))
         d->actions.value(name)->setEnabled(enabled);
+    d->applyStatementActions();
     d->gridViews.value(QStringLiteral("ListApplication"))->setEnabled(enabled);
     d->gridViews.value(QStringLiteral("ListApplicationMsg"))->setEnabled(enabled);
 }
@@ -130,6 +143,71 @@ void TFormMain::SetServerCommands(bool enabled)
 {
     d->actions.value(QStringLiteral("server_remove"))->setEnabled(enabled);
     d->actions.value(QStringLiteral("server_modify"))->setEnabled(enabled);
+}
+
+void TFormMain::setStatementsRunning(bool running)
+{
+    if (d->statementsRunning == running)
+        return;
+    d->statementsRunning = running;
+    if (running) {
+        d->busyClock.start();
+        d->busyDelay.start();
+    } else {
+        d->busyDelay.stop();
+        d->showBusy(false);
+    }
+}
+
+bool TFormMain::statementsRunning() const
+{
+    return d->statementsRunning;
+}
+
+bool TFormMain::busyShown() const
+{
+    return d->busyShown;
+}
+
+void TFormMain::Private::showBusy(bool shown)
+{
+    if (busyShown == shown)
+        return;
+    busyShown = shown;
+    auto updateText = [this] {
+        busyLabel->setText(QStringLiteral(" Running %1 s ").arg(double(busyClock.elapsed()) / 1000.0, 0, 'f', 1));
+    };
+    if (shown) {
+        updateText();
+        busyLabel->show();
+        busyTick.start();
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        busyTick.stop();
+        busyLabel->hide();
+        QApplication::restoreOverrideCursor();
+    }
+    actions.value(QStringLiteral("query_stop"))->setEnabled(shown);
+    applyStatementActions();
+}
+
+void TFormMain::Private::applyStatementActions()
+{
+    // The commands that send statements follow their switches, and are off
+    // besides while statements run.
+    int count = 0;
+    const ActionSpec *table = actionTable(&count);
+    for (int i = 0; i < count; ++i) {
+        const QString switches = QString::fromLatin1(table[i].switches);
+        if (!switches.contains(QLatin1Char('R')))
+            continue;
+        bool enabled = !busyShown;
+        if (switches.contains(QLatin1Char('S')))
+            enabled = enabled && session;
+        if (switches.contains(QLatin1Char('A')))
+            enabled = enabled && appServer;
+        actions.value(QString::fromLatin1(table[i].name))->setEnabled(enabled);
+    }
 }
 
 void TFormMain::AddServerItem(const QString &host)
@@ -321,10 +399,13 @@ void TFormMain::SaveProgramSettings()
 
 bool TFormMain::Private::confirmClose()
 {
-    const auto answer = QMessageBox::question(q, QApplication::applicationDisplayName(),
-                                              QStringLiteral("Application close ?"),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+                    QStringLiteral("Application close ?"), QMessageBox::Yes | QMessageBox::No, q);
+    box.setDefaultButton(QMessageBox::No);
+    // Closing stops what runs (the session closes after it); say so.
+    if (statementsRunning)
+        box.setInformativeText(QStringLiteral("A statement is still running: it will be stopped."));
+    if (box.exec() != QMessageBox::Yes)
         return false;
     if (!editorPage->maybeSave())
         return false;

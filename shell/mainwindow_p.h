@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <initializer_list>
@@ -52,6 +53,7 @@ struct TFormMain::Private
     QHash<QString, QAction *> actions;
     QStringList sessionActions; // switched by SetSessionCommands
     QStringList appServerActions; // switched by SetAppServerCommands
+    QStringList statementActions; // off while statements run
 
     QStandardItemModel *treeModel = nullptr;
     QTreeView *tree = nullptr;
@@ -88,6 +90,18 @@ struct TFormMain::Private
     TFormAbout *formAbout = nullptr;
 
     bool session = false;
+    bool appServer = false;
+    // Statements are running; the window shows it (and switches the
+    // commands that send statements off) once they have run for a while, so
+    // short ones do not make it flicker.
+    bool statementsRunning = false;
+    bool busyShown = false;
+    QTimer busyDelay;
+    QTimer busyTick;
+    QElapsedTimer busyClock;
+    QLabel *busyLabel = nullptr;
+    void showBusy(bool shown);
+    void applyStatementActions();
     bool editorCanRedo = true;
     bool editorHasSelection = true;
     ClipboardCommands *clipboard = nullptr;

@@ -130,6 +130,8 @@ void TFormMain::Private::buildActions()
             sessionActions.append(name);
         if (switches.contains(QLatin1Char('A')))
             appServerActions.append(name);
+        if (switches.contains(QLatin1Char('R')))
+            statementActions.append(name);
         // Shortcuts work while the window has focus, whatever control has it.
         q->addAction(actions.value(name));
     }
@@ -426,7 +428,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(groupedUndo);
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
-    fill(query, {"-", "EditExec"});
+    fill(query, {"-", "EditExec", "query_stop"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});
@@ -483,7 +485,7 @@ void TFormMain::Private::buildToolbars()
                           {"EditNew", "EditOpen", "EditSave", "-", "server_print_pref", "server_print", "-",
                            "EditCut1", "EditCopy1", "EditPaste1", "-", "server_undo", "server_redo",
                            "server_inlinks", "server_rechts", "-", "server_find", "server_replace", "server_goto",
-                           "-", "server_font", "-", "EditExec"}));
+                           "-", "server_font", "-", "EditExec", "query_stop"}));
 }
 
 QMenu *TFormMain::Private::addPopup(const QString &name, std::initializer_list<const char *> names)
@@ -569,6 +571,13 @@ void TFormMain::Private::buildStatusBar()
         panels[i]->setFixedWidth(width);
         bar->addWidget(panels[i]);
     }
+    // Shown while statements have been running for a while: what runs, for
+    // how long, and that it can be stopped.
+    busyLabel = new QLabel(bar);
+    busyLabel->setObjectName(QStringLiteral("BusyIndicator"));
+    busyLabel->setAccessibleName(QStringLiteral("Running statement"));
+    busyLabel->hide();
+    bar->addPermanentWidget(busyLabel);
 }
 
 void TFormMain::Private::buildTray()

@@ -54,7 +54,8 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
         splash.reset();
-        QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
+        // A statement still running is stopped first, then the session closes.
+        QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });
         QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         window->show();

@@ -20,6 +20,10 @@ public:
 
     bool start(QString *error = nullptr);
     void stop();
+    // Kills the server process at once, as a crash would, keeping its files.
+    void kill();
+    // Starts a killed server again on the same port, with the same data.
+    bool restart(QString *error = nullptr);
     bool isRunning() const { return m_pid > 0; }
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -40,6 +44,10 @@ public:
     static QString findProgram(const QString &name);
 
 private:
+    // Starts mariadbd on m_port and waits until it answers: its pid, 0 when
+    // it ended or never answered, -1 when it could not be started.
+    long launch();
+
     int m_port = 0;
     long m_pid = 0;
     QString m_dir;
