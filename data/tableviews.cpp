@@ -144,9 +144,12 @@ void TDMstd::fillDefinitionGrid()
     const TmySQLClientQuery *query = m_client->Query();
     grid->clearRows();
     grid->beginBulkAppend();
-    // Caption and the six further cells of DESCRIBE (Field, Type, Null, Key,
-    // Default, Extra); a NULL default stays apart from an empty one.
-    std::array<const char *, 6> cells{};
+    // The caption (Field) and the further cells of result columns 1 to 6:
+    // Type, Null, Key, Default, Extra and one past DESCRIBE's last column,
+    // which stays empty. A row thus holds one cell more than the grid has
+    // columns, and keeps it for the writers. A NULL default stays apart
+    // from an empty one.
+    std::array<const char *, 7> cells{};
     for (int row = 0; row < query->RowCount(); ++row) {
         for (int c = 0; c < int(cells.size()); ++c) {
             const char *value = query->RawValue(row, c);
