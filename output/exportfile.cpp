@@ -20,7 +20,7 @@ ExportFile::~ExportFile()
 
 bool ExportFile::open()
 {
-    if (QFileInfo::exists(m_fileName)) {
+    if (QFileInfo(m_fileName).isFile()) {
         // Renaming over a file the user may not write would get round its
         // protection: ask the file itself, without changing it.
         QFile existing(m_fileName);

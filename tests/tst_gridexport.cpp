@@ -12,7 +12,9 @@
 #include <QXmlStreamReader>
 
 #include <memory>
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 // The five writers on small grids, byte for byte where the format is text,
 // through LibreOffice where it is a document; their failures, and what they
@@ -447,7 +449,8 @@ void TestGridExport::fileCannotBeCreated_data()
     QTest::addColumn<QString>("where");
     for (ExportFormat format :
          {ExportFormat::Xls, ExportFormat::Csv, ExportFormat::Doc, ExportFormat::Ascii, ExportFormat::Html}) {
-        for (const char *where : {"missing folder", "folder is a file", "name of a folder", "read-only folder"}) {
+        for (const char *where :
+             {"missing folder", "folder is a file", "name of a folder", "read-only folder", "read-only file"}) {
             QTest::newRow(qPrintable(nameFor(format) + QStringLiteral(", ") + QLatin1String(where)))
                 << format << QString::fromLatin1(where);
         }
@@ -469,8 +472,17 @@ void TestGridExport::fileCannotBeCreated()
         fileName = dir.filePath(QStringLiteral("sub"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     } else {
+#ifdef Q_OS_UNIX
         if (::geteuid() == 0)
-            QSKIP("the super-user writes into read-only folders");
+            QSKIP("the super-user writes into read-only folders and files");
+#endif
+    }
+    if (where == QLatin1String("read-only file")) {
+        // Its folder is writable: the file must not be replaced all the same.
+        fileName = dir.filePath(QStringLiteral("protected.") + nameFor(format));
+        QVERIFY(writeFile(fileName, "protected"));
+        QVERIFY(QFile::setPermissions(fileName, QFileDevice::ReadOwner));
+    } else if (where == QLatin1String("read-only folder")) {
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
         QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
                                       QFileDevice::ReadOwner | QFileDevice::ExeOwner));
@@ -489,6 +501,8 @@ void TestGridExport::fileCannotBeCreated()
     QVERIFY2(result.error.startsWith(lead), qPrintable(result.error));
     QVERIFY2(result.error.size() > lead.size() + 3, qPrintable(result.error));
     QCOMPARE(entries(QFileInfo(fileName).absolutePath()), before);
+    if (where == QLatin1String("read-only file"))
+        QCOMPARE(readAll(fileName), QByteArray("protected"));
 }
 
 void TestGridExport::existingFileReplacedOnlyWhole_data()
