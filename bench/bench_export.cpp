@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -60,46 +59,21 @@ ExportFormat formatOf(const QString &name)
 int exportChild(const QStringList &args)
 {
     // host port user password database statement format file
-    if (args.size() < 8 || !LoadClientLibrary())
+    if (args.size() < 8)
         return 2;
-    TmySQLClient client;
-    client.setHostname(args.at(0));
-    client.setPort(args.at(1).toInt());
-    client.setUsername(args.at(2));
-    client.setPassword(args.at(3));
-    client.setDatabase(args.at(4));
     GridModel grid;
-    QEventLoop loop;
-    bool filled = false;
-    client.OnConnectError = [&](QObject *, const QString &message) {
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-        loop.quit();
-    };
-    client.OnConnect = [&](QObject *) {
-        client.Query()->Execute(
-            args.at(5), QStringLiteral("export"), nullptr,
-            [&](QObject *, const QString &message) {
-                std::fprintf(stderr, "%s\n", qPrintable(message));
-                loop.quit();
-            },
-            [&](QObject *sender) {
-                // As the data view shows a table: the client's rows, sorted.
-                auto *query = static_cast<TmySQLClientQuery *>(sender);
-                QStringList captions;
-                for (int c = 0; c < query->FieldCount(); ++c)
-                    captions.append(query->FieldName(c));
-                grid.setColumns(captions);
-                grid.adoptRows(std::make_shared<ResultRowSource>(query->Result(), query->FieldCount()));
-                grid.sortByLocale(0);
-                filled = grid.rowCount() > 0;
-                loop.quit();
-            });
-        client.Query()->Run();
-    };
-    client.Connect();
-    loop.exec();
-    if (!filled)
-        return 3;
+    const int code = runQueryChild(args, [&grid](TmySQLClientQuery *query) {
+        // As the data view shows a table: the client's rows, sorted.
+        QStringList captions;
+        for (int c = 0; c < query->FieldCount(); ++c)
+            captions.append(query->FieldName(c));
+        grid.setColumns(captions);
+        grid.adoptRows(std::make_shared<ResultRowSource>(query->Result(), query->FieldCount()));
+        grid.sortByLocale(0);
+        return grid.rowCount() > 0 ? 0 : 3;
+    });
+    if (code != 0)
+        return code;
 
     const long gridKb = statusKb("VmRSS");
     const bool peakReset = resetPeak();
@@ -169,20 +143,8 @@ bool runExport(const PrivateServer &server, const QString &statement, const QStr
 int exportBench(const QStringList &)
 {
     PrivateServer server;
-    QString error;
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (!startServerWith(server, millionRowTable()))
         return 1;
-    }
-    if (!server.sql(QStringLiteral(
-            "CREATE DATABASE bench; USE bench;"
-            "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
-            "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
-            " seq * 1.25 FROM seq_1_to_1000000;"),
-                    nullptr, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     QTemporaryDir folder;
     const QString mariadb = PrivateServer::findProgram(QStringLiteral("mariadb"));
     auto cli = [&](const QString &statement) {
@@ -194,17 +156,7 @@ int exportBench(const QStringList &)
     const QString tenth = QStringLiteral("select * from t limit 100000");
     const QString cliFile = folder.filePath(QStringLiteral("mariadb.txt"));
     auto bestCli = [&](const QString &statement) {
-        Measurement best;
-        for (int i = 0; i < 3; ++i) {
-            const Measurement m = measureProgram(mariadb, cli(statement), QString(), cliFile);
-            if (m.exitCode != 0)
-                return m;
-            if (i == 0 || m.seconds < best.seconds)
-                best.seconds = m.seconds;
-            best.peakKb = std::max(best.peakKb, m.peakKb);
-            best.exitCode = 0;
-        }
-        return best;
+        return bestRun([&] { return measureProgram(mariadb, cli(statement), QString(), cliFile); }, 3);
     };
     measureProgram(mariadb, cli(all), QString(), cliFile); // warm the caches
     const Measurement reference = bestCli(all);

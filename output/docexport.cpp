@@ -140,8 +140,5 @@ ExportResult ExportDoc(const GridSnapshot &grid, const QString &fileName, Export
     // A document ends in a paragraph of its own after the table.
     file.write(QByteArrayView("\\pard\\plain\\f0\\fs20\\par}"));
     file.endLine();
-    steps.finish();
-    if (!file.commit())
-        return ExportFailed(WriteFileError(fileName, file.reason()));
-    return {};
+    return FinishExport(file, steps);
 }

@@ -95,3 +95,22 @@ inline ExportResult ExportFailed(const QString &message)
 {
     return ExportResult{ExportResult::Failed, message};
 }
+
+// The end of a writer: the file takes the target's place.
+inline ExportResult FinishExport(ExportFile &file, ExportSteps &steps)
+{
+    steps.finish();
+    if (!file.commit())
+        return ExportFailed(WriteFileError(file.fileName(), file.reason()));
+    return {};
+}
+
+// Characters, not bytes, of UTF-8 text: every byte that does not continue a
+// sequence.
+inline qsizetype CharacterCount(QByteArrayView text)
+{
+    qsizetype count = 0;
+    for (const char c : text)
+        count += (quint8(c) & 0xc0) != 0x80;
+    return count;
+}

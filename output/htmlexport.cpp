@@ -155,8 +155,5 @@ ExportResult ExportHtml(const GridSnapshot &grid, const QString &fileName, const
     if (!settings.SuffixTag.isEmpty())
         writeLine(file, settings.SuffixTag);
     copyLines(file, settings.FooterFile);
-    steps.finish();
-    if (!file.commit())
-        return ExportFailed(WriteFileError(fileName, file.reason()));
-    return {};
+    return FinishExport(file, steps);
 }

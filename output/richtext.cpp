@@ -46,6 +46,22 @@ bool isAsciiDigit(QChar c)
     return c.unicode() >= '0' && c.unicode() <= '9';
 }
 
+// Control words that stand for one character.
+char16_t namedCharacter(QStringView word)
+{
+    static const struct
+    {
+        const char *word;
+        char16_t character;
+    } names[] = {{"emdash", 0x2014}, {"endash", 0x2013}, {"bullet", 0x2022},   {"lquote", 0x2018},
+                 {"rquote", 0x2019}, {"ldblquote", 0x201c}, {"rdblquote", 0x201d}};
+    for (const auto &name : names) {
+        if (word == QLatin1String(name.word))
+            return name.character;
+    }
+    return 0;
+}
+
 int hexValue(QChar c)
 {
     const char16_t u = c.unicode();
@@ -189,20 +205,8 @@ QString RichTextToPlain(QStringView rtf)
             pendingFallback = 0;
             put(QChar(unit));
             pendingFallback = groups.back().fallback;
-        } else if (word == QLatin1String("emdash")) {
-            put(QChar(0x2014));
-        } else if (word == QLatin1String("endash")) {
-            put(QChar(0x2013));
-        } else if (word == QLatin1String("bullet")) {
-            put(QChar(0x2022));
-        } else if (word == QLatin1String("lquote")) {
-            put(QChar(0x2018));
-        } else if (word == QLatin1String("rquote")) {
-            put(QChar(0x2019));
-        } else if (word == QLatin1String("ldblquote")) {
-            put(QChar(0x201c));
-        } else if (word == QLatin1String("rdblquote")) {
-            put(QChar(0x201d));
+        } else if (const char16_t named = namedCharacter(word)) {
+            put(QChar(named));
         }
     }
     // Paragraphs are separated, not ended, by line breaks.

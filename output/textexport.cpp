@@ -40,15 +40,6 @@ void writeCsvField(ExportFile &file, QByteArrayView cell)
     file.write('"');
 }
 
-// Characters, not bytes: every byte that does not continue a UTF-8 sequence.
-qsizetype characterCount(QByteArrayView text)
-{
-    qsizetype count = 0;
-    for (const char c : text)
-        count += (quint8(c) & 0xc0) != 0x80;
-    return count;
-}
-
 // The cell of column c as the fixed-column text sees it: missing cells of a
 // short row are empty.
 QByteArrayView columnCell(const GridSnapshot &grid, int row, int column, int cells)
@@ -88,10 +79,7 @@ ExportResult ExportCsv(const GridSnapshot &grid, const QString &fileName, Export
         if (!steps.step())
             return {ExportResult::Cancelled, {}};
     }
-    steps.finish();
-    if (!file.commit())
-        return ExportFailed(WriteFileError(fileName, file.reason()));
-    return {};
+    return FinishExport(file, steps);
 }
 
 ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress)
@@ -109,7 +97,7 @@ ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, Expo
     for (int row = 0; row < rows; ++row) {
         const int cells = grid.cellCount(row);
         for (int c = 0; c < std::min(columns, cells); ++c)
-            widths[size_t(c)] = std::max(widths[size_t(c)], characterCount(grid.cell(row, c)));
+            widths[size_t(c)] = std::max(widths[size_t(c)], CharacterCount(grid.cell(row, c)));
         if (!steps.step())
             return {ExportResult::Cancelled, {}};
     }
@@ -145,14 +133,14 @@ ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, Expo
                         target.characters = offsets[size_t(c)];
                     }
                     target.text.append(part.data(), size_t(part.size()));
-                    target.characters += characterCount(part);
+                    target.characters += CharacterCount(part);
                     if (end < 0)
                         break;
                     rest = rest.sliced(end + 2);
                 }
             }
             file.write(text);
-            file.writeBlanks(widths[size_t(c)] - characterCount(text) + 1);
+            file.writeBlanks(widths[size_t(c)] - CharacterCount(text) + 1);
         }
         file.endLine();
         for (size_t line = 0; line < used; ++line) {
@@ -162,8 +150,5 @@ ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, Expo
         if (!steps.step())
             return {ExportResult::Cancelled, {}};
     }
-    steps.finish();
-    if (!file.commit())
-        return ExportFailed(WriteFileError(fileName, file.reason()));
-    return {};
+    return FinishExport(file, steps);
 }

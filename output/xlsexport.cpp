@@ -25,14 +25,6 @@ struct WorkbookCloser
     void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
 };
 
-qsizetype characterCount(QByteArrayView text)
-{
-    qsizetype count = 0;
-    for (const char c : text)
-        count += (quint8(c) & 0xc0) != 0x80;
-    return count;
-}
-
 // The text as the sheet's XML may hold it: valid UTF-8 without the control
 // characters that XML forbids or (CR) reads as something else; they are
 // written the way spreadsheets escape them, _xHHHH_, and a literal text of
@@ -134,7 +126,7 @@ ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, Export
             const QByteArrayView cell = grid.cell(row, c);
             if (cell.isEmpty())
                 continue; // an empty text leaves the cell empty
-            if (cell.size() > CellCharacters && characterCount(cell) > CellCharacters) {
+            if (cell.size() > CellCharacters && CharacterCount(cell) > CellCharacters) {
                 return ExportFailed(QStringLiteral("Cell %1%2 holds more than %3 characters, more than a "
                                                    "spreadsheet cell can hold")
                                         .arg(columnLetters(c))
@@ -166,8 +158,5 @@ ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, Export
             break;
         file.write(chunk);
     }
-    steps.finish();
-    if (!file.commit())
-        return ExportFailed(WriteFileError(fileName, file.reason()));
-    return {};
+    return FinishExport(file, steps);
 }
