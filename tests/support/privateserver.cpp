@@ -155,10 +155,15 @@ bool PrivateServer::start(QString *error)
     if (!::mkdtemp(tmpl))
         return fail(QStringLiteral("cannot create a temporary folder"));
     m_dir = QString::fromLocal8Bit(tmpl);
+    // A temporary folder of its own: servers started at the same time by
+    // other test programs must not meet in /tmp over their temporary tables.
+    const QString tmpDir = m_dir + QStringLiteral("/tmp");
+    if (!QDir().mkpath(tmpDir))
+        return fail(QStringLiteral("cannot create a temporary folder"));
 
     QString out;
     if (runProgram(installDb, {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
-                               QStringLiteral("--user=root"),
+                               QStringLiteral("--tmpdir=") + tmpDir, QStringLiteral("--user=root"),
                                QStringLiteral("--auth-root-authentication-method=normal"),
                                QStringLiteral("--skip-test-db")},
                    &out) != 0)
@@ -168,7 +173,7 @@ bool PrivateServer::start(QString *error)
         m_port = freePort();
         const long pid = spawn(server,
                                {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
-                                QStringLiteral("--socket=") + socketPath(),
+                                QStringLiteral("--tmpdir=") + tmpDir, QStringLiteral("--socket=") + socketPath(),
                                 QStringLiteral("--port=") + QString::number(m_port),
                                 QStringLiteral("--bind-address=127.0.0.1"), QStringLiteral("--user=root"),
                                 QStringLiteral("--pid-file=") + m_dir + QStringLiteral("/pid"),
