@@ -4,8 +4,9 @@
 #include "client/mysqlbinding.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
-#include "shell/sessioncontroller.h"
+#include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
+#include "shell/sessioncontroller.h"
 #include "shell/splash.h"
 
 #include <QApplication>
@@ -53,6 +54,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
+        new ExportController(window.get(), window.get());
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });

@@ -295,6 +295,13 @@ void TestTableViews::nullAndEmptyCells()
     QCOMPARE(m_s->definition.text(1, 1), QStringLiteral("varchar(10)"));
     QCOMPARE(m_s->definition.text(1, 2), QStringLiteral("YES"));
     QVERIFY(m_s->definition.isNull(1, 4));
+    // Each row holds the caption and result columns 1 to 6, the last one
+    // past DESCRIBE's columns: one cell more than the window's grid shows.
+    for (int row = 0; row < m_s->definition.rowCount(); ++row)
+        QCOMPARE(m_s->definition.cellCount(row), 7);
+    const GridSnapshot definition = m_s->definition.snapshot();
+    QCOMPARE(definition.cell(1, 5), QByteArrayView(""));
+    QVERIFY(!definition.isNull(1, 6));
 }
 
 void TestTableViews::oddNamesOpen_data()
