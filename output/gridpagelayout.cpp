@@ -205,17 +205,21 @@ void GridPageLayout::printBand(PrintCanvas &canvas, int first, int last)
     int r = -1; // the caption row
     int rowsOnPage = 0;
     int d = 0;
+    int height = rowTextHeight(canvas, r);
     while (r < rows) {
         if (rowsOnPage == 0) {
             d = m_m.topReserve;
             drawPageTexts(canvas);
         }
-        d += drawRow(canvas, r, d, first, last);
+        d += drawRow(canvas, r, height, d, first, last);
         ++r;
         ++rowsOnPage;
+        if (r >= rows)
+            break;
+        height = rowTextHeight(canvas, r);
         // The next row must start above the bottom reserve; a page always
         // takes at least one row, so a row taller than a page still moves on.
-        if (r < rows && d + rowTextHeight(canvas, r) > m_pageHeight - m_m.bottomReserve) {
+        if (d + height > m_pageHeight - m_m.bottomReserve) {
             drawPageBorders(canvas, d, first, last);
             ++m_pagesFinished;
             rowsOnPage = 0;
@@ -226,9 +230,8 @@ void GridPageLayout::printBand(PrintCanvas &canvas, int first, int last)
     ++m_pagesFinished;
 }
 
-int GridPageLayout::drawRow(PrintCanvas &canvas, int row, int d, int first, int last)
+int GridPageLayout::drawRow(PrintCanvas &canvas, int row, int ch, int d, int first, int last)
 {
-    const int ch = rowTextHeight(canvas, row);
     const int h = ch + ch / 8;
     const int pitch = h + 2 * m_m.rowPad;
     for (int c = first; c <= last; ++c) {

@@ -61,7 +61,8 @@ private:
     int textHeight(PrintCanvas &canvas, const QString &text, const QFont &font) const;
     int rowTextHeight(PrintCanvas &canvas, int row) const;
     void printBand(PrintCanvas &canvas, int first, int last);
-    int drawRow(PrintCanvas &canvas, int row, int d, int first, int last);
+    // Draws row (-1: the captions) whose text is ch high; returns its pitch.
+    int drawRow(PrintCanvas &canvas, int row, int ch, int d, int first, int last);
     void drawPageBorders(PrintCanvas &canvas, int d, int first, int last);
     void drawPageTexts(PrintCanvas &canvas);
     int lineWidth() const;

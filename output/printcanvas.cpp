@@ -6,6 +6,7 @@
 #include <QPen>
 
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 int roundHalfEven(qreal value)
@@ -53,15 +54,32 @@ QPen printPen(qreal width, TPenStyle style, const QColor &colour)
     return pen;
 }
 
+namespace {
+
+// Page layouts measure thousands of texts in the same few fonts; looking the
+// font up once per font, not once per text, is what makes that cheap.
+const QFontMetricsF &metricsOf(const QFont &font)
+{
+    thread_local QFont last;
+    thread_local std::optional<QFontMetricsF> metrics;
+    if (!metrics || !(last == font)) {
+        last = font;
+        metrics.emplace(font);
+    }
+    return *metrics;
+}
+
+} // namespace
+
 QSizeF measureText(const QString &text, const QFont &font)
 {
-    const QFontMetricsF metrics(font);
+    const QFontMetricsF &metrics = metricsOf(font);
     return QSizeF(metrics.horizontalAdvance(text), metrics.height());
 }
 
 qreal textAscent(const QFont &font)
 {
-    return QFontMetricsF(font).ascent();
+    return metricsOf(font).ascent();
 }
 
 QString singleLine(const QString &text)
