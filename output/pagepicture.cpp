@@ -5,6 +5,7 @@
 
 void PagePicture::play(QPainter *painter) const
 {
+    TextMeasurer measurer;
     painter->save();
     painter->translate(origin);
     for (const Item &item : items) {
@@ -12,7 +13,7 @@ void PagePicture::play(QPainter *painter) const
         case Item::Text:
             painter->setFont(item.font);
             painter->setPen(item.colour);
-            painter->drawText(QPointF(item.from.x(), item.from.y() + textAscent(item.font)), singleLine(item.text));
+            painter->drawText(QPointF(item.from.x(), item.from.y() + measurer.ascent(item.font)), singleLine(item.text));
             break;
         case Item::ClippedText:
             painter->save();
@@ -20,7 +21,7 @@ void PagePicture::play(QPainter *painter) const
             painter->setClipRect(item.clip, Qt::IntersectClip);
             painter->setFont(item.font);
             painter->setPen(item.colour);
-            painter->drawText(QPointF(item.from.x(), item.from.y() + textAscent(item.font)), singleLine(item.text));
+            painter->drawText(QPointF(item.from.x(), item.from.y() + measurer.ascent(item.font)), singleLine(item.text));
             painter->restore();
             break;
         case Item::Line:
@@ -38,6 +39,8 @@ RecordingCanvas::RecordingCanvas(const QSizeF &pageSize, Measure measure)
     : m_pageSize(pageSize)
     , m_measure(std::move(measure))
 {
+    if (!m_measure)
+        m_measurer = std::make_unique<TextMeasurer>();
     m_template.sheet = pageSize;
     m_pages.push_back(blankPage());
 }
@@ -72,7 +75,7 @@ PagePicture &RecordingCanvas::current()
 
 QSizeF RecordingCanvas::textSize(const QString &text, const QFont &font) const
 {
-    return m_measure(text, font);
+    return m_measure ? m_measure(text, font) : m_measurer->size(text, font);
 }
 
 void RecordingCanvas::drawText(const QPointF &topLeft, const QString &text, const QFont &font, const QColor &colour)

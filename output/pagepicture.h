@@ -3,6 +3,7 @@
 #include "output/printcanvas.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -46,8 +47,8 @@ public:
     using Measure = std::function<QSizeF(const QString &text, const QFont &font)>;
 
     // The printable area is pageSize; the sheet starts as the same size with
-    // the origin at its corner.
-    explicit RecordingCanvas(const QSizeF &pageSize, Measure measure = measureText);
+    // the origin at its corner. Without a measure, real font metrics.
+    explicit RecordingCanvas(const QSizeF &pageSize, Measure measure = Measure());
 
     QSizeF pageSize() const override { return m_pageSize; }
     QSizeF textSize(const QString &text, const QFont &font) const override;
@@ -71,6 +72,7 @@ private:
 
     QSizeF m_pageSize;
     Measure m_measure;
+    std::unique_ptr<TextMeasurer> m_measurer; // when no measure is given
     PagePicture m_template;
     std::vector<PagePicture> m_pages;
 };

@@ -6,7 +6,6 @@
 #include <QPen>
 
 #include <cmath>
-#include <optional>
 #include <stdexcept>
 
 int roundHalfEven(qreal value)
@@ -54,32 +53,33 @@ QPen printPen(qreal width, TPenStyle style, const QColor &colour)
     return pen;
 }
 
-namespace {
+TextMeasurer::TextMeasurer() = default;
+TextMeasurer::~TextMeasurer() = default;
 
-// Page layouts measure thousands of texts in the same few fonts; looking the
-// font up once per font, not once per text, is what makes that cheap.
-const QFontMetricsF &metricsOf(const QFont &font)
+const QFontMetricsF &TextMeasurer::metrics(const QFont &font)
 {
-    thread_local QFont last;
-    thread_local std::optional<QFontMetricsF> metrics;
-    if (!metrics || !(last == font)) {
-        last = font;
-        metrics.emplace(font);
+    if (!m_metrics || !(m_font == font)) {
+        m_font = font;
+        m_metrics.emplace(font);
     }
-    return *metrics;
+    return *m_metrics;
 }
 
-} // namespace
+QSizeF TextMeasurer::size(const QString &text, const QFont &font)
+{
+    const QFontMetricsF &fontMetrics = metrics(font);
+    return QSizeF(fontMetrics.horizontalAdvance(text), fontMetrics.height());
+}
+
+qreal TextMeasurer::ascent(const QFont &font)
+{
+    return metrics(font).ascent();
+}
 
 QSizeF measureText(const QString &text, const QFont &font)
 {
-    const QFontMetricsF &metrics = metricsOf(font);
+    const QFontMetricsF metrics(font);
     return QSizeF(metrics.horizontalAdvance(text), metrics.height());
-}
-
-qreal textAscent(const QFont &font)
-{
-    return metricsOf(font).ascent();
 }
 
 QString singleLine(const QString &text)
@@ -116,14 +116,14 @@ QSizeF PainterCanvas::pageSize() const
 
 QSizeF PainterCanvas::textSize(const QString &text, const QFont &font) const
 {
-    return measureText(text, font);
+    return m_measurer.size(text, font);
 }
 
 void PainterCanvas::drawText(const QPointF &topLeft, const QString &text, const QFont &font, const QColor &colour)
 {
     m_painter->setFont(font);
     m_painter->setPen(colour);
-    m_painter->drawText(QPointF(topLeft.x(), topLeft.y() + textAscent(font)), singleLine(text));
+    m_painter->drawText(QPointF(topLeft.x(), topLeft.y() + m_measurer.ascent(font)), singleLine(text));
 }
 
 void PainterCanvas::drawTextClipped(const QRectF &clip, const QPointF &topLeft, const QString &text,
@@ -134,7 +134,7 @@ void PainterCanvas::drawTextClipped(const QRectF &clip, const QPointF &topLeft, 
     m_painter->setClipRect(clip, Qt::IntersectClip);
     m_painter->setFont(font);
     m_painter->setPen(colour);
-    m_painter->drawText(QPointF(topLeft.x(), topLeft.y() + textAscent(font)), singleLine(text));
+    m_painter->drawText(QPointF(topLeft.x(), topLeft.y() + m_measurer.ascent(font)), singleLine(text));
     m_painter->restore();
 }
 

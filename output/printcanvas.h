@@ -4,10 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+
+#include <optional>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -51,6 +54,29 @@ int roundHalfEven(qreal value);
 // A black (or coloured) pen of the given width and dash style.
 QPen printPen(qreal width, TPenStyle style, const QColor &colour);
 
+// Measures text in fonts whose pixel size is in the caller's units. Page
+// layouts measure thousands of texts in the same few fonts: the font is
+// looked up once, not once per text, for as long as the measurer lives.
+class TextMeasurer
+{
+public:
+    TextMeasurer();
+    ~TextMeasurer();
+    TextMeasurer(const TextMeasurer &) = delete;
+    TextMeasurer &operator=(const TextMeasurer &) = delete;
+
+    // Width and height of one line of text.
+    QSizeF size(const QString &text, const QFont &font);
+    // Distance from the top of a line of text to its baseline.
+    qreal ascent(const QFont &font);
+
+private:
+    const QFontMetricsF &metrics(const QFont &font);
+
+    QFont m_font;
+    std::optional<QFontMetricsF> m_metrics;
+};
+
 // Draws on a QPainter that is active on a printer or a PDF writer. The
 // painter's world transform is set so that one unit is 1/unitsPerInch inch,
 // with the origin at the corner of the printable area; it is set again on
@@ -77,15 +103,13 @@ private:
 
     QPainter *m_painter;
     QPagedPaintDevice *m_device;
+    mutable TextMeasurer m_measurer; // a cache: measuring changes nothing visible
     qreal m_scaleX;
     qreal m_scaleY;
     int m_pages = 1;
 };
 
-// Text metrics of a font whose pixel size is in the caller's units; shared by
-// the canvases that measure real fonts.
+// One-off measures, for callers that measure a text or two.
 QSizeF measureText(const QString &text, const QFont &font);
-// Distance from the top of a line of text to its baseline.
-qreal textAscent(const QFont &font);
 // Line breaks and tabs print as blanks: a cell is one line on paper.
 QString singleLine(const QString &text);
