@@ -26,6 +26,7 @@ private Q_SLOTS:
     void bordersDrawLines_data();
     void bordersDrawLines();
     void centeredBand();
+    void storedOnlyFieldsChangeNothing();
     void columnWiderThanPageGetsOwnBand();
     void manyColumnsNoLimit();
     void noColumnsNoPages();
@@ -393,6 +394,37 @@ void TestGridPageLayout::centeredBand()
     GridPageLayout left(*grid, settings);
     left.DrawPages(plain);
     QCOMPARE(left.columnPositions(), (std::vector<int>{100, 1300}));
+}
+
+void TestGridPageLayout::storedOnlyFieldsChangeNothing()
+{
+    // Row spacing, the fixed sizes and the page number separator are kept
+    // but never reach the page.
+    const auto grid = makeGrid({QStringLiteral("a"), QStringLiteral("b")}, 60);
+    TPrintsettings plain;
+    plain.Borders = pbSingle;
+    plain.PageNr = ppTopRight;
+    TPrintsettings stored = plain;
+    stored.RowSpacing = 50;
+    stored.FixedHeight = 100;
+    stored.FixedWidth = 300;
+    stored.PageNumSep = QStringLiteral("of");
+    auto record = [&grid](const TPrintsettings &settings) {
+        RecordingCanvas canvas(QSizeF(1000, 1000), fixedMeasure);
+        GridPageLayout layout(*grid, settings);
+        layout.DrawPages(canvas);
+        QStringList items;
+        for (const PagePicture &page : canvas.pages()) {
+            for (const Item &item : page.items)
+                items.append(QStringLiteral("%1 %2,%3 %4,%5 %6").arg(item.text).arg(item.from.x()).arg(item.from.y())
+                                 .arg(item.to.x()).arg(item.to.y()).arg(item.clip.height()));
+            items.append(QStringLiteral("--"));
+        }
+        return items;
+    };
+    const QStringList expected = record(plain);
+    QVERIFY(expected.count(QStringLiteral("--")) > 1);
+    QCOMPARE(record(stored), expected);
 }
 
 void TestGridPageLayout::columnWiderThanPageGetsOwnBand()
