@@ -151,6 +151,5 @@ void PainterCanvas::newPage()
 {
     if (!m_device->newPage())
         throw std::runtime_error("The printer could not start a new page");
-    ++m_pages;
     applyUnits();
 }

@@ -95,9 +95,6 @@ public:
                   const QColor &colour) override;
     void newPage() override;
 
-    // Number of pages begun so far (the first one included).
-    int pagesBegun() const { return m_pages; }
-
 private:
     void applyUnits();
 
@@ -106,7 +103,6 @@ private:
     mutable TextMeasurer m_measurer; // a cache: measuring changes nothing visible
     qreal m_scaleX;
     qreal m_scaleY;
-    int m_pages = 1;
 };
 
 // One-off measures, for callers that measure a text or two.

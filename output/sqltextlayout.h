@@ -69,12 +69,8 @@ public:
     void setDateText(const QString &text) { m_dateText = text; }
     static QString currentDateText();
 
-    int lineHeight() const { return m_h; }
-    qreal charWidth() const { return m_c; }
+    // Characters a row holds, and a line with its tabs expanded.
     int charsPerRow() const { return m_w; }
-    qreal textLeft() const { return m_textLeft; }
-    qreal textTop() const { return m_textTop; }
-    qreal textLimit() const { return m_textLimit; }
     QString expandedLine(int line) const { return m_expanded.at(line); }
 
 private:
