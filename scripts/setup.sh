@@ -9,6 +9,8 @@ shift || true
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
           libxlsxwriter-dev xvfb xauth)
+# The printing tests read the PDF files they print back with pdftotext.
+packages+=(poppler-utils)
 # Only the tests need these: the export tests read the written spreadsheet
 # and document back through LibreOffice.
 test_packages=(libreoffice-calc libreoffice-writer)

@@ -6,6 +6,7 @@
 #include "data/tdmstd.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
+#include "shell/printcontroller.h"
 #include "shell/sessioncontroller.h"
 #include "shell/splash.h"
 
@@ -55,6 +56,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
         new ExportController(window.get(), window.get());
+        new PrintController(window.get(), window.get());
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });
