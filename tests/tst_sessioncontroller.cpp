@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QStandardItemModel>
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void tableCommandsNeedTableNode();
     void editExecRunsInSelectedDatabase();
     void tableNodeOpensByNameNotText();
+    void longStatementShowsBusyAndEscapeStops();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const;
@@ -281,6 +283,49 @@ void TestSessionController::tableNodeOpensByNameNotText()
     settle();
     QCOMPARE(m_data->CurrentTable(), QStringLiteral("x  ( 5 )"));
     QCOMPARE(m_window->grid(QStringLiteral("AdvListView1"))->caption(0), QStringLiteral("55"));
+}
+
+void TestSessionController::longStatementShowsBusyAndEscapeStops()
+{
+    login();
+    QTreeView *tree = m_window->treeView();
+    tree->setCurrentIndex(node(QStringLiteral("shop")));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QAction *exec = m_window->action(QStringLiteral("EditExec"));
+    QAction *stop = m_window->action(QStringLiteral("query_stop"));
+    QLabel *indicator = m_window->findChild<QLabel *>(QStringLiteral("BusyIndicator"));
+    QVERIFY(indicator);
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(exec->isEnabled());
+
+    m_window->sqlEditor()->editor()->setText(QStringLiteral("select sleep(30) as slept"));
+    m_window->messageLog()->clear();
+    exec->trigger();
+    // After a moment the window says so: elapsed time, Stop on, the
+    // commands that send statements off; the editor still takes text.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->busyShown(), 10000);
+    QVERIFY(indicator->isVisible());
+    QVERIFY2(indicator->text().contains(QStringLiteral("Running")), qPrintable(indicator->text()));
+    QVERIFY(stop->isEnabled());
+    QVERIFY(!exec->isEnabled());
+    QVERIFY(!m_window->action(QStringLiteral("table_def"))->isEnabled());
+    QVERIFY(m_window->action(QStringLiteral("server_find"))->isEnabled());
+    QVERIFY(!m_window->sqlEditor()->editor()->isReadOnly());
+
+    // Escape stops it; the server's message is logged and all comes back.
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->busyShown(), 20000);
+    settle();
+    QVERIFY(!indicator->isVisible());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(exec->isEnabled());
+    QVERIFY(m_window->action(QStringLiteral("table_def"))->isEnabled());
+    bool interrupted = false;
+    for (const QString &line : m_window->messageLog()->lines())
+        interrupted = interrupted || line.contains(QStringLiteral("interrupted"), Qt::CaseInsensitive);
+    QVERIFY2(interrupted, qPrintable(m_window->messageLog()->lines().join(QLatin1Char('|'))));
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestSessionController)
