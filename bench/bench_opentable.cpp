@@ -17,6 +17,7 @@
 #include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -33,14 +34,18 @@ struct Module : HeadlessViews
         module = std::make_unique<TDMstd>(views);
     }
 
-    // Runs the event loop until done() holds (false after 10 minutes).
+    // Runs the event loop until done() holds (false after 10 minutes). It
+    // sleeps while nothing happens, as a window's event loop does: a
+    // spinning loop would take the processor from the worker and the server.
     static bool until(const std::function<bool()> &done)
     {
         QDeadlineTimer deadline(600 * 1000);
+        QTimer wake; // a timeout is noticed without events
+        wake.start(100);
         while (!done()) {
             if (deadline.hasExpired())
                 return false;
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
         return true;
     }
@@ -189,9 +194,13 @@ int scriptChild(const QStringList &args)
     if (!m.connect())
         return 3;
     m.log.clear();
+    bool finished = false;
+    QObject::connect(m.module.get(), &TDMstd::scriptFinished, [&finished] { finished = true; });
     m.module->ExecuteScript(args.at(4), script);
-    // The outcomes of every statement, handled from the event loop.
-    QCoreApplication::sendPostedEvents();
+    // The outcomes of every statement, handled from the event loop while
+    // the worker runs the next.
+    if (!Module::until([&finished] { return finished; }))
+        return 4;
     const int statements = args.at(6).toInt();
     const QStringList &lines = m.log.lines();
     if (lines.size() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {

@@ -170,6 +170,8 @@ int runQueryChild(const QStringList &args, const std::function<int(TmySQLClientQ
     if (args.size() < 6 || !LoadClientLibrary())
         return 2;
     TmySQLClient client;
+    // As the program runs its client: statements on the worker thread.
+    client.setThreaded(true);
     client.setHostname(args.at(0));
     client.setPort(args.at(1).toInt());
     client.setUsername(args.at(2));

@@ -1,6 +1,7 @@
 #include "client/mySQLClient.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -37,7 +38,7 @@ TmySQLClientQuery::TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *p
 
 void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskName,
                                 TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
-                                TmySQLClientTask_OnComplete OnComplete)
+                                TmySQLClientTask_OnComplete OnComplete, quint64 batch)
 {
     if (!ClientLibraryBound())
         return;
@@ -45,6 +46,7 @@ void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskNam
     task->Kind = ctQuery;
     task->setTaskName(TaskName);
     task->Statement = statement.toUtf8();
+    task->Batch = batch;
     QPointer<TmySQLClientQuery> self(this);
     task->OnTaskComplete = [self](TmySQLClientTaskHandler *, TmySQLClientTaskData *t) {
         if (self)
@@ -68,6 +70,12 @@ void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskNam
     task->OnError = std::move(OnError);
     task->OnComplete = std::move(OnComplete);
     m_engine->EnqueueTask(std::move(task));
+}
+
+quint64 TmySQLClientQuery::NewBatch()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
 }
 
 void TmySQLClientQuery::Run()

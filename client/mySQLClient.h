@@ -33,9 +33,12 @@ class TmySQLClientQuery : public QObject
 public:
     explicit TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *parent = nullptr);
 
+    // batch: statements of one batch (non-zero, from NewBatch) that are
+    // queued together; the first that fails drops the rest of it unrun.
     void Execute(const QString &statement, const QString &TaskName,
                  TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
-                 TmySQLClientTask_OnComplete OnComplete);
+                 TmySQLClientTask_OnComplete OnComplete, quint64 batch = 0);
+    static quint64 NewBatch();
     void Run();
 
     int RowCount() const;

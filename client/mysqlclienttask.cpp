@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QStringListModel>
+#include <QElapsedTimer>
+#include <QTimerEvent>
 #include <QThread>
 
 #include <errmsg.h>
@@ -13,19 +15,8 @@ namespace {
 
 // A posted outcome. It owns its task: a notification dropped with the handler
 // (its window, in the old terms) releases the task and its result.
-class TaskNotification : public QEvent
-{
-public:
-    TaskNotification(int code, TmySQLClientTask task)
-        : QEvent(QEvent::Type(QEvent::User + (code - 1024)))
-        , m_task(std::move(task))
-    {
-    }
-    TmySQLClientTask takeTask() { return std::move(m_task); }
-
-private:
-    TmySQLClientTask m_task;
-};
+// Wakes the handler's thread to deliver what is in its outbox.
+const QEvent::Type OutboxEvent = QEvent::Type(QEvent::User + 1);
 
 QString fromClient(const char *text)
 {
@@ -71,9 +62,14 @@ TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
         m_worker.join();
     }
     // Tasks never run and notifications never handled are dropped here.
+    m_pollTimer.stop();
     pendingOfAll -= m_pending;
     m_pending = 0;
     m_queue.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_outboxMutex);
+        m_outbox.clear();
+    }
     QCoreApplication::removePostedEvents(this);
 }
 
@@ -82,6 +78,7 @@ void TmySQLClientTaskHandler::setTaskListBox(QStringListModel *listBox)
     if (m_taskListBox == listBox)
         return;
     m_taskListBox = listBox;
+    m_hasListBox = listBox != nullptr;
     m_listSerials.clear();
 }
 
@@ -98,6 +95,8 @@ void TmySQLClientTaskHandler::addListLine(quint64 serial, const QString &name)
 
 void TmySQLClientTaskHandler::removeListLine(quint64 serial)
 {
+    if (!m_hasListBox)
+        return;
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(this, [this, serial] { removeListLine(serial); }, Qt::QueuedConnection);
         return;
@@ -128,8 +127,10 @@ void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
     task->Serial = m_nextSerial++;
     task->Epoch = m_epoch;
     addListLine(task->Serial, task->TaskName);
-    if (m_pending++ == 0)
+    if (m_pending++ == 0) {
+        m_pollTimer.start(5, Qt::PreciseTimer, this);
         Q_EMIT activeChanged(true);
+    }
     ++pendingOfAll;
     std::lock_guard<std::mutex> lock(m_queueMutex);
     m_queue.push_back(std::move(task));
@@ -138,8 +139,10 @@ void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
 void TmySQLClientTaskHandler::taskDone()
 {
     --pendingOfAll;
-    if (--m_pending == 0)
+    if (--m_pending == 0) {
+        m_pollTimer.stop();
         Q_EMIT activeChanged(false);
+    }
 }
 
 int TmySQLClientTaskHandler::CancelPending()
@@ -205,7 +208,24 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
         task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
         task->ResultSet = nullptr;
     }
+    // A failure ends its batch here, before the next of it can run.
+    std::deque<TmySQLClientTask> dropped;
+    if (!success && task->Batch != 0 && task->Outcome.Failed) {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        for (auto it = m_queue.begin(); it != m_queue.end();) {
+            if ((*it)->Batch == task->Batch) {
+                dropped.push_back(std::move(*it));
+                it = m_queue.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
     post(std::move(task), success ? TaskSucceeded : TaskFailed);
+    for (TmySQLClientTask &skipped : dropped) {
+        removeListLine(skipped->Serial);
+        post(std::move(skipped), TaskDropped);
+    }
 }
 
 void TmySQLClientTaskHandler::workerLoop()
@@ -547,8 +567,56 @@ bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
 void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
 {
     // Every outcome comes back, also one that nobody is told about: the
-    // task counts as pending until then.
-    QCoreApplication::postEvent(this, new TaskNotification(code, std::move(task)));
+    // task counts as pending until then. Outcomes wait in one queue, in
+    // posting order; the handler's thread is woken once for a run of them,
+    // not once per statement.
+    // While statements follow each other, the handler's thread also looks
+    // into the outbox every few milliseconds, so it is woken only when a run
+    // of outcomes has piled up or when nothing more is queued: a wake-up per
+    // statement would cost more than many a statement does.
+    bool queueEmpty;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        queueEmpty = m_queue.empty();
+    }
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(m_outboxMutex);
+        m_outbox.emplace_back(int(code), std::move(task));
+        if (!m_wakePosted && (queueEmpty || m_outbox.size() >= 32)) {
+            wake = true;
+            m_wakePosted = true;
+        }
+    }
+    if (wake)
+        QCoreApplication::postEvent(this, new QEvent(OutboxEvent));
+}
+
+void TmySQLClientTaskHandler::deliverOutcomes()
+{
+    QElapsedTimer budget;
+    budget.start();
+    QPointer<TmySQLClientTaskHandler> self(this);
+    for (;;) {
+        std::pair<int, TmySQLClientTask> next;
+        {
+            std::lock_guard<std::mutex> lock(m_outboxMutex);
+            if (m_outbox.empty()) {
+                m_wakePosted = false;
+                return;
+            }
+            next = std::move(m_outbox.front());
+            m_outbox.pop_front();
+        }
+        handleOutcome(next.first, std::move(next.second));
+        if (!self)
+            return; // a handler destroyed the client
+        if (budget.elapsed() >= 20) {
+            // Input and painting get their turn between long runs of outcomes.
+            QCoreApplication::postEvent(this, new QEvent(OutboxEvent));
+            return;
+        }
+    }
 }
 
 QString TmySQLClientTaskHandler::LastError() const
@@ -561,12 +629,20 @@ QString TmySQLClientTaskHandler::LastError() const
 
 bool TmySQLClientTaskHandler::event(QEvent *event)
 {
-    const int code = int(event->type()) - int(QEvent::User) + 1024;
-    if (code < TaskSucceeded || code > TaskProgress)
-        return QObject::event(event);
-    TmySQLClientTask task = static_cast<TaskNotification *>(event)->takeTask();
-    if (!task)
+    if (event->type() == QEvent::Timer && static_cast<QTimerEvent *>(event)->timerId() == m_pollTimer.timerId()) {
+        deliverOutcomes();
         return true;
+    }
+    if (event->type() != OutboxEvent)
+        return QObject::event(event);
+    deliverOutcomes();
+    return true;
+}
+
+void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
+{
+    if (!task)
+        return;
     // Only a task with a wrap-up for that outcome is told about it.
     const bool told = (code == TaskSucceeded && task->OnTaskComplete) || (code == TaskFailed && task->OnTaskError)
         || (code == TaskProgress && task->OnTaskProgress);
@@ -597,11 +673,10 @@ bool TmySQLClientTaskHandler::event(QEvent *event)
         QPointer<TmySQLClientTaskHandler> self(this);
         OnLostConnection(outcome);
         if (!self)
-            return true;
+            return;
     }
     if (code != TaskProgress)
         taskDone();
-    return true;
 }
 
 void TmySQLClientTaskHandler::ReleaseHandle()

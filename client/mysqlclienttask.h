@@ -2,6 +2,7 @@
 
 #include "client/mysqlbinding.h"
 
+#include <QBasicTimer>
 #include <QByteArray>
 #include <QStringListModel>
 #include <QObject>
@@ -111,6 +112,10 @@ struct TmySQLClientTaskData
     TmySQLClientOutcome Outcome;
     quint64 Serial = 0;
     quint64 Epoch = 0; // the engine's stop count when the task was queued
+    // Tasks of one batch (a script's statements, queued ahead so the worker
+    // never waits for the window) end at the first that fails: the queued
+    // rest of the batch is dropped. 0: no batch.
+    quint64 Batch = 0;
 
     TmySQLClientTaskComplete OnTaskComplete;
     TmySQLClientTaskError OnTaskError;
@@ -131,7 +136,9 @@ class TmySQLClientTaskHandler : public QObject
     Q_OBJECT
 
 public:
-    enum Notification { TaskSucceeded = 1025, TaskFailed = 1026, TaskProgress = 1027 };
+    // TaskDropped: a task of a batch that was not run because an earlier one
+    // of the batch failed; nobody is told, it only stops counting as pending.
+    enum Notification { TaskSucceeded = 1025, TaskFailed = 1026, TaskProgress = 1027, TaskDropped = 1028 };
 
     explicit TmySQLClientTaskHandler(MYSQL *handle, QObject *parent = nullptr);
     ~TmySQLClientTaskHandler() override;
@@ -181,6 +188,8 @@ protected:
 
 private:
     void taskDone();
+    void deliverOutcomes();
+    void handleOutcome(int code, TmySQLClientTask task);
     bool ExecuteTask(TmySQLClientTaskData *task);
     bool RouteTaskResult(TmySQLClientTaskData *task);
     void finishTask(TmySQLClientTask task);
@@ -193,6 +202,7 @@ private:
     std::atomic<bool> m_handleInitialized{false}; // mysql_init done, mysql_close not yet
     bool m_threaded = false;
     QPointer<QStringListModel> m_taskListBox;
+    std::atomic<bool> m_hasListBox{false};
     std::vector<quint64> m_listSerials;
     quint64 m_nextSerial = 1;
 
@@ -200,6 +210,12 @@ private:
     int m_handlingDepth = 0;
     quint64 m_handlingEpoch = 0;
     quint64 m_epoch = 0;
+
+    // Outcomes waiting for the handler's thread, in posting order.
+    std::mutex m_outboxMutex;
+    std::deque<std::pair<int, TmySQLClientTask>> m_outbox;
+    bool m_wakePosted = false;
+    QBasicTimer m_pollTimer; // runs while tasks are pending
 
     std::mutex m_queueMutex;
     std::condition_variable m_wake;

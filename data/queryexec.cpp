@@ -12,9 +12,11 @@
 #include "data/splitpiece.h"
 
 // One run of a script: where the splitter stands and how many statements
-// have been sent. Each statement is sent from the outcome of the one before,
-// so nothing runs after a failure and nothing reads an outcome that a later
-// statement has already replaced.
+// have been sent. A few statements are queued ahead of the outcomes being
+// handled, so the worker never waits for the window; they form one batch of
+// the client, whose first failing statement drops the rest of it unrun.
+// Each outcome travels with its statement, so nothing reads an outcome that
+// a later statement has replaced.
 struct ScriptRun
 {
     explicit ScriptRun(const QString &script)
@@ -22,8 +24,15 @@ struct ScriptRun
     {
     }
 
+    // Statements queued ahead: enough to hide the hand-over between the
+    // threads, few enough to keep the results waiting small.
+    static constexpr int Ahead = 32;
+
     ScriptSplitter splitter;
+    quint64 batch = TmySQLClientQuery::NewBatch();
     int number = 0;
+    int queued = 0;     // sent, outcome not yet handled
+    bool ended = false; // no more statements, or one failed
 };
 
 void TDMstd::ExecuteScript(const QString &database, const QString &script)
@@ -41,41 +50,54 @@ void TDMstd::ExecuteScript(const QString &database, const QString &script)
 void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
 {
     TmySQLClientQuery *query = m_client->Query();
-    ScriptStatement statement;
+    if (!query || !m_scriptRunning)
+        run->ended = true;
     // One pass over the script: a ";" in a quoted text or a comment does not
     // cut, and an empty piece between two ";" is skipped, not the end.
-    if (!query || !run->splitter.next(&statement)) {
-        finishScript(true);
-        return;
+    ScriptStatement statement;
+    while (!run->ended && run->queued < ScriptRun::Ahead) {
+        if (!run->splitter.next(&statement)) {
+            run->ended = true;
+            break;
+        }
+        ++run->number;
+        ++run->queued;
+        const int from = statement.offset;
+        const int to = statement.offset + int(statement.text.size());
+        auto reported = [this, run](const TmySQLClientOutcome &outcome) {
+            log(QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows));
+            --run->queued;
+            runNextStatement(run);
+        };
+        query->Execute(
+            statement.text, QString::number(run->number), {},
+            [this, run, from, to, reported](QObject *sender, const QString &message) {
+                // A statement without a result set arrives here too, with an
+                // empty text; only the library's own verdict makes it a failure.
+                const TmySQLClientOutcome outcome = outcomeOf(sender);
+                log(message);
+                if (outcome.Failed) {
+                    // The client has dropped the statements queued after it.
+                    run->ended = true;
+                    locateError(message, from, to);
+                    finishScript(false);
+                    return;
+                }
+                reported(outcome);
+            },
+            [this, reported](QObject *sender) {
+                const TmySQLClientOutcome outcome = outcomeOf(sender);
+                log(outcome.ErrorText);
+                fillQueryGrid();
+                reported(outcome);
+            },
+            run->batch);
     }
-    ++run->number;
-    const int from = statement.offset;
-    const int to = statement.offset + int(statement.text.size());
-    auto reported = [this, run](const TmySQLClientOutcome &outcome) {
-        log(QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows));
-        runNextStatement(run);
-    };
-    query->Execute(
-        statement.text, QString::number(run->number), {},
-        [this, from, to, reported](QObject *sender, const QString &message) {
-            // A statement without a result set arrives here too, with an
-            // empty text; only the library's own verdict makes it a failure.
-            const TmySQLClientOutcome outcome = outcomeOf(sender);
-            log(message);
-            if (outcome.Failed) {
-                locateError(message, from, to);
-                finishScript(false);
-                return;
-            }
-            reported(outcome);
-        },
-        [this, reported](QObject *sender) {
-            const TmySQLClientOutcome outcome = outcomeOf(sender);
-            log(outcome.ErrorText);
-            fillQueryGrid();
-            reported(outcome);
-        });
-    query->Run();
+    query = m_client->Query();
+    if (query && run->queued > 0)
+        query->Run();
+    if (run->ended && run->queued == 0)
+        finishScript(true);
 }
 
 void TDMstd::finishScript(bool completed)
