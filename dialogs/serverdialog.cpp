@@ -163,10 +163,15 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         Apply();
         accept();
     });
-    connect(ButtonCancel, &QPushButton::clicked, this, [this] {
-        Editserver->clear();
-        reject();
-    });
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFormServer::reject);
+}
+
+void TFormServer::reject()
+{
+    // "&Cancel", Escape and the close box alike: an emptied server field
+    // tells Add Server to add no row, whatever Apply saved.
+    Editserver->clear();
+    QDialog::reject();
 }
 
 void TFormServer::enableApply()

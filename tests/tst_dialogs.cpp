@@ -226,6 +226,12 @@ private Q_SLOTS:
         QTest::newRow("Cancel") << "db1" << "root" << QStringList{"ButtonCancel"} << false << false << false;
         QTest::newRow("Apply then Ok") << "db1" << "root" << QStringList{"ButtonApply", "ButtonOk"} << true << true
                                        << false;
+        // Escape and the close box act like "&Cancel".
+        QTest::newRow("Apply then Escape") << "db1" << "root" << QStringList{"ButtonApply", "Escape"} << false
+                                           << true << false;
+        QTest::newRow("Escape") << "db1" << "root" << QStringList{"Escape"} << false << false << false;
+        QTest::newRow("Apply then close box") << "db1" << "root" << QStringList{"ButtonApply", "CloseBox"} << false
+                                              << true << false;
     }
     void addServerFlows()
     {
@@ -245,7 +251,12 @@ private Q_SLOTS:
             QTest::keyClicks(dialog->EditUser, user);
             for (const QString &button : buttons) {
                 answerMessageBox(QMessageBox::Ok, &message, nullptr, dialog);
-                dialog->findChild<QPushButton *>(button)->click();
+                if (button == QLatin1String("Escape"))
+                    QTest::keyClick(dialog->Editserver, Qt::Key_Escape);
+                else if (button == QLatin1String("CloseBox"))
+                    dialog->close();
+                else
+                    dialog->findChild<QPushButton *>(button)->click();
             }
         });
         m_window->action(QStringLiteral("server_add"))->trigger();
