@@ -126,8 +126,12 @@ bool SearchDialogBase::searchFrom(int position, const QString &text, int flags)
 {
     int line, index;
     m_editor->lineIndexFromPosition(position, &line, &index);
-    return m_editor->findFirst(text, flags & SearchRegularExpression, flags & SearchCaseSensitive,
-                               flags & SearchWholeWords, false, !(flags & SearchBackwards), line, index);
+    // Regular expressions are full ones (ECMAScript as in C++11: groups in
+    // plain parentheses, alternation, counts); the editor's basic kind
+    // knows none of these.
+    const bool regex = flags & SearchRegularExpression;
+    return m_editor->findFirst(text, regex, flags & SearchCaseSensitive, flags & SearchWholeWords, false,
+                               !(flags & SearchBackwards), line, index, true, false, regex);
 }
 
 bool SearchDialogBase::searchNext(const QString &text, int flags)
