@@ -2,6 +2,7 @@
 
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
+#include "dialogs/placement.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -76,6 +77,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
     setModal(true);
+    KeepCentredOnDesktop(this);
 
     Editserver = field(QStringLiteral("Editserver"), QStringLiteral("MySQL Server"), this);
     Editserver->setToolTip(QStringLiteral("Server to connect"));

@@ -1,4 +1,5 @@
 #include "editor/searchdialogs.h"
+#include "dialogs/placement.h"
 #include "editor/editorprompts.h"
 #include "editor/sqleditor.h"
 
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -163,10 +163,8 @@ void SearchDialogBase::showNotFound(const QString &text)
 
 void SearchDialogBase::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous()) {
-        if (QScreen *s = screen())
-            move(s->availableGeometry().center() - rect().center());
-    }
+    if (!event->spontaneous())
+        CentreOnDesktop(this); // the screen's centre, not the editor's
     if (m_editor)
         m_editor->setKeepSelectionVisible(true);
     QDialog::showEvent(event);

@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -86,6 +87,40 @@ private Q_SLOTS:
         cancelPendingAnswers();
         m_window.reset();
         m_store.reset();
+    }
+
+    // Dialogs stand in the middle of the desktop, wherever the main window is.
+    void dialogsAreCentredOnTheDesktop_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("server dialog") << "server_add";
+        QTest::newRow("confirmation") << "server_remove";
+        QTest::newRow("program options") << "tools_optionen";
+    }
+    void dialogsAreCentredOnTheDesktop()
+    {
+        QFETCH(QString, action);
+        m_window->AddServerItem(QStringLiteral("db1"));
+        m_window->SetServerCommands(true);
+        m_window->setGeometry(10, 10, 320, 240);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QPoint desktopCentre = m_window->screen()->availableGeometry().center();
+        QVERIFY((m_window->geometry().center() - desktopCentre).manhattanLength() > 100);
+        QRect frame;
+        QRect inner;
+        QString title;
+        whenModal([&](QWidget *modal) {
+            frame = modal->frameGeometry();
+            inner = modal->geometry();
+            title = modal->windowTitle();
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        m_window->action(action)->trigger();
+        // Within the window frame's few pixels.
+        const int slack = frame.width() - inner.width() + frame.height() - inner.height() + 2;
+        QVERIFY2((frame.center() - desktopCentre).manhattanLength() <= slack,
+                 qPrintable(QStringLiteral("%1 at %2,%3").arg(title).arg(frame.center().x()).arg(frame.center().y())));
     }
 
     // Server dialog
