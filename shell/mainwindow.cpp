@@ -5,6 +5,7 @@
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/applicationtitle.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/optionsdialog.h"
@@ -321,7 +322,7 @@ void TFormMain::SaveProgramSettings()
 
 bool TFormMain::Private::confirmClose()
 {
-    const auto answer = QMessageBox::question(q, QApplication::applicationDisplayName(),
+    const auto answer = QMessageBox::question(q, ApplicationTitle(),
                                               QStringLiteral("Application close ?"),
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
