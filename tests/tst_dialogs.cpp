@@ -512,8 +512,18 @@ private Q_SLOTS:
             [&](QWidget *modal) {
                 auto *chooser = qobject_cast<QFileDialog *>(modal);
                 QVERIFY(chooser);
-                chooser->setDirectory(m_dir->path());
-                chooser->selectFile(program);
+                // The name is typed into the dialog's name box, the way a
+                // user gives it. selectFile() leaves that box alone once it
+                // has the focus, which it gets when the dialog is activated;
+                // whether that had happened yet made this test flaky. The
+                // dialog is active and the box focused first, always.
+                auto *nameBox = chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                QVERIFY(nameBox);
+                chooser->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(chooser));
+                nameBox->setFocus();
+                QTRY_VERIFY(nameBox->hasFocus());
+                nameBox->setText(program);
                 // Accepted as chosen; the dialog's own check for the file
                 // would wait for its folder listing.
                 static_cast<QDialog *>(chooser)->done(QDialog::Accepted);
