@@ -8,7 +8,7 @@ shift || true
 
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
-          libxlsxwriter-dev xvfb xauth)
+          libxlsxwriter-dev xvfb xauth clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
