@@ -1,6 +1,7 @@
 #include "dialogs/errorbox.h"
 
-#include <QApplication>
+#include "dialogs/applicationtitle.h"
+
 #include <QMessageBox>
 
 void ShowErrorBox(QWidget *parent, const QString &text)
@@ -8,7 +9,6 @@ void ShowErrorBox(QWidget *parent, const QString &text)
     QString message = text;
     if (!message.endsWith(QLatin1Char('.')))
         message += QLatin1Char('.');
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), message, QMessageBox::Ok, parent);
     box.exec();
 }

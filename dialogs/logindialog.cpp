@@ -1,11 +1,12 @@
 #include "dialogs/logindialog.h"
 
+#include "dialogs/placement.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TFormLogin::TFormLogin(QWidget *parent)
@@ -13,6 +14,7 @@ TFormLogin::TFormLogin(QWidget *parent)
 {
     setObjectName(QStringLiteral("FormLogin"));
     setWindowTitle(QStringLiteral("Login"));
+    KeepCentredOnDesktop(this);
 
     auto *layout = new QVBoxLayout(this);
     const char *const explanation[] = {
@@ -112,8 +114,6 @@ TFormLogin::Outcome TFormLogin::ask()
     m_outcome = Closed;
     EditUser->setFocus();
     adjustSize();
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
     exec();
     return m_outcome;
 }

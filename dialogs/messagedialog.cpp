@@ -1,5 +1,7 @@
 #include "dialogs/messagedialog.h"
 
+#include "dialogs/placement.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +16,7 @@ TFormMessage::TFormMessage(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
     setModal(true);
+    KeepCentredOnDesktop(this);
 
     auto *icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));

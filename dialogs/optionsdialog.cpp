@@ -2,6 +2,7 @@
 
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
+#include "dialogs/placement.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -55,6 +56,7 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
     setModal(true);
+    KeepCentredOnDesktop(this);
 
     pages = new QTabWidget(this);
     auto *page = new QWidget;

@@ -2,6 +2,7 @@
 
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
+#include "dialogs/placement.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -76,6 +77,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
     setModal(true);
+    KeepCentredOnDesktop(this);
 
     Editserver = field(QStringLiteral("Editserver"), QStringLiteral("MySQL Server"), this);
     Editserver->setToolTip(QStringLiteral("Server to connect"));
@@ -163,10 +165,15 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         Apply();
         accept();
     });
-    connect(ButtonCancel, &QPushButton::clicked, this, [this] {
-        Editserver->clear();
-        reject();
-    });
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFormServer::reject);
+}
+
+void TFormServer::reject()
+{
+    // "&Cancel", Escape and the close box alike: an emptied server field
+    // tells Add Server to add no row, whatever Apply saved.
+    Editserver->clear();
+    QDialog::reject();
 }
 
 void TFormServer::enableApply()

@@ -27,6 +27,9 @@ public:
     bool Apply();
     bool applied() const { return m_applied; }
 
+    // Empties the server field and closes ("&Cancel", Escape, close box).
+    void reject() override;
+
     QLineEdit *Editserver = nullptr;
     QLineEdit *Editdb = nullptr;
     QLineEdit *EditPort = nullptr;

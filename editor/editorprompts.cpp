@@ -1,8 +1,9 @@
 #include "editor/editorprompts.h"
 
+#include "dialogs/applicationtitle.h"
+
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QGuiApplication>
 
 namespace {
 
@@ -32,7 +33,7 @@ EditorPrompts EditorPrompts::standard()
     EditorPrompts prompts;
     prompts.message = [](QWidget *parent, QMessageBox::Icon icon, const QString &text,
                          QMessageBox::StandardButtons buttons) {
-        QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, buttons, parent);
+        QMessageBox box(icon, ApplicationTitle(), text, buttons, parent);
         return QMessageBox::StandardButton(box.exec());
     };
     prompts.openFileName = [](QWidget *parent, const QString &title, const QString &fileName, const QString &filter) {

@@ -1,4 +1,5 @@
 #include "editor/searchdialogs.h"
+#include "dialogs/placement.h"
 #include "editor/editorprompts.h"
 #include "editor/sqleditor.h"
 
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -126,8 +126,12 @@ bool SearchDialogBase::searchFrom(int position, const QString &text, int flags)
 {
     int line, index;
     m_editor->lineIndexFromPosition(position, &line, &index);
-    return m_editor->findFirst(text, flags & SearchRegularExpression, flags & SearchCaseSensitive,
-                               flags & SearchWholeWords, false, !(flags & SearchBackwards), line, index);
+    // Regular expressions are full ones (ECMAScript as in C++11: groups in
+    // plain parentheses, alternation, counts); the editor's basic kind
+    // knows none of these.
+    const bool regex = flags & SearchRegularExpression;
+    return m_editor->findFirst(text, regex, flags & SearchCaseSensitive, flags & SearchWholeWords, false,
+                               !(flags & SearchBackwards), line, index, true, false, regex);
 }
 
 bool SearchDialogBase::searchNext(const QString &text, int flags)
@@ -159,10 +163,8 @@ void SearchDialogBase::showNotFound(const QString &text)
 
 void SearchDialogBase::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous()) {
-        if (QScreen *s = screen())
-            move(s->availableGeometry().center() - rect().center());
-    }
+    if (!event->spontaneous())
+        CentreOnDesktop(this); // the screen's centre, not the editor's
     if (m_editor)
         m_editor->setKeepSelectionVisible(true);
     QDialog::showEvent(event);

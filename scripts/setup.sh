@@ -13,7 +13,8 @@ packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-
 packages+=(poppler-utils)
 # Only the tests need these: the export tests read the written spreadsheet
 # and document back through LibreOffice.
-test_packages=(libreoffice-calc libreoffice-writer)
+# The fuzz drivers build with clang and its libFuzzer runtime.
+test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Quarnel twice (plain, and with Address- and
 # UndefinedBehaviorSanitizer) and runs every test in both builds. Tests that
-# need a server start a private MariaDB server of their own.
+# need a server start a private MariaDB server of their own. Then the fuzz
+# drivers (built with clang) run for a short while each.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -10,3 +11,7 @@ ctest --test-dir "$here/build" --output-on-failure -j2
 
 "$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=ON -DQUARNEL_BUILD_BENCH=OFF
 ctest --test-dir "$here/build-asan" --output-on-failure -j2
+
+cmake -S "$here/fuzz" -B "$here/build-fuzz" -DCMAKE_CXX_COMPILER=clang++-14
+cmake --build "$here/build-fuzz" -j"$(nproc)"
+"$here/scripts/fuzz.sh" "$here/build-fuzz" "${QUARNEL_FUZZ_SECONDS:-30}"

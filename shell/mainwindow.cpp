@@ -5,6 +5,7 @@
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/applicationtitle.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/optionsdialog.h"
@@ -399,7 +400,7 @@ void TFormMain::SaveProgramSettings()
 
 bool TFormMain::Private::confirmClose()
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                     QStringLiteral("Application close ?"), QMessageBox::Yes | QMessageBox::No, q);
     box.setDefaultButton(QMessageBox::No);
     // Closing stops what runs (the session closes after it); say so.

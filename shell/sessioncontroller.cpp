@@ -4,6 +4,7 @@
 #include "data/gridmodel.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
+#include "dialogs/applicationtitle.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditorpage.h"
@@ -212,7 +213,7 @@ void SessionController::TreeServerDblClick(const QModelIndex &index)
 void SessionController::offerReconnect()
 {
     const auto answer = QMessageBox::question(
-        m_window, QApplication::applicationDisplayName(),
+        m_window, ApplicationTitle(),
         QStringLiteral("The connection to the server was lost. Connect again with the same profile ?"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::Yes)

@@ -4,6 +4,7 @@
 #include "client/mysqlbinding.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
+#include "dialogs/applicationtitle.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/printcontroller.h"
@@ -22,7 +23,9 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
     splash->repaint();
     app.processEvents();
 
-    app.setApplicationDisplayName(QStringLiteral("Quarnel-Share"));
+    // The title of the program's message boxes; Qt's display name stays
+    // unset, or Qt would append it to every window title.
+    SetApplicationTitle(QStringLiteral("Quarnel-Share"));
     app.setWindowIcon(ApplicationIcon());
     // Hidden in the notification area, the program must not end when its
     // last visible dialog closes; it ends when the close is confirmed.
@@ -30,7 +33,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
 
     if (!LoadClientLibrary()) {
         splash.reset();
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+        QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(),
                         QStringLiteral("Failed to Initialize mySQL Library (") + ClientLibraryName
                             + QStringLiteral(")"),
                         QMessageBox::Ok);

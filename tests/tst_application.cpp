@@ -1,3 +1,4 @@
+#include "dialogs/applicationtitle.h"
 #include "shell/application.h"
 #include "tests/modalhelper.h"
 
@@ -28,7 +29,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, thrown);
         QFETCH(QString, shown);
-        QApplication::setApplicationDisplayName(QStringLiteral("Quarnel-Share"));
+        SetApplicationTitle(QStringLiteral("Quarnel-Share"));
         // A handler run from the event loop. (Qt is not written for errors
         // passing through it: unwinding through mouse delivery or
         // QAction::activate leaks a few bytes of their guards, which a leak

@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -86,6 +87,40 @@ private Q_SLOTS:
         cancelPendingAnswers();
         m_window.reset();
         m_store.reset();
+    }
+
+    // Dialogs stand in the middle of the desktop, wherever the main window is.
+    void dialogsAreCentredOnTheDesktop_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("server dialog") << "server_add";
+        QTest::newRow("confirmation") << "server_remove";
+        QTest::newRow("program options") << "tools_optionen";
+    }
+    void dialogsAreCentredOnTheDesktop()
+    {
+        QFETCH(QString, action);
+        m_window->AddServerItem(QStringLiteral("db1"));
+        m_window->SetServerCommands(true);
+        m_window->setGeometry(10, 10, 320, 240);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QPoint desktopCentre = m_window->screen()->availableGeometry().center();
+        QVERIFY((m_window->geometry().center() - desktopCentre).manhattanLength() > 100);
+        QRect frame;
+        QRect inner;
+        QString title;
+        whenModal([&](QWidget *modal) {
+            frame = modal->frameGeometry();
+            inner = modal->geometry();
+            title = modal->windowTitle();
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        m_window->action(action)->trigger();
+        // Within the window frame's few pixels.
+        const int slack = frame.width() - inner.width() + frame.height() - inner.height() + 2;
+        QVERIFY2((frame.center() - desktopCentre).manhattanLength() <= slack,
+                 qPrintable(QStringLiteral("%1 at %2,%3").arg(title).arg(frame.center().x()).arg(frame.center().y())));
     }
 
     // Server dialog
@@ -226,6 +261,12 @@ private Q_SLOTS:
         QTest::newRow("Cancel") << "db1" << "root" << QStringList{"ButtonCancel"} << false << false << false;
         QTest::newRow("Apply then Ok") << "db1" << "root" << QStringList{"ButtonApply", "ButtonOk"} << true << true
                                        << false;
+        // Escape and the close box act like "&Cancel".
+        QTest::newRow("Apply then Escape") << "db1" << "root" << QStringList{"ButtonApply", "Escape"} << false
+                                           << true << false;
+        QTest::newRow("Escape") << "db1" << "root" << QStringList{"Escape"} << false << false << false;
+        QTest::newRow("Apply then close box") << "db1" << "root" << QStringList{"ButtonApply", "CloseBox"} << false
+                                              << true << false;
     }
     void addServerFlows()
     {
@@ -245,7 +286,12 @@ private Q_SLOTS:
             QTest::keyClicks(dialog->EditUser, user);
             for (const QString &button : buttons) {
                 answerMessageBox(QMessageBox::Ok, &message, nullptr, dialog);
-                dialog->findChild<QPushButton *>(button)->click();
+                if (button == QLatin1String("Escape"))
+                    QTest::keyClick(dialog->Editserver, Qt::Key_Escape);
+                else if (button == QLatin1String("CloseBox"))
+                    dialog->close();
+                else
+                    dialog->findChild<QPushButton *>(button)->click();
             }
         });
         m_window->action(QStringLiteral("server_add"))->trigger();
@@ -466,8 +512,18 @@ private Q_SLOTS:
             [&](QWidget *modal) {
                 auto *chooser = qobject_cast<QFileDialog *>(modal);
                 QVERIFY(chooser);
-                chooser->setDirectory(m_dir->path());
-                chooser->selectFile(program);
+                // The name is typed into the dialog's name box, the way a
+                // user gives it. selectFile() leaves that box alone once it
+                // has the focus, which it gets when the dialog is activated;
+                // whether that had happened yet made this test flaky. The
+                // dialog is active and the box focused first, always.
+                auto *nameBox = chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                QVERIFY(nameBox);
+                chooser->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(chooser));
+                nameBox->setFocus();
+                QTRY_VERIFY(nameBox->hasFocus());
+                nameBox->setText(program);
                 // Accepted as chosen; the dialog's own check for the file
                 // would wait for its folder listing.
                 static_cast<QDialog *>(chooser)->done(QDialog::Accepted);

@@ -343,8 +343,8 @@ private Q_SLOTS:
         QTest::newRow("unclosed section header")
             << QByteArray("[General]\nWidth=700\n[broken\nUser=x\n[db]\nUser=root\n");
         QTest::newRow("line without a value") << QByteArray("Width=700\nthis line has no equals sign\n[db]\nUser=root\n");
-        QTest::newRow("stray zero bytes")
-            << QByteArray("Width=700\n[other]\nUser=x\0\0junk\n[db]\nUser=root\n", 48);
+        static const char zeroBytes[] = "Width=700\n[other]\nUser=x\0\0junk\n[db]\nUser=root\n";
+        QTest::newRow("stray zero bytes") << QByteArray(zeroBytes, sizeof zeroBytes - 1);
     }
     void unevenFileStillTakesWholeSaves()
     {

@@ -85,6 +85,9 @@ private Q_SLOTS:
     void gotoLineBounds_data();
     void gotoLineBounds();
     void findNextAfterSelectedWord();
+    void findRegularExpressions_data();
+    void findRegularExpressions();
+    void replaceWithRegularExpressionGroups();
     void findNotFound();
     void findHistoryOnOpen();
     void replaceAllUndoneInOneStep();
@@ -738,6 +741,49 @@ void TestSqlEditor::findNextAfterSelectedWord()
     // The OK enabling rule follows the text.
     find->FindHistoryBox->setEditText(QString());
     QVERIFY(!find->OkButton->isEnabled());
+}
+
+void TestSqlEditor::findRegularExpressions_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("matches"); // in order, from the start
+    QTest::newRow("group") << "x([0-9])" << QStringList{"x1", "x2", "x3"};
+    QTest::newRow("alternation") << "from|where" << QStringList{"from", "where"};
+    QTest::newRow("counts") << "[0-9]{2,}" << QStringList{"22", "333"};
+    QTest::newRow("one or more") << "x[0-9]+" << QStringList{"x1", "x22", "x333"};
+    QTest::newRow("optional") << "colou?r" << QStringList{"color", "colour"};
+    QTest::newRow("class shorthand") << "\\d\\d\\d" << QStringList{"333"};
+    QTest::newRow("broken pattern finds nothing") << "x([0-9]" << QStringList{};
+}
+
+void TestSqlEditor::findRegularExpressions()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, matches);
+    m_editor->setText(QStringLiteral("select x1, x22 from t where color = x333 or colour"));
+    m_editor->setCursorPosition(0, 0);
+    m_page->showFind();
+    TEdFindDlg *find = m_page->findDialog();
+    find->FindHistoryBox->setEditText(pattern);
+    find->RegularExpressionsBox->setChecked(true);
+    QStringList found;
+    while (find->findNext() && found.size() <= matches.size())
+        found << m_editor->selectedText();
+    QCOMPARE(found, matches);
+    // The search ends with the "not found" message after the last match.
+    QCOMPARE(m_scripted.messages, QStringList{QLatin1Char('"') + pattern + QStringLiteral("\" not found")});
+}
+
+void TestSqlEditor::replaceWithRegularExpressionGroups()
+{
+    m_editor->setText(QStringLiteral("x1 x22 y3"));
+    m_page->showReplace();
+    TEdReplDlg *replace = m_page->replaceDialog();
+    replace->FindHistoryBox->setEditText(QStringLiteral("(x|y)([0-9]+)"));
+    replace->ReplHistoryBox->setEditText(QStringLiteral("\\2\\1"));
+    replace->RegularExpressionsBox->setChecked(true);
+    QCOMPARE(replace->replaceAll(), 3);
+    QCOMPARE(m_editor->text(), QStringLiteral("1x 22x 3y"));
 }
 
 void TestSqlEditor::findNotFound()

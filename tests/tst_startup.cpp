@@ -1,4 +1,5 @@
 #include "client/mysqlbinding.h"
+#include "dialogs/applicationtitle.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
@@ -52,7 +53,10 @@ private Q_SLOTS:
         QCOMPARE(RunQuarnel(*qApp, settings), 1);
         QCOMPARE(text, QStringLiteral("Failed to Initialize mySQL Library (/nonexistent/libmySQL.so)"));
         QCOMPARE(icon, QMessageBox::NoIcon);
-        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Quarnel-Share"));
+        QCOMPARE(ApplicationTitle(), QStringLiteral("Quarnel-Share"));
+        // Qt's display name stays unset: Qt would append it to every window
+        // title ("Quarnel ( MySQL Administrator ) - Quarnel-Share").
+        QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
         // Ending that way writes nothing.
         QVERIFY(!QFile::exists(settings));
         const QWidgetList windows = QApplication::topLevelWidgets();

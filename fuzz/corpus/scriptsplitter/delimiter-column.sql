@@ -1,0 +1,3 @@
+select a,
+delimiter from t;
+select 2

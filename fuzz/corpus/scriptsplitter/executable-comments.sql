@@ -1,0 +1,1 @@
+/*!40101 SET NAMES utf8 */;/*M!100100 SET x=1; */;select 1

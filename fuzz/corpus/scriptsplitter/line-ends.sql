@@ -1,0 +1,4 @@
+select 1;select
+  2;
+
+;;  ;select 3;

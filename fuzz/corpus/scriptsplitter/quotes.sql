@@ -1,0 +1,1 @@
+insert into t values ('a;b', "x;y", `c;d`); select 'it\'s;', 'it''s';

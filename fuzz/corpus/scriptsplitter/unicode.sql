@@ -1,0 +1,1 @@
+select 'é€', `naïve` from t;　select 2;

@@ -1,0 +1,3 @@
+select 'a;b
+select "c
+/* open
