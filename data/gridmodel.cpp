@@ -3,6 +3,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <numeric>
 
@@ -212,6 +213,42 @@ void GridModel::materializeSource()
     }
     --m_bulkDepth;
     m_order = std::move(order);
+}
+
+bool GridModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount())
+        return false;
+    materializeSource();
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    // Stored rows of the removed display rows, last first, so that the
+    // offsets of those still to remove stay valid.
+    std::vector<quint32> stored;
+    stored.reserve(size_t(count));
+    for (int i = row; i < row + count; ++i)
+        stored.push_back(quint32(storedRow(i)));
+    std::sort(stored.begin(), stored.end(), std::greater<quint32>());
+    const size_t stride = size_t(m_stride);
+    for (const quint32 r : stored) {
+        const size_t first = size_t(r) * stride;
+        if (stride > 0) {
+            const quint32 begin = first == 0 ? 0 : (m_cellEnd[first - 1] & OffsetMask);
+            const quint32 end = m_cellEnd[first + stride - 1] & OffsetMask;
+            m_bytes.erase(m_bytes.begin() + begin, m_bytes.begin() + end);
+            m_cellEnd.erase(m_cellEnd.begin() + qsizetype(first), m_cellEnd.begin() + qsizetype(first + stride));
+            for (size_t i = first; i < m_cellEnd.size(); ++i)
+                m_cellEnd[i] = ((m_cellEnd[i] & OffsetMask) - (end - begin)) | (m_cellEnd[i] & NullBit);
+        }
+        --m_arenaRows;
+    }
+    if (!m_order.empty()) {
+        m_order.erase(m_order.begin() + row, m_order.begin() + row + count);
+        // Stored rows after a removed one moved up.
+        for (quint32 &o : m_order)
+            o -= quint32(std::count_if(stored.begin(), stored.end(), [o](quint32 r) { return r < o; }));
+    }
+    endRemoveRows();
+    return true;
 }
 
 void GridModel::beginBulkAppend()

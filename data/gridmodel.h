@@ -53,6 +53,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // Removes shown rows; the others keep their order.
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     // Columns
     void addColumn(const QString &caption, int width = DefaultWidth);

@@ -10,6 +10,7 @@
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
+#include "shell/autologchart.h"
 #include "shell/localserver.h"
 #include "shell/settingsstore.h"
 #include "shell/splash.h"
@@ -43,6 +44,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     setWindowIcon(ApplicationIcon());
 
     d->log = new MessageLog(this);
+    d->autoLog = new MessageLog(this);
     d->buildActions();
     d->buildLayout();
     d->buildMenus();
@@ -51,6 +53,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->buildStatusBar();
     d->buildTray();
     d->wireMessageLog();
+    d->wireAutoLog();
     d->wireEditor();
 
     d->formServer = new TFormServer(settings, this);
@@ -71,8 +74,6 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     connectAction("help_about", &TFormMain::help_aboutExecute);
     connectAction("help_Show", &TFormMain::help_ShowExecute);
     connect(d->actions.value(QStringLiteral("help_Close")), &QAction::triggered, this, &TFormMain::Close1Click);
-    connect(d->actions.value(QStringLiteral("table_create")), &QAction::triggered, d->formTableCreate,
-            &QDialog::exec);
     connect(d->hideEntry, &QAction::triggered, this, &TFormMain::HideToTray);
     connect(d->closeEntry, &QAction::triggered, this, &TFormMain::Close1Click);
 
@@ -139,6 +140,8 @@ void TFormMain::AddServerItem(const QString &host)
 
 SettingsStore *TFormMain::settings() const { return d->settings; }
 MessageLog *TFormMain::messageLog() const { return d->log; }
+MessageLog *TFormMain::autoLog() const { return d->autoLog; }
+AutoLogChart *TFormMain::autoLogChart() const { return d->autoLogChart; }
 QStandardItemModel *TFormMain::treeModel() const { return d->treeModel; }
 QTreeView *TFormMain::treeView() const { return d->tree; }
 QListWidget *TFormMain::serverList() const { return d->serverList; }
@@ -201,6 +204,19 @@ void TFormMain::Private::wireMessageLog()
         pendingLines.clear();
         memoHasLines = false;
         memo->clear();
+    });
+}
+
+void TFormMain::Private::wireAutoLog()
+{
+    // One line every few seconds: appended as it comes.
+    QObject::connect(autoLog, &MessageLog::lineAppended, q, [this](const QString &line) {
+        memolog->appendPlainText(line);
+        autoLogChart->addLine(line);
+    });
+    QObject::connect(autoLog, &MessageLog::cleared, q, [this] {
+        memolog->clear();
+        autoLogChart->clear();
     });
 }
 

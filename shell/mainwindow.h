@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class AutoLogChart;
 class GridModel;
 class MessageLog;
 class QAction;
@@ -44,6 +45,8 @@ public:
 
     SettingsStore *settings() const;
     MessageLog *messageLog() const;           // shown in `Memo`
+    MessageLog *autoLog() const;              // shown in `Memolog` and its chart
+    AutoLogChart *autoLogChart() const;
     QStandardItemModel *treeModel() const;    // shown in `TreeServer`
     QTreeView *treeView() const;              // `TreeServer`
     QListWidget *serverList() const;          // `ListServer`

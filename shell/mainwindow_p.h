@@ -11,6 +11,7 @@
 
 #include <initializer_list>
 
+class AutoLogChart;
 class QPlainTextEdit;
 class QSplitter;
 class QStackedWidget;
@@ -32,6 +33,7 @@ struct TFormMain::Private
     void buildTray();
     void wireEditor();
     void wireMessageLog();
+    void wireAutoLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
                         QWidget *parent);
@@ -72,6 +74,8 @@ struct TFormMain::Private
     SqlEditorPage *editorPage = nullptr;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;
+    MessageLog *autoLog = nullptr; // the lines `Memolog` and its chart show
+    AutoLogChart *autoLogChart = nullptr;
     QLabel *panels[3] = {nullptr, nullptr, nullptr};
     QList<QToolBar *> toolbars;
     QList<QMenu *> sessionMenus; // the three administration submenus

@@ -3,6 +3,7 @@
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
 #include "data/tdmstd.h"
+#include "shell/operationscontroller.h"
 #include "shell/sessioncontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/settingsstore.h"
@@ -53,6 +54,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
+        new OperationsController(window.get(), data, window.get());
         splash.reset();
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
         QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
