@@ -72,7 +72,7 @@ TFormTableCreate::TFormTableCreate(QWidget *parent)
 {
     setObjectName(QStringLiteral("FormTableCreate"));
     setWindowTitle(QStringLiteral("Create Table"));
-    resize(720, 480);
+    resize(800, 500);
 
     Pages = new QTabWidget(this);
     Pages->setObjectName(QStringLiteral("PageControlTable"));
@@ -95,11 +95,11 @@ TFormTableCreate::TFormTableCreate(QWidget *parent)
     GridColumns->verticalHeader()->setVisible(false);
     GridColumns->horizontalHeader()->setStretchLastSection(true);
     GridColumns->setColumnWidth(ColName, 140);
-    GridColumns->setColumnWidth(ColType, 130);
-    GridColumns->setColumnWidth(ColLength, 80);
-    GridColumns->setColumnWidth(ColNull, 50);
-    GridColumns->setColumnWidth(ColDefault, 120);
-    GridColumns->setColumnWidth(ColAutoIncrement, 100);
+    GridColumns->setColumnWidth(ColType, 120);
+    GridColumns->setColumnWidth(ColLength, 90);
+    GridColumns->setColumnWidth(ColNull, 45);
+    GridColumns->setColumnWidth(ColDefault, 130);
+    GridColumns->resizeColumnToContents(ColAutoIncrement);
     auto *add = new QPushButton(QStringLiteral("&Add Column"), tablePage);
     add->setObjectName(QStringLiteral("ButtonAddColumn"));
     auto *remove = new QPushButton(QStringLiteral("Re&move Column"), tablePage);
@@ -229,6 +229,13 @@ void TFormTableCreate::start(const QString &database, const TableDesignChoices &
     ComboCharset->addItem(QString());
     ComboCharset->addItems(choices.charsets);
     ComboCollation->clear();
+    // What the server takes when a field stays empty.
+    ComboEngine->lineEdit()->setPlaceholderText(choices.defaultEngine.isEmpty()
+                                                    ? QString()
+                                                    : QStringLiteral("default: ") + choices.defaultEngine);
+    ComboCharset->lineEdit()->setPlaceholderText(choices.databaseCharset.isEmpty()
+                                                     ? QString()
+                                                     : QStringLiteral("default: ") + choices.databaseCharset);
     EditComment->clear();
     LabelMessage->clear();
     ButtonCreate->setEnabled(true);
@@ -282,6 +289,10 @@ void TFormTableCreate::fillCollations(const QString &charset)
     ComboCollation->addItem(QString());
     ComboCollation->addItems(m_choices.collations.value(charset));
     ComboCollation->setCurrentIndex(0);
+    const QString defaultCollation =
+        charset.isEmpty() ? m_choices.databaseCollation : m_choices.defaultCollations.value(charset);
+    ComboCollation->lineEdit()->setPlaceholderText(defaultCollation.isEmpty() ? QString()
+                                                                              : QStringLiteral("default: ") + defaultCollation);
     m_filling = filling;
 }
 

@@ -22,6 +22,7 @@ QLineSeries *newSeries(const QString &name, QChart *chart)
 void fitAxis(QValueAxis *axis, double largest)
 {
     axis->setRange(0, std::max(1.0, largest * 1.1));
+    axis->applyNiceNumbers();
 }
 
 } // namespace

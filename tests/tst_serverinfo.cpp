@@ -147,6 +147,13 @@ void TestServerInfo::processListShowsOwnAndOtherConnections()
     other.setDatabase(QStringLiteral("mysql"));
     other.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(other.Connected(), 20000);
+    // Once a statement of its own came back, the other connection sleeps.
+    bool answered = false;
+    other.Query()->Execute(QStringLiteral("DO 1"), QStringLiteral("DO 1"), {},
+                           [&answered](QObject *, const QString &) { answered = true; },
+                           [&answered](QObject *) { answered = true; });
+    other.Query()->Run();
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
 
     m_s->module->LoadServerInfo(QStringLiteral("SHOW PROCESSLIST"), true);
     QTRY_VERIFY_WITH_TIMEOUT(m_s->info.rowCount() >= 2, 20000);
