@@ -106,10 +106,13 @@ void TDMstd::LoadDesignChoices(const QString &database, std::function<void(const
                    collations();
                });
     };
-    readNoBackslashEscapes([choices, engines](bool noBackslashEscapes) {
-        choices->syntax.noBackslashEscapes = noBackslashEscapes;
-        engines();
-    });
+    // Without the mode the designer assumes backslashes escape, the default.
+    readNoBackslashEscapes(
+        [choices, engines](bool noBackslashEscapes) {
+            choices->syntax.noBackslashEscapes = noBackslashEscapes;
+            engines();
+        },
+        engines);
 }
 
 void TDMstd::LoadTableDesign(const QString &table, const QString &database,

@@ -210,11 +210,15 @@ void TDMstd::UnlockTables(const QString &database)
     UseDatabase(database, unlock, unlock);
 }
 
-void TDMstd::readNoBackslashEscapes(std::function<void(bool)> then)
+void TDMstd::readNoBackslashEscapes(std::function<void(bool)> then, std::function<void()> failed)
 {
     const QString statement = QStringLiteral("SELECT @@SESSION.sql_mode");
     submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this, failed](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               if (failed)
+                   failed();
+           },
            [this, then](QObject *) {
                const QString mode = m_client->Query()->Value(0, 0);
                then(mode.split(QLatin1Char(',')).contains(QLatin1String("NO_BACKSLASH_ESCAPES")));
@@ -273,8 +277,6 @@ void TDMstd::deleteRowWithColumns(const std::shared_ptr<RowToDelete> &target)
     {
         QString type;
         QString collation;
-        bool key = false;
-        bool uniqueNotNull = false;
     };
     QHash<QString, ColumnFacts> facts;
     QStringList primary;

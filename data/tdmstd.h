@@ -208,7 +208,7 @@ private:
     void addDatabaseNode(const QString &database);
     void removeTableNode(const QString &database, const QString &table);
     // Asks the session whether backslashes escape, then calls back.
-    void readNoBackslashEscapes(std::function<void(bool)> then);
+    void readNoBackslashEscapes(std::function<void(bool)> then, std::function<void()> failed = {});
     void fillNameValueGrid();
     void fillProcessGrid();
 

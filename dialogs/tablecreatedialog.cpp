@@ -201,6 +201,7 @@ TFormTableCreate::TFormTableCreate(QWidget *parent)
         if (m_statement.isEmpty() || !runStatement)
             return;
         // One run at a time: the answer comes back through statementFinished.
+        m_running = true;
         ButtonCreate->setEnabled(false);
         showMessage(QString(), false);
         runStatement(m_statement);
@@ -238,6 +239,7 @@ void TFormTableCreate::start(const QString &database, const TableDesignChoices &
                                                      : QStringLiteral("default: ") + choices.databaseCharset);
     EditComment->clear();
     LabelMessage->clear();
+    m_running = false;
     ButtonCreate->setEnabled(true);
     Pages->setCurrentIndex(0);
 }
@@ -411,7 +413,7 @@ void TFormTableCreate::compose()
         MemoSQL->setPlainText(QStringLiteral("-- no changes"));
     else
         MemoSQL->setPlainText(m_statement);
-    ButtonCreate->setEnabled(!m_statement.isEmpty());
+    ButtonCreate->setEnabled(!m_statement.isEmpty() && !m_running);
     ButtonSave->setEnabled(!m_statement.isEmpty());
 }
 
@@ -423,6 +425,7 @@ void TFormTableCreate::showMessage(const QString &text, bool error)
 
 void TFormTableCreate::statementFinished(bool accepted, const QString &message)
 {
+    m_running = false;
     ButtonCreate->setEnabled(!m_statement.isEmpty());
     if (accepted) {
         accept();

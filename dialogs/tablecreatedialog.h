@@ -80,6 +80,7 @@ private:
     QString m_database;
     bool m_modify = false;
     bool m_filling = false;
+    bool m_running = false; // a statement was handed out and has not come back
     TableDesign m_before;
     TableDesignChoices m_choices;
     QString m_statement;
