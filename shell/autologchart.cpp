@@ -27,13 +27,15 @@ void fitAxis(QValueAxis *axis, double largest)
 
 } // namespace
 
+// The chart is handed over at construction: setChart() would leave the
+// view's own first chart behind undeleted.
 AutoLogChart::AutoLogChart(QWidget *parent)
-    : QChartView(parent)
+    : QChartView(new QChart, parent)
 {
     setObjectName(QStringLiteral("ChartAutoLog"));
     setAccessibleName(QStringLiteral("Auto Database Log Chart"));
     setRenderHint(QPainter::Antialiasing);
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignTop);
     m_threads = newSeries(QStringLiteral("Threads"), chart);
@@ -59,7 +61,6 @@ AutoLogChart::AutoLogChart(QWidget *parent)
     }
     m_questions->attachAxis(m_time);
     m_questions->attachAxis(m_rate);
-    setChart(chart);
     redraw();
 }
 
