@@ -7,6 +7,7 @@
 #include "tests/support/generallog.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/serverqueries.h"
 
 #include <QStandardItemModel>
 #include <QTest>
@@ -165,12 +166,7 @@ int TestOperations::gridRow(const QStringList &texts) const
 
 QStringList TestOperations::serverRows(const QString &select) const
 {
-    QString out;
-    PrivateServer::shared().sql(select, &out);
-    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!rows.isEmpty())
-        rows.removeFirst(); // the captions
-    return rows;
+    return ::serverRows(PrivateServer::shared(), select);
 }
 
 QStringList TestOperations::statements() const

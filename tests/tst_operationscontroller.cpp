@@ -14,6 +14,7 @@
 #include "tests/modalhelper.h"
 #include "tests/support/generallog.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/serverqueries.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -191,12 +192,7 @@ bool TestOperationsController::openTable(const QString &database, const QString 
 
 QStringList TestOperationsController::serverRows(const QString &select) const
 {
-    QString out;
-    PrivateServer::shared().sql(select, &out);
-    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!rows.isEmpty())
-        rows.removeFirst();
-    return rows;
+    return ::serverRows(PrivateServer::shared(), select);
 }
 
 // --- Dialogs --------------------------------------------------------------------
@@ -471,11 +467,7 @@ void TestOperationsController::databaseInfoPageAndTabs()
 void TestOperationsController::killThroughTheProcessList()
 {
     TmySQLClient other;
-    other.setHostname(PrivateServer::shared().host());
-    other.setPort(PrivateServer::shared().port());
-    other.setUsername(PrivateServer::user());
-    other.setPassword(PrivateServer::password());
-    other.Connect();
+    connectSecondClient(other, PrivateServer::shared());
     QTRY_VERIFY_WITH_TIMEOUT(other.Connected(), 20000);
     const QString id = QString::number(other.ConnectionId());
 

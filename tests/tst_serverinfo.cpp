@@ -8,6 +8,7 @@
 #include "tests/support/generallog.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/serverqueries.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -140,12 +141,7 @@ void TestServerInfo::nameValueListings()
 void TestServerInfo::processListShowsOwnAndOtherConnections()
 {
     TmySQLClient other;
-    other.setHostname(PrivateServer::shared().host());
-    other.setPort(PrivateServer::shared().port());
-    other.setUsername(PrivateServer::user());
-    other.setPassword(PrivateServer::password());
-    other.setDatabase(QStringLiteral("mysql"));
-    other.Connect();
+    connectSecondClient(other, PrivateServer::shared(), QStringLiteral("mysql"));
     QTRY_VERIFY_WITH_TIMEOUT(other.Connected(), 20000);
     // Once a statement of its own came back, the other connection sleeps.
     bool answered = false;
@@ -200,18 +196,13 @@ void TestServerInfo::failingListingLeavesGridEmpty()
 void TestServerInfo::killAnotherConnection()
 {
     TmySQLClient other;
-    other.setHostname(PrivateServer::shared().host());
-    other.setPort(PrivateServer::shared().port());
-    other.setUsername(PrivateServer::user());
-    other.setPassword(PrivateServer::password());
-    other.Connect();
+    connectSecondClient(other, PrivateServer::shared());
     QTRY_VERIFY_WITH_TIMEOUT(other.Connected(), 20000);
     const QString id = QString::number(other.ConnectionId());
     const auto alive = [&id] {
-        QString out;
-        PrivateServer::shared().sql(
-            QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = %1;").arg(id), &out);
-        return out.section(QLatin1Char('\n'), 1, 1) == QLatin1String("1");
+        return serverRows(PrivateServer::shared(),
+                          QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = %1;").arg(id))
+            == QStringList{QStringLiteral("1")};
     };
     QVERIFY(alive());
     m_s->module->KillProcess(id);

@@ -7,6 +7,7 @@
 #include "tests/support/generallog.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/serverqueries.h"
 
 #include <QStandardItemModel>
 #include <QTest>
@@ -126,17 +127,11 @@ bool TestTableDesign::run(const QString &statement, TmySQLClientOutcome *outcome
 
 QStringList TestTableDesign::columns(const QString &table) const
 {
-    QString out;
-    PrivateServer::shared().sql(
-        QStringLiteral("SELECT COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE, COLUMN_DEFAULT, EXTRA, COLLATION_NAME, "
-                       "COLUMN_COMMENT, COLUMN_KEY FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = 'design' "
-                       "AND TABLE_NAME = %1 ORDER BY ORDINAL_POSITION;")
-            .arg(SqlStringLiteral(table)),
-        &out);
-    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!rows.isEmpty())
-        rows.removeFirst();
-    return rows;
+    return serverRows(PrivateServer::shared(),
+                      QStringLiteral("SELECT COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE, COLUMN_DEFAULT, EXTRA, "
+                                     "COLLATION_NAME, COLUMN_COMMENT, COLUMN_KEY FROM information_schema.COLUMNS "
+                                     "WHERE TABLE_SCHEMA = 'design' AND TABLE_NAME = %1 ORDER BY ORDINAL_POSITION;")
+                          .arg(SqlStringLiteral(table)));
 }
 
 // --- Composition ----------------------------------------------------------------
