@@ -3,6 +3,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <numeric>
 
@@ -67,6 +68,22 @@ struct GridArena
             bytes.insert(bytes.end(), data, data + size);
         }
         cellEnd.push_back(quint32(bytes.size()) | (null ? NullBit : 0u));
+    }
+
+    void removeRow(int stored)
+    {
+        const size_t first = size_t(stored) * size_t(stride);
+        if (stride > 0) {
+            const quint32 begin = first == 0 ? 0 : (cellEnd[first - 1] & OffsetMask);
+            const quint32 end = cellEnd[first + size_t(stride) - 1] & OffsetMask;
+            bytes.erase(bytes.begin() + std::ptrdiff_t(begin), bytes.begin() + std::ptrdiff_t(end));
+            cellEnd.erase(cellEnd.begin() + std::ptrdiff_t(first), cellEnd.begin() + std::ptrdiff_t(first + size_t(stride)));
+            for (size_t i = first; i < cellEnd.size(); ++i)
+                cellEnd[i] = ((cellEnd[i] & OffsetMask) - (end - begin)) | (cellEnd[i] & NullBit);
+        }
+        if (!rowCells.empty())
+            rowCells.erase(rowCells.begin() + stored);
+        --rows;
     }
 
     // data == nullptr: NULL.
@@ -366,6 +383,34 @@ void GridModel::materializeSource()
     m_order = std::move(order);
 }
 
+bool GridModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount())
+        return false;
+    materializeSource();
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    // Stored rows of the removed display rows, last first, so that the
+    // offsets of those still to remove stay valid.
+    std::vector<quint32> stored;
+    stored.reserve(size_t(count));
+    for (int i = row; i < row + count; ++i)
+        stored.push_back(quint32(storedRow(i)));
+    std::sort(stored.begin(), stored.end(), std::greater<quint32>());
+    GridArena &arena = writableArena();
+    for (const quint32 r : stored)
+        arena.removeRow(int(r));
+    if (m_order) {
+        if (m_order.use_count() > 1)
+            m_order = std::make_shared<std::vector<quint32>>(*m_order);
+        m_order->erase(m_order->begin() + row, m_order->begin() + row + count);
+        // Stored rows after a removed one moved up.
+        for (quint32 &o : *m_order)
+            o -= quint32(std::count_if(stored.begin(), stored.end(), [o](quint32 r) { return r < o; }));
+    }
+    endRemoveRows();
+    return true;
+}
+
 void GridModel::beginBulkAppend()
 {
     if (m_bulkDepth++ == 0)
@@ -430,6 +475,17 @@ QString GridModel::text(int row, int column) const
 {
     const CellRef ref = cellRef(row, column);
     return ref.size > 0 ? QString::fromUtf8(ref.data, ref.size) : QString();
+}
+
+QByteArray GridModel::bytes(int row, int column) const
+{
+    const CellRef ref = cellRef(row, column);
+    if (ref.size <= 0)
+        return QByteArray();
+    const QByteArray stored(ref.data, ref.size);
+    if (column >= 0 && column < m_info.size() && m_info.at(column).binary && stored.startsWith("0x"))
+        return QByteArray::fromHex(stored.mid(2));
+    return stored;
 }
 
 bool GridModel::isNull(int row, int column) const

@@ -88,6 +88,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // Removes shown rows; the others keep their order.
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     // Columns
     void addColumn(const QString &caption, int width = DefaultWidth);
@@ -114,6 +116,9 @@ public:
     void clear(); // rows and columns
 
     QString text(int row, int column) const;
+    // The value's bytes: the stored UTF-8 text, and for a binary column the
+    // bytes its "0x" text stands for.
+    QByteArray bytes(int row, int column) const;
     QString caption(int row) const { return text(row, 0); }
     bool isNull(int row, int column) const;
     // The cells the row was given, its caption included. The view shows

@@ -118,6 +118,23 @@ QString SqlStringLiteral(const QString &value)
     return QStringLiteral("CONCAT(") + pieces.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
+QString SqlTextLiteral(const QString &value, bool noBackslashEscapes)
+{
+    QString literal = QStringLiteral("'");
+    literal.reserve(value.size() + 2);
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\''))
+            literal += QLatin1String("''");
+        else if (c == QLatin1Char('\\') && !noBackslashEscapes)
+            literal += QLatin1String("\\\\");
+        else if (c.unicode() == 0 && !noBackslashEscapes)
+            literal += QLatin1String("\\0");
+        else
+            literal += c;
+    }
+    return literal + QLatin1Char('\'');
+}
+
 QString TableNameFromNodeText(const QString &nodeText)
 {
     // "name  ( rows )": the row count part is recognised from the end, so

@@ -20,6 +20,11 @@ bool IsPlainIdentifier(const QString &name);
 // double-quoted literal would be a name, so only single quotes are used.
 QString SqlStringLiteral(const QString &value);
 
+// A plain single-quoted literal, for the places that take no expression
+// (COMMENT, ENUM values, DEFAULT): whether backslashes are doubled depends on
+// the session's NO_BACKSLASH_ESCAPES, which the caller has to know.
+QString SqlTextLiteral(const QString &value, bool noBackslashEscapes);
+
 // The table name of a tree node text: "orders  ( 12 )" gives "orders" and a
 // bare "order items" stays whole (names may contain blanks).
 QString TableNameFromNodeText(const QString &nodeText);

@@ -188,6 +188,8 @@ void TDMstd::describeArrived(const QStringList &columns)
     Q_EMIT dataGridVisibleChanged(false);
     fillDefinitionGrid();
     m_columnCount = int(columns.size());
+    m_dataGridTable = m_currentTable;
+    m_dataGridDatabase = m_currentDatabase;
     if (m_views.dataGrid) {
         m_views.dataGrid->clear();
         m_views.dataGrid->setColumns(columns);

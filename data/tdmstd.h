@@ -21,6 +21,8 @@ class TmySQLResultRows;
 struct ScriptRun;
 struct TProgramSettings;
 struct TServerProfile;
+struct TableDesign;
+struct TableDesignChoices;
 
 // What the data module fills and reads. The window (or a test) hands these
 // over; the data module never touches a widget.
@@ -37,6 +39,8 @@ struct TDMstdViews
     ScriptEditor *editor = nullptr;               // `SyntaxMemo`
     TProgramSettings *program = nullptr;          // DBL, DBHL
     TServerProfile *profile = nullptr;            // the current server profile
+    GridModel *infoGrid = nullptr;                // `AdvListView6` "Database Info"
+    MessageLog *autoLog = nullptr;                // `Memolog` "Auto Database Log"
 };
 
 // The data module: owns the one client `ActiveClient`, composes every
@@ -118,6 +122,47 @@ public:
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
 
+    // Database and table operations. Names are quoted and values escaped;
+    // the tree and the grids change only when the server accepted the change.
+    void CreateDatabase(const QString &name);
+    void PrepareDatabaseDrop();
+    void DropDatabase(const QString &database);
+    void PrepareTableDrop(); // also empties the data grid
+    void DropTable(const QString &table, const QString &database);
+    void OptimizeTable(const QString &table, const QString &database);
+    enum TableLock { LockRead, LockWrite, LockLowPriorityWrite };
+    void LockTable(const QString &table, const QString &database, TableLock lock);
+    void UnlockTables(const QString &database);
+    void CommentTable(const QString &table, const QString &database, const QString &comment);
+    // Deletes the data grid's row from the table it shows; false (and a log
+    // line) when the grid shows another table than the one named.
+    bool DeleteRow(int row, const QString &table, const QString &database);
+    // The table whose rows the data grid shows (empty before the first).
+    QString DataGridTable() const { return m_dataGridTable; }
+    QString DataGridDatabase() const { return m_dataGridDatabase; }
+    static QString LockStatement(const QString &table, TableLock lock);
+
+    // Server information and maintenance
+    void LoadServerInfo(const QString &statement, bool process);
+    void KillProcess(const QString &id);
+    void Flush(const QString &statement);
+    // One of the "Database Options" by its action name, with the value as typed.
+    void SetConnectionOption(const QString &action, const QString &value);
+    // Appends the server's status line to the automatic log; false when no
+    // read was started (not connected, or the last one has not come back).
+    bool ReadServerStatus(StatementDone done = {});
+    void ReportAutoLog(bool active);
+    void ClearAutoLog();
+    void ClearMessageLog();
+
+    // Table designer
+    void LoadDesignChoices(const QString &database, std::function<void(const TableDesignChoices &)> loaded);
+    void LoadTableDesign(const QString &table, const QString &database,
+                         std::function<void(const TableDesign &)> loaded);
+    // Runs a composed CREATE or ALTER TABLE in the database and, once the
+    // server accepted it, lists the database's tables again.
+    void RunTableDesign(const QString &statement, const QString &database, StatementDone done);
+
     // Handlers of the client's events and of statements
     void ActiveClientConnect(QObject *Sender);
     void ActiveClientConnectError(QObject *Sender, const QString &message);
@@ -186,6 +231,17 @@ private:
     // Types of the grid's columns from the result (binary columns show as hex).
     static void describeColumns(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows);
 
+    // Operations
+    struct RowToDelete;
+    void deleteRowWithColumns(const std::shared_ptr<RowToDelete> &target);
+    void rowDeleted(const std::shared_ptr<RowToDelete> &target, const TmySQLClientOutcome &outcome);
+    void addDatabaseNode(const QString &database);
+    void removeTableNode(const QString &database, const QString &table);
+    // Asks the session whether backslashes escape, then calls back.
+    void readNoBackslashEscapes(std::function<void(bool)> then, std::function<void()> failed = {});
+    void fillNameValueGrid();
+    void fillProcessGrid();
+
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
@@ -205,4 +261,8 @@ private:
     bool m_stopping = false;        // a stop request is on its way to the server
     bool m_lost = false;            // the session was lost; cleared by the next connect
     QString m_lostDatabase;         // current when the session was lost
+    QString m_dataGridTable;
+    QString m_dataGridDatabase;
+    bool m_statusReadPending = false;
+    unsigned long m_statusReadConnection = 0;
 };

@@ -14,6 +14,7 @@
 #include "editor/sqleditorpage.h"
 #include "shell/clipboardcommands.h"
 #include "shell/actiontable.h"
+#include "shell/autologchart.h"
 #include "shell/localserver.h"
 #include "shell/splash.h"
 
@@ -46,6 +47,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     setWindowIcon(ApplicationIcon());
 
     d->log = new MessageLog(this);
+    d->autoLog = new MessageLog(this);
     d->buildActions();
     d->buildLayout();
     d->buildMenus();
@@ -54,6 +56,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->buildStatusBar();
     d->buildTray();
     d->wireMessageLog();
+    d->wireAutoLog();
     d->wireEditor();
 
     d->formServer = new TFormServer(settings, this);
@@ -83,8 +86,6 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     connectAction("help_about", &TFormMain::help_aboutExecute);
     connectAction("help_Show", &TFormMain::help_ShowExecute);
     connect(d->actions.value(QStringLiteral("help_Close")), &QAction::triggered, this, &TFormMain::Close1Click);
-    connect(d->actions.value(QStringLiteral("table_create")), &QAction::triggered, d->formTableCreate,
-            &QDialog::exec);
     connect(d->hideEntry, &QAction::triggered, this, &TFormMain::HideToTray);
     connect(d->closeEntry, &QAction::triggered, this, &TFormMain::Close1Click);
 
@@ -219,6 +220,8 @@ void TFormMain::AddServerItem(const QString &host)
 
 SettingsStore *TFormMain::settings() const { return d->settings; }
 MessageLog *TFormMain::messageLog() const { return d->log; }
+MessageLog *TFormMain::autoLog() const { return d->autoLog; }
+AutoLogChart *TFormMain::autoLogChart() const { return d->autoLogChart; }
 QStandardItemModel *TFormMain::treeModel() const { return d->treeModel; }
 QTreeView *TFormMain::treeView() const { return d->tree; }
 QListWidget *TFormMain::serverList() const { return d->serverList; }
@@ -293,6 +296,19 @@ void TFormMain::Private::wireMessageLog()
         pendingLines.clear();
         memoHasLines = false;
         memo->clear();
+    });
+}
+
+void TFormMain::Private::wireAutoLog()
+{
+    // One line every few seconds: appended as it comes.
+    QObject::connect(autoLog, &MessageLog::lineAppended, q, [this](const QString &line) {
+        memolog->appendPlainText(line);
+        autoLogChart->addLine(line);
+    });
+    QObject::connect(autoLog, &MessageLog::cleared, q, [this] {
+        memolog->clear();
+        autoLogChart->clear();
     });
 }
 

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 class ClipboardCommands;
+class AutoLogChart;
 class GridModel;
 class MessageLog;
 class QAction;
@@ -51,6 +52,8 @@ public:
 
     SettingsStore *settings() const;
     MessageLog *messageLog() const;           // shown in `Memo`
+    MessageLog *autoLog() const;              // shown in `Memolog` and its chart
+    AutoLogChart *autoLogChart() const;
     QStandardItemModel *treeModel() const;    // shown in `TreeServer`
     QTreeView *treeView() const;              // `TreeServer`
     QListWidget *serverList() const;          // `ListServer`

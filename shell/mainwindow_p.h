@@ -12,6 +12,7 @@
 
 #include <initializer_list>
 
+class AutoLogChart;
 class QPlainTextEdit;
 class QSplitter;
 class QStackedWidget;
@@ -33,6 +34,7 @@ struct TFormMain::Private
     void buildTray();
     void wireEditor();
     void wireMessageLog();
+    void wireAutoLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
                         QWidget *parent, const QList<int> &widths = {});
@@ -74,6 +76,8 @@ struct TFormMain::Private
     SqlEditorPage *editorPage = nullptr;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;
+    MessageLog *autoLog = nullptr; // the lines `Memolog` and its chart show
+    AutoLogChart *autoLogChart = nullptr;
     QLabel *panels[3] = {nullptr, nullptr, nullptr};
     QList<QToolBar *> toolbars;
     QList<QMenu *> sessionMenus; // the three administration submenus

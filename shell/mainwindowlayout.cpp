@@ -7,6 +7,7 @@
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/actiontable.h"
+#include "shell/autologchart.h"
 #include "shell/splash.h"
 
 #include <QAction>
@@ -350,7 +351,15 @@ void TFormMain::Private::buildLayout()
     memolog->setObjectName(QStringLiteral("Memolog"));
     memolog->setAccessibleName(QStringLiteral("Auto Database Log"));
     memolog->setReadOnly(true);
-    pageControl->addTab(memolog, QStringLiteral("Auto Database Log"));
+    memolog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto *autoLogPage = new QSplitter(Qt::Vertical);
+    autoLogPage->setObjectName(QStringLiteral("TabAutoLog"));
+    autoLogChart = new AutoLogChart(autoLogPage);
+    autoLogPage->addWidget(autoLogChart);
+    autoLogPage->addWidget(memolog);
+    autoLogPage->setStretchFactor(0, 1);
+    autoLogPage->setStretchFactor(1, 1);
+    pageControl->addTab(autoLogPage, QStringLiteral("Auto Database Log"));
     pageControl->setCurrentIndex(0);
 
     auto *messageStrip = titleStrip(QStringLiteral("   Messages and Error Display..."), nullptr);

@@ -83,6 +83,8 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.statusGrid = window->grid(QStringLiteral("AdvListView3"));
     views.indexGrid = window->grid(QStringLiteral("AdvListView4"));
     views.queryGrid = window->grid(QStringLiteral("AdvListView5"));
+    views.infoGrid = window->grid(QStringLiteral("AdvListView6"));
+    views.autoLog = window->autoLog();
     views.log = window->messageLog();
     views.editor = window->sqlEditor();
     if (SettingsStore *settings = window->settings()) {

@@ -7,6 +7,7 @@
 #include "dialogs/applicationtitle.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
+#include "shell/operationscontroller.h"
 #include "shell/printcontroller.h"
 #include "shell/sessioncontroller.h"
 #include "shell/splash.h"
@@ -60,6 +61,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         new SessionController(window.get(), data, window.get());
         new ExportController(window.get(), window.get());
         new PrintController(window.get(), window.get());
+        new OperationsController(window.get(), data, window.get());
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });

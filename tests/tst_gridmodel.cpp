@@ -24,6 +24,8 @@ private Q_SLOTS:
     void rowsKeepTheirLength();
     void snapshotOutlivesChanges_data();
     void snapshotOutlivesChanges();
+    void removeRows_data();
+    void removeRows();
 };
 
 namespace {
@@ -279,6 +281,70 @@ void TestGridModel::snapshotOutlivesChanges()
     // The snapshot outlives the grid, too.
     grid.reset();
     QCOMPARE(rowsOf(shot), before);
+}
+
+void TestGridModel::removeRows_data()
+{
+    QTest::addColumn<bool>("adopted");
+    QTest::addColumn<bool>("sorted");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("remaining");
+    // Rows c, a, NULL-valued b, d; sorted they stand a, b, c, d.
+    QTest::newRow("first") << false << false << 0 << 1 << QStringList{"a", "b", "d"};
+    QTest::newRow("middle two") << false << false << 1 << 2 << QStringList{"c", "d"};
+    QTest::newRow("last") << false << false << 3 << 1 << QStringList{"c", "a", "b"};
+    QTest::newRow("sorted, shown row") << false << true << 1 << 1 << QStringList{"a", "c", "d"};
+    QTest::newRow("sorted, all") << false << true << 0 << 4 << QStringList();
+    QTest::newRow("adopted") << true << false << 1 << 1 << QStringList{"c", "b", "d"};
+    QTest::newRow("adopted and sorted") << true << true << 2 << 1 << QStringList{"a", "b", "d"};
+}
+
+void TestGridModel::removeRows()
+{
+    QFETCH(bool, adopted);
+    QFETCH(bool, sorted);
+    QFETCH(int, row);
+    QFETCH(int, count);
+    QFETCH(QStringList, remaining);
+    GridModel grid;
+    grid.setColumns({QStringLiteral("k"), QStringLiteral("v")});
+    const std::vector<std::vector<const char *>> rows = {{"c", "cc"}, {"a", "aaa"}, {"b", nullptr}, {"d", ""}};
+    if (adopted) {
+        grid.adoptRows(std::make_shared<Rows>(rows));
+    } else {
+        for (const auto &r : rows)
+            grid.appendRow(r.data(), 2);
+    }
+    if (sorted)
+        grid.sortByLocale(0);
+    int removedSignals = 0;
+    connect(&grid, &QAbstractItemModel::rowsRemoved, this, [&](const QModelIndex &, int first, int last) {
+        QCOMPARE(first, row);
+        QCOMPARE(last, row + count - 1);
+        ++removedSignals;
+    });
+    QVERIFY(grid.removeRows(row, count));
+    QCOMPARE(removedSignals, 1);
+    QCOMPARE(captions(grid), remaining);
+    // Each remaining row keeps its own cells, NULL and empty apart.
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        const QString key = grid.caption(r);
+        if (key == QLatin1String("b")) {
+            QVERIFY(grid.isNull(r, 1));
+        } else {
+            QVERIFY(!grid.isNull(r, 1));
+            QCOMPARE(grid.text(r, 1), key == QLatin1String("d") ? QString() : QString(key == QLatin1String("a") ? 3 : 2, key.at(0)));
+        }
+    }
+    // Out of range: nothing happens.
+    QVERIFY(!grid.removeRows(grid.rowCount(), 1));
+    QVERIFY(!grid.removeRows(0, grid.rowCount() + 1));
+    // Rows appended afterwards land after the others.
+    grid.appendRow(QStringList{QStringLiteral("e"), QStringLiteral("ee")});
+    QCOMPARE(grid.caption(grid.rowCount() - 1), QStringLiteral("e"));
+    QCOMPARE(grid.text(grid.rowCount() - 1, 1), QStringLiteral("ee"));
+    QCOMPARE(captions(grid).mid(0, remaining.size()), remaining);
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)

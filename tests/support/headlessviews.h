@@ -21,6 +21,8 @@ struct HeadlessViews
         views.statusGrid = &status;
         views.indexGrid = &index;
         views.queryGrid = &query;
+        views.infoGrid = &info;
+        views.autoLog = &autoLog;
         views.log = &log;
         views.program = &program;
         views.profile = &profile;
@@ -34,8 +36,8 @@ struct HeadlessViews
 
     QStandardItemModel tree;
     QItemSelectionModel selection{&tree};
-    GridModel data, definition, status, index, query;
-    MessageLog log;
+    GridModel data, definition, status, index, query, info;
+    MessageLog log, autoLog;
     TProgramSettings program;
     TServerProfile profile;
     TDMstdViews views;
