@@ -14,6 +14,7 @@
 #include "tests/modalhelper.h"
 #include "tests/support/generallog.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 #include "tests/support/serverqueries.h"
 
 #include <QAction>
@@ -186,8 +187,11 @@ bool TestOperationsController::openTable(const QString &database, const QString 
     m_window->treeView()->setCurrentIndex(index);
     m_session->TreeServerDblClick(index);
     GridModel *grid = m_window->grid(QStringLiteral("AdvListView1"));
-    return QTest::qWaitFor([&] { return m_data->DataGridTable() == table && grid->rowCount() == rows; }, 20000)
+    const bool opened =
+        QTest::qWaitFor([&] { return m_data->DataGridTable() == table && grid->rowCount() == rows; }, 20000)
         && QTest::qWaitFor([&] { return statements().contains(TDMstd::IndexStatement(table)); }, 20000);
+    settle(); // the last outcome is in before the next command
+    return opened;
 }
 
 QStringList TestOperationsController::serverRows(const QString &select) const
@@ -362,6 +366,7 @@ void TestOperationsController::lockByCloseBoxLocksAsRead()
     });
     action("table_lock")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(statements().contains(QStringLiteral("LOCK TABLES orders READ")), 20000);
+    settle(); // its outcome is in: the next command is taken
     action("table_unlock")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(statements().contains(QStringLiteral("UNLOCK TABLES")), 20000);
 }
