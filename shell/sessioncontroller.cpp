@@ -79,6 +79,11 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.statusGrid = window->grid(QStringLiteral("AdvListView3"));
     views.indexGrid = window->grid(QStringLiteral("AdvListView4"));
     views.queryGrid = window->grid(QStringLiteral("AdvListView5"));
+    views.userGrid = window->grid(QStringLiteral("AdvListViewUser"));
+    views.hostGrid = window->grid(QStringLiteral("AdvListViewHost"));
+    views.dbGrid = window->grid(QStringLiteral("AdvListViewDatabase"));
+    views.jobGrid = window->grid(QStringLiteral("ListApplication"));
+    views.messageGrid = window->grid(QStringLiteral("ListApplicationMsg"));
     views.log = window->messageLog();
     views.editor = window->sqlEditor();
     if (SettingsStore *settings = window->settings()) {

@@ -21,6 +21,11 @@ struct HeadlessViews
         views.statusGrid = &status;
         views.indexGrid = &index;
         views.queryGrid = &query;
+        views.userGrid = &users;
+        views.hostGrid = &hosts;
+        views.dbGrid = &dbs;
+        views.jobGrid = &jobs;
+        views.messageGrid = &messages;
         views.log = &log;
         views.program = &program;
         views.profile = &profile;
@@ -35,6 +40,7 @@ struct HeadlessViews
     QStandardItemModel tree;
     QItemSelectionModel selection{&tree};
     GridModel data, definition, status, index, query;
+    GridModel users, hosts, dbs, jobs, messages;
     MessageLog log;
     TProgramSettings program;
     TServerProfile profile;
