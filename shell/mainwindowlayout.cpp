@@ -67,9 +67,13 @@ void applyColumnWidths(QTableView *view, GridModel *model)
             header->setSectionResizeMode(column, QHeaderView::Interactive);
             view->setColumnWidth(column, width);
         } else if (width == GridModel::FillWidth) {
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-            if (column == model->columnCount() - 1)
+            // The last column takes what is left; another one shares it.
+            if (column == model->columnCount() - 1) {
+                header->setSectionResizeMode(column, QHeaderView::Interactive);
                 header->setStretchLastSection(true);
+            } else {
+                header->setSectionResizeMode(column, QHeaderView::Stretch);
+            }
         } else if (width == GridModel::AutoWidth) {
             view->resizeColumnToContents(column);
         } else {

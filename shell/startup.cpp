@@ -3,6 +3,8 @@
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
 #include "data/tdmstd.h"
+#include "shell/appservercontroller.h"
+#include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/settingsstore.h"
@@ -53,6 +55,8 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
+        new AppServerController(window.get(), data, window.get());
+        new PrivilegeController(window.get(), data, window.get());
         splash.reset();
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
         QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
