@@ -109,7 +109,8 @@ TFormApplication::TFormApplication(QWidget *parent)
     fields->addWidget(caption(QStringLiteral("Date:"), MaskDate, this), row, 0);
     fields->addWidget(MaskDate, row, 1);
     fields->addWidget(new QLabel(QStringLiteral("yyyy-mm-dd hh:mm:ss"), this), row++, 2);
-    fields->addWidget(CheckIntervall, row++, 0, 1, 2, Qt::AlignLeft);
+    // Caption before the box, standing where the labels stand.
+    fields->addWidget(CheckIntervall, row++, 0, Qt::AlignLeft | Qt::AlignAbsolute);
     fields->addWidget(caption(QStringLiteral("Intervall:"), MaskIntervall, this), row, 0);
     fields->addWidget(MaskIntervall, row, 1);
     fields->addWidget(new QLabel(QStringLiteral("ddd hh:mm"), this), row++, 2);

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TFormPrivilege::TFormPrivilege(PrivilegeTable table, const QString &caption, const QString &info,
                                const QString &hint, QWidget *parent)
     : QDialog(parent)
@@ -87,6 +89,21 @@ void TFormPrivilege::addBoxes(const QList<QPair<QString, Privilege>> &boxes, con
 
 void TFormPrivilege::finishLayout()
 {
+    // Tab goes through the fields, then the boxes as they stand, then the buttons.
+    QList<QWidget *> order;
+    for (QLineEdit *edit : {m_host, m_database, m_user, m_password}) {
+        if (edit)
+            order << edit;
+    }
+    std::sort(order.begin(), order.end(), [this](QWidget *a, QWidget *b) {
+        return m_fields->indexOf(a) < m_fields->indexOf(b);
+    });
+    for (int i = 0; i < m_boxGrid->count(); ++i)
+        order << m_boxGrid->itemAt(i)->widget();
+    order << ButtonCancel << ButtonOk << ButtonApply;
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ButtonCancel);
@@ -109,6 +126,7 @@ void TFormPrivilege::prepareNew()
     ButtonApply->setEnabled(false);
     for (QLineEdit *edit : std::as_const(m_keyFields))
         edit->setEnabled(true);
+    focusFirstField();
 }
 
 void TFormPrivilege::prepareChange(const TPrivilegeRow &row)
@@ -128,6 +146,21 @@ void TFormPrivilege::prepareChange(const TPrivilegeRow &row)
     ButtonApply->setEnabled(false);
     for (QLineEdit *edit : std::as_const(m_keyFields))
         edit->setEnabled(false);
+    focusFirstField();
+}
+
+void TFormPrivilege::focusFirstField()
+{
+    // The first field that can be typed in; the boxes when the keys are all fixed.
+    for (int i = 0; i < m_fields->count(); ++i) {
+        auto *edit = qobject_cast<QLineEdit *>(m_fields->itemAt(i)->widget());
+        if (edit && edit->isEnabled()) {
+            edit->setFocus();
+            return;
+        }
+    }
+    if (m_boxGrid->count() > 0)
+        m_boxGrid->itemAt(0)->widget()->setFocus();
 }
 
 bool TFormPrivilege::newMode() const

@@ -50,6 +50,7 @@ protected:
     // Boxes in the order given, `leftCount` of them in the left column.
     void addBoxes(const QList<QPair<QString, Privilege>> &boxes, const QStringList &objectNames, int leftCount);
     void finishLayout();
+    void focusFirstField();
 
     QLineEdit *m_host = nullptr;
     QLineEdit *m_database = nullptr;

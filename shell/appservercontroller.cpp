@@ -149,7 +149,9 @@ int AppServerController::selectedJob() const
 void AppServerController::applyJob()
 {
     const TApplicationJob job = m_formApplication->job();
-    auto reload = [this] { m_data->LoadApplications(); };
+    // The answer may come after this controller is gone; the data module
+    // that runs the statement is there as long as it can answer.
+    auto reload = [data = m_data] { data->LoadApplications(); };
     if (job.id.isEmpty())
         m_data->InsertApplication(job, reload);
     else

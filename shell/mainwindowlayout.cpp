@@ -67,13 +67,8 @@ void applyColumnWidths(QTableView *view, GridModel *model)
             header->setSectionResizeMode(column, QHeaderView::Interactive);
             view->setColumnWidth(column, width);
         } else if (width == GridModel::FillWidth) {
-            // The last column takes what is left; another one shares it.
-            if (column == model->columnCount() - 1) {
-                header->setSectionResizeMode(column, QHeaderView::Interactive);
-                header->setStretchLastSection(true);
-            } else {
-                header->setSectionResizeMode(column, QHeaderView::Stretch);
-            }
+            // Such columns share what the others leave of the grid's width.
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
         } else if (width == GridModel::AutoWidth) {
             view->resizeColumnToContents(column);
         } else {
