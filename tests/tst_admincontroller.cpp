@@ -267,6 +267,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
         QVERIFY(dialog->Edit1->isEnabled());
         QVERIFY(!dialog->ButtonApply->isEnabled());
         QVERIFY(dialog->Edit1->text().isEmpty());
+        QCOMPARE(dialog->focusWidget(), dialog->Edit1); // typing starts in Host
         dialog->Edit1->setText(QStringLiteral("127.0.0.1"));
         dialog->Edit2->setText(QStringLiteral("winuser"));
         dialog->Edit3->setText(QStringLiteral("p'w\\1"));
@@ -291,6 +292,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
         QVERIFY(dialog);
         QVERIFY(!dialog->Edit1->isEnabled());
         QVERIFY(dialog->Edit2->isEnabled());
+        QCOMPARE(dialog->focusWidget(), dialog->Edit2); // Host is fixed: typing starts in User
         QCOMPARE(dialog->Edit2->text(), QStringLiteral("winuser"));
         QCOMPARE(dialog->Edit3->text(), users->text(row, 2)); // the stored, encoded password
         QVERIFY(dialog->findChild<QCheckBox *>(QStringLiteral("CheckBox4"))->isChecked());
