@@ -5,7 +5,6 @@
 #include "tests/support/privateserver.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 
 #include <cstdio>
 
@@ -14,64 +13,24 @@ namespace {
 int fetchChild(const QStringList &args)
 {
     // host port user password database statement
-    if (args.size() < 6 || !LoadClientLibrary())
-        return 2;
-    TmySQLClient client;
-    client.setHostname(args.at(0));
-    client.setPort(args.at(1).toInt());
-    client.setUsername(args.at(2));
-    client.setPassword(args.at(3));
-    client.setDatabase(args.at(4));
-    QEventLoop loop;
-    int exitCode = 1;
-    qint64 characters = 0;
-    client.OnConnectError = [&](QObject *, const QString &message) {
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-        loop.quit();
-    };
-    client.OnConnect = [&](QObject *) {
-        client.Query()->Execute(
-            args.at(5), QStringLiteral("fetch"), nullptr,
-            [&](QObject *, const QString &message) {
-                std::fprintf(stderr, "%s\n", qPrintable(message));
-                loop.quit();
-            },
-            [&](QObject *sender) {
-                auto *query = static_cast<TmySQLClientQuery *>(sender);
-                const int rows = query->RowCount();
-                const int fields = query->FieldCount();
-                for (int r = 0; r < rows; ++r) {
-                    for (int c = 0; c < fields; ++c)
-                        characters += query->Value(r, c).size();
-                }
-                exitCode = rows > 0 ? 0 : 1;
-                loop.quit();
-            });
-        client.Query()->Run();
-    };
-    client.Connect();
-    loop.exec();
-    // The count keeps the reads from being optimised away.
-    return characters > 0 ? exitCode : 1;
+    return runQueryChild(args, [](TmySQLClientQuery *query) {
+        qint64 characters = 0;
+        const int rows = query->RowCount();
+        const int fields = query->FieldCount();
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < fields; ++c)
+                characters += query->Value(r, c).size();
+        }
+        // The count keeps the reads from being optimised away.
+        return rows > 0 && characters > 0 ? 0 : 1;
+    });
 }
 
 int fetch(const QStringList &)
 {
     PrivateServer server;
-    QString error;
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (!startServerWith(server, millionRowTable()))
         return 1;
-    }
-    if (!server.sql(QStringLiteral(
-            "CREATE DATABASE bench; USE bench;"
-            "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
-            "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
-            " seq * 1.25 FROM seq_1_to_1000000;"),
-                    nullptr, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     printFigure("rows", QStringLiteral("1000000"));
     const QString statement = QStringLiteral("select * from t");
     const QStringList cli = cliArguments(server.host(), server.port(), PrivateServer::user(),

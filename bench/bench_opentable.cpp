@@ -5,8 +5,8 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
-#include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 
@@ -66,16 +66,6 @@ struct Module : HeadlessViews
     std::unique_ptr<TDMstd> module;
 };
 
-bool fixture(PrivateServer &server, const QString &statements)
-{
-    QString error;
-    if (!server.start(&error) || !server.sql(statements, nullptr, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return false;
-    }
-    return true;
-}
-
 QStringList connection(const PrivateServer &server)
 {
     return {server.host(), QString::number(server.port()), PrivateServer::user(), PrivateServer::password()};
@@ -108,29 +98,10 @@ int openTableChild(const QStringList &args)
     return 0;
 }
 
-Measurement best(const std::function<Measurement()> &run, int times)
-{
-    Measurement result;
-    for (int i = 0; i < times; ++i) {
-        const Measurement m = run();
-        if (m.exitCode != 0)
-            return m;
-        if (i == 0 || m.seconds < result.seconds)
-            result.seconds = m.seconds;
-        result.peakKb = std::max(result.peakKb, m.peakKb);
-        result.exitCode = 0;
-    }
-    return result;
-}
-
 int openTable(const QStringList &)
 {
     PrivateServer server;
-    if (!fixture(server, QStringLiteral(
-                     "CREATE DATABASE bench; USE bench;"
-                     "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
-                     "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
-                     " seq * 1.25 FROM seq_1_to_1000000;")))
+    if (!startServerWith(server, millionRowTable()))
         return 1;
     printFigure("rows", QStringLiteral("1000000"));
     const QString mariadb = PrivateServer::findProgram(QStringLiteral("mariadb"));
@@ -145,9 +116,9 @@ int openTable(const QStringList &)
     };
     measureProgram(mariadb, cli, QString(), QStringLiteral("/dev/null")); // warm the caches
     const Measurement reference =
-        best([&] { return measureProgram(mariadb, cli, QString(), QStringLiteral("/dev/null")); }, 3);
-    const Measurement limited = best([&] { return measureSelf(ours("100", "100")); }, 3);
-    const Measurement all = best([&] { return measureSelf(ours("1000000", "1000000")); }, 3);
+        bestRun([&] { return measureProgram(mariadb, cli, QString(), QStringLiteral("/dev/null")); }, 3);
+    const Measurement limited = bestRun([&] { return measureSelf(ours("100", "100")); }, 3);
+    const Measurement all = bestRun([&] { return measureSelf(ours("1000000", "1000000")); }, 3);
     if (reference.exitCode != 0 || limited.exitCode != 0 || all.exitCode != 0) {
         std::fprintf(stderr, "a run failed (mariadb %d, DBL 100 %d, DBL 1000000 %d)\n", reference.exitCode,
                      limited.exitCode, all.exitCode);
@@ -171,7 +142,7 @@ int tables(const QStringList &args)
     QString create = QStringLiteral("CREATE DATABASE many; USE many;");
     for (int i = 0; i < Count; ++i)
         create += QStringLiteral("CREATE TABLE t%1 (id INT) ENGINE=%2;").arg(i, 5, 10, QLatin1Char('0')).arg(engine);
-    if (!fixture(server, create) || !LoadClientLibrary())
+    if (!startServerWith(server, create) || !LoadClientLibrary())
         return 1;
     const QStringList c = connection(server);
     Module m(c.at(0), c.at(1), c.at(2), c.at(3));
@@ -234,7 +205,8 @@ int script(const QStringList &)
 {
     constexpr int Count = 100000;
     PrivateServer server;
-    if (!fixture(server, QStringLiteral("CREATE DATABASE bench; CREATE TABLE bench.s (id INT, name VARCHAR(40));")))
+    if (!startServerWith(server,
+                         QStringLiteral("CREATE DATABASE bench; CREATE TABLE bench.s (id INT, name VARCHAR(40));")))
         return 1;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("script.sql"));

@@ -1,7 +1,9 @@
 #include "bench/benchcommon.h"
+#include "client/mySQLClient.h"
 #include "tests/support/privateserver.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 
 #include <algorithm>
@@ -99,6 +101,21 @@ bool bestOf(int runs, const std::function<Measurement()> &ours, const std::funct
     return true;
 }
 
+Measurement bestRun(const std::function<Measurement()> &run, int times)
+{
+    Measurement result;
+    for (int i = 0; i < times; ++i) {
+        const Measurement m = run();
+        if (m.exitCode != 0)
+            return m;
+        if (i == 0 || m.seconds < result.seconds)
+            result.seconds = m.seconds;
+        result.peakKb = std::max(result.peakKb, m.peakKb);
+        result.exitCode = 0;
+    }
+    return result;
+}
+
 void printFigure(const char *name, double value)
 {
     std::printf("%s: %.3f\n", name, value);
@@ -128,6 +145,58 @@ QStringList cliArguments(const QString &host, int port, const QString &user, con
     return {QStringLiteral("--no-defaults"), QStringLiteral("--host=") + host,
             QStringLiteral("--port=") + QString::number(port), QStringLiteral("--user=") + user,
             QStringLiteral("--password=") + password, QStringLiteral("--database=") + database};
+}
+
+bool startServerWith(PrivateServer &server, const QString &statements)
+{
+    QString error;
+    if (!server.start(&error) || !server.sql(statements, nullptr, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+QString millionRowTable()
+{
+    return QStringLiteral("CREATE DATABASE bench; USE bench;"
+                          "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
+                          "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
+                          " seq * 1.25 FROM seq_1_to_1000000;");
+}
+
+int runQueryChild(const QStringList &args, const std::function<int(TmySQLClientQuery *)> &handle)
+{
+    if (args.size() < 6 || !LoadClientLibrary())
+        return 2;
+    TmySQLClient client;
+    client.setHostname(args.at(0));
+    client.setPort(args.at(1).toInt());
+    client.setUsername(args.at(2));
+    client.setPassword(args.at(3));
+    client.setDatabase(args.at(4));
+    QEventLoop loop;
+    int exitCode = 1;
+    client.OnConnectError = [&](QObject *, const QString &message) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        loop.quit();
+    };
+    client.OnConnect = [&](QObject *) {
+        client.Query()->Execute(
+            args.at(5), QStringLiteral("bench"), nullptr,
+            [&](QObject *, const QString &message) {
+                std::fprintf(stderr, "%s\n", qPrintable(message));
+                loop.quit();
+            },
+            [&](QObject *sender) {
+                exitCode = handle(static_cast<TmySQLClientQuery *>(sender));
+                loop.quit();
+            });
+        client.Query()->Run();
+    };
+    client.Connect();
+    loop.exec();
+    return exitCode;
 }
 
 int main(int argc, char *argv[])

@@ -5,6 +5,9 @@
 
 #include <functional>
 
+class PrivateServer;
+class TmySQLClientQuery;
+
 // Subcommands of quarnel-bench. Each sets up its own private server and data
 // and prints "name: value" lines; the user-facing ones end with time_ratio
 // and mem_ratio (ours over the reference, measured in the same run).
@@ -41,9 +44,26 @@ void printFigure(const char *name, const QString &value);
 bool bestOf(int runs, const std::function<Measurement()> &ours, const std::function<Measurement()> &reference,
             Measurement *bestOurs, Measurement *bestReference);
 
+// Runs one side `times` times; keeps the best time and the highest peak
+// (a failed run is returned as it is).
+Measurement bestRun(const std::function<Measurement()> &run, int times);
+
 // Prints the ours/reference figures and the two ratios.
 void printComparison(const char *ours, const Measurement &a, const char *reference, const Measurement &b);
 
 // The command-line client's arguments for a server of the test fixture.
 QStringList cliArguments(const QString &host, int port, const QString &user, const QString &password,
                          const QString &database);
+
+// Starts the server and runs the statements that set up a benchmark's data;
+// false (with a message) when either fails.
+bool startServerWith(PrivateServer &server, const QString &statements);
+// The statements of the million-row table bench.t (id, name, note, val)
+// that the client, table view and export benchmarks read.
+QString millionRowTable();
+
+// A child's query: connects with host port user password database (the
+// first five arguments), runs the statement of the sixth and hands its
+// result to handle, whose return value becomes the exit code (1 when the
+// connection or the statement failed, 2 without the client library).
+int runQueryChild(const QStringList &args, const std::function<int(TmySQLClientQuery *)> &handle);

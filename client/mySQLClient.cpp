@@ -27,194 +27,6 @@ private:
 
 } // namespace
 
-// --- TmySQLField -------------------------------------------------------------
-
-namespace {
-
-constexpr unsigned int BinaryCharset = 63;
-
-bool isTemporal(enum_field_types type)
-{
-    switch (type) {
-    case MYSQL_TYPE_DATE:
-    case MYSQL_TYPE_NEWDATE:
-    case MYSQL_TYPE_TIME:
-    case MYSQL_TYPE_DATETIME:
-    case MYSQL_TYPE_TIMESTAMP:
-    case MYSQL_TYPE_YEAR:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-bool TmySQLField::isBinary() const
-{
-    if (type == MYSQL_TYPE_BIT)
-        return true;
-    if (charsetnr != BinaryCharset)
-        return false;
-    switch (type) {
-    case MYSQL_TYPE_STRING:
-    case MYSQL_TYPE_VAR_STRING:
-    case MYSQL_TYPE_VARCHAR:
-    case MYSQL_TYPE_TINY_BLOB:
-    case MYSQL_TYPE_MEDIUM_BLOB:
-    case MYSQL_TYPE_LONG_BLOB:
-    case MYSQL_TYPE_BLOB:
-    case MYSQL_TYPE_GEOMETRY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool TmySQLField::isNumeric() const
-{
-    switch (type) {
-    case MYSQL_TYPE_DECIMAL:
-    case MYSQL_TYPE_NEWDECIMAL:
-    case MYSQL_TYPE_TINY:
-    case MYSQL_TYPE_SHORT:
-    case MYSQL_TYPE_LONG:
-    case MYSQL_TYPE_INT24:
-    case MYSQL_TYPE_LONGLONG:
-    case MYSQL_TYPE_FLOAT:
-    case MYSQL_TYPE_DOUBLE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-QString TmySQLField::typeName() const
-{
-    const bool binary = charsetnr == BinaryCharset;
-    QString name;
-    switch (type) {
-    case MYSQL_TYPE_TINY: name = QStringLiteral("TINYINT"); break;
-    case MYSQL_TYPE_SHORT: name = QStringLiteral("SMALLINT"); break;
-    case MYSQL_TYPE_INT24: name = QStringLiteral("MEDIUMINT"); break;
-    case MYSQL_TYPE_LONG: name = QStringLiteral("INT"); break;
-    case MYSQL_TYPE_LONGLONG: name = QStringLiteral("BIGINT"); break;
-    case MYSQL_TYPE_FLOAT: name = QStringLiteral("FLOAT"); break;
-    case MYSQL_TYPE_DOUBLE: name = QStringLiteral("DOUBLE"); break;
-    case MYSQL_TYPE_DECIMAL:
-    case MYSQL_TYPE_NEWDECIMAL: name = QStringLiteral("DECIMAL"); break;
-    case MYSQL_TYPE_DATE:
-    case MYSQL_TYPE_NEWDATE: name = QStringLiteral("DATE"); break;
-    case MYSQL_TYPE_TIME: name = QStringLiteral("TIME"); break;
-    case MYSQL_TYPE_DATETIME: name = QStringLiteral("DATETIME"); break;
-    case MYSQL_TYPE_TIMESTAMP: name = QStringLiteral("TIMESTAMP"); break;
-    case MYSQL_TYPE_YEAR: name = QStringLiteral("YEAR"); break;
-    case MYSQL_TYPE_BIT: name = QStringLiteral("BIT(%1)").arg(length); break;
-    case MYSQL_TYPE_GEOMETRY: name = QStringLiteral("GEOMETRY"); break;
-    case MYSQL_TYPE_JSON: name = QStringLiteral("JSON"); break;
-    case MYSQL_TYPE_NULL: name = QStringLiteral("NULL"); break;
-    case MYSQL_TYPE_TINY_BLOB:
-    case MYSQL_TYPE_MEDIUM_BLOB:
-    case MYSQL_TYPE_LONG_BLOB:
-    case MYSQL_TYPE_BLOB: name = binary ? QStringLiteral("BLOB") : QStringLiteral("TEXT"); break;
-    case MYSQL_TYPE_STRING:
-        if (flags & ENUM_FLAG)
-            name = QStringLiteral("ENUM");
-        else if (flags & SET_FLAG)
-            name = QStringLiteral("SET");
-        else
-            name = binary ? QStringLiteral("BINARY") : QStringLiteral("CHAR");
-        break;
-    default: name = binary ? QStringLiteral("VARBINARY") : QStringLiteral("VARCHAR"); break;
-    }
-    if (isNumeric() && (flags & UNSIGNED_FLAG))
-        name += QStringLiteral(" UNSIGNED");
-    return name;
-}
-
-// --- TmySQLResultRows -------------------------------------------------------
-
-TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
-    : m_result(result)
-{
-    if (!m_result)
-        return;
-    const MySqlApi &api = mysqlApi;
-    m_fieldCount = api.mysql_num_fields ? int(api.mysql_num_fields(m_result)) : 0;
-    m_fields.reserve(size_t(m_fieldCount));
-    auto addField = [this](const MYSQL_FIELD &field) {
-        TmySQLField f;
-        f.name = fromClient(field.name);
-        f.type = field.type;
-        f.charsetnr = field.charsetnr;
-        f.flags = field.flags;
-        f.length = field.length;
-        m_fieldNames.append(f.name);
-        m_fields.push_back(std::move(f));
-    };
-    if (api.mysql_fetch_fields) {
-        if (const MYSQL_FIELD *fields = api.mysql_fetch_fields(m_result)) {
-            for (int i = 0; i < m_fieldCount; ++i)
-                addField(fields[i]);
-        }
-    } else if (api.mysql_fetch_field) {
-        while (const MYSQL_FIELD *field = api.mysql_fetch_field(m_result))
-            addField(*field);
-    }
-    // Only text and byte columns can hold a zero byte inside a value.
-    std::vector<int> checked;
-    for (int i = 0; i < int(m_fields.size()); ++i) {
-        if (!m_fields[size_t(i)].isNumeric() && !isTemporal(m_fields[size_t(i)].type))
-            checked.push_back(i);
-    }
-    // Only the low 32 bits of the row count are used for reading rows.
-    const quint32 rows = api.mysql_num_rows ? quint32(api.mysql_num_rows(m_result)) : 0;
-    m_rows.reserve(rows);
-    for (quint32 i = 0; i < rows && api.mysql_fetch_row; ++i) {
-        MYSQL_ROW row = api.mysql_fetch_row(m_result);
-        if (!row)
-            break;
-        if (!checked.empty() && api.mysql_fetch_lengths) {
-            if (const unsigned long *lengths = api.mysql_fetch_lengths(m_result)) {
-                for (int c : checked) {
-                    const char *value = row[c];
-                    if (value && lengths[c] > 0 && std::memchr(value, 0, lengths[c]))
-                        m_lengths.emplace_back(quint64(i) * quint64(m_fieldCount) + quint64(c), quint32(lengths[c]));
-                }
-            }
-        }
-        m_rows.push_back(row);
-    }
-}
-
-TmySQLResultRows::~TmySQLResultRows()
-{
-    if (m_result && mysqlApi.mysql_free_result)
-        mysqlApi.mysql_free_result(m_result);
-}
-
-int TmySQLResultRows::cellLength(int row, int column) const
-{
-    const char *value = cell(row, column);
-    if (!value)
-        return 0;
-    if (!m_lengths.empty()) {
-        const quint64 key = quint64(row) * quint64(m_fieldCount) + quint64(column);
-        const auto it = std::lower_bound(m_lengths.begin(), m_lengths.end(), key,
-                                         [](const std::pair<quint64, quint32> &entry, quint64 k) {
-                                             return entry.first < k;
-                                         });
-        if (it != m_lengths.end() && it->first == key)
-            return int(it->second);
-    }
-    return int(std::strlen(value));
-}
-
-const QStringList &TmySQLResultRows::fieldNames() const
-{
-    return m_fieldNames;
-}
-
 // --- TmySQLClientQuery ------------------------------------------------------
 
 TmySQLClientQuery::TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *parent)
@@ -271,8 +83,12 @@ void TmySQLClientQuery::wrapUp(TmySQLClientTaskData *task, bool success, const Q
     Restore<std::shared_ptr<const TmySQLResultRows>> keepResult(m_result);
     m_currentTask = task;
     if (success) {
-        m_result = std::make_shared<TmySQLResultRows>(task->ResultSet);
-        task->ResultSet = nullptr; // the rows own it now
+        if (task->Rows) {
+            m_result = std::move(task->Rows);
+        } else {
+            m_result = std::make_shared<TmySQLResultRows>(task->ResultSet);
+            task->ResultSet = nullptr; // the rows own it now
+        }
         if (task->OnComplete)
             task->OnComplete(this);
     } else {
@@ -562,6 +378,8 @@ TmySQLClient::TmySQLClient(QObject *parent)
 
 TmySQLClient::~TmySQLClient()
 {
+    if (m_killThread.joinable())
+        m_killThread.join();
     if (m_connected) {
         m_blockOnClose = true;
         m_engine->setTaskListBox(nullptr);
@@ -599,19 +417,38 @@ void TmySQLClient::Connect()
     const unsigned long flags = ClientFlags();
     m_engine->setTaskListBox(m_taskListBox);
     m_utility->Events = UtilityEvents;
+    m_connecting = true;
+    const quint64 serial = ++m_connectSerial;
     QPointer<TmySQLClient> self(this);
     m_utility->OpenSession(m_hostname, m_username, m_password, m_database, m_port, flags,
                            QStringLiteral("Connect to mySQL Server"),
-                           [self](QObject *sender) {
+                           [self, serial](QObject *sender) {
                                if (self)
-                                   self->opened(static_cast<TmySQLClientUtility *>(sender)->OpenedConnectionId());
+                                   self->opened(serial, static_cast<TmySQLClientUtility *>(sender)->OpenedConnectionId());
                            },
-                           OnConnectError, m_connectTimeout);
+                           [self, serial](QObject *sender, const QString &message) {
+                               if (!self || serial <= self->m_abandonedUpTo)
+                                   return; // nobody waits for it any more
+                               self->m_connecting = false;
+                               if (self->OnConnectError)
+                                   self->OnConnectError(sender, message);
+                           },
+                           m_connectTimeout);
     m_utility->Run();
 }
 
-void TmySQLClient::opened(unsigned long connectionId)
+void TmySQLClient::opened(quint64 serial, unsigned long connectionId)
 {
+    if (serial <= m_abandonedUpTo) {
+        // The user gave up waiting. The late connection is closed again,
+        // unless a newer attempt has already taken the handle over.
+        if (serial == m_connectSerial) {
+            m_utility->CloseSession(QStringLiteral("Close Session"), nullptr);
+            m_utility->Run();
+        }
+        return;
+    }
+    m_connecting = false;
     m_connected = true;
     m_connectionId = connectionId;
     m_query = new TmySQLClientQuery(m_engine, this);
@@ -624,18 +461,76 @@ void TmySQLClient::Close()
 {
     if (!ClientLibraryBound() || !m_connected)
         return;
-    const bool threaded = Threaded();
-    if (m_blockOnClose)
-        setThreaded(false);
     QPointer<TmySQLClient> self(this);
     m_utility->CloseSession(QStringLiteral("Close Session"), [self](QObject *) {
         if (self)
             self->closed();
     });
     m_utility->Run();
-    if (m_blockOnClose)
-        setThreaded(threaded);
+    // With the worker, the close takes its turn behind what is queued (never
+    // beside a statement on the same connection); blocking waits for it, so
+    // the library's close has happened when Close returns.
+    if (Threaded() && m_blockOnClose)
+        m_engine->WaitUntilExecuted();
     m_connected = false;
+}
+
+void TmySQLClient::AbandonConnect()
+{
+    if (!m_connecting)
+        return;
+    m_abandonedUpTo = m_connectSerial;
+    m_connecting = false;
+    // The attempt fails at once instead of when its timeout ends; were the
+    // socket not there yet, the attempt simply runs out later.
+    if (mysqlApi.mariadb_cancel && m_engine->HandleReady())
+        mysqlApi.mariadb_cancel(&m_mysql);
+}
+
+void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
+{
+    if (m_killThread.joinable())
+        m_killThread.join();
+    if (!m_connected || m_connectionId == 0 || !ClientLibraryBound()) {
+        if (done)
+            done(QStringLiteral("No statement to stop"));
+        return;
+    }
+    const QByteArray host = m_hostname.toUtf8();
+    const QByteArray user = m_username.toUtf8();
+    const QByteArray password = m_password.toUtf8();
+    const unsigned int port = unsigned(m_port);
+    const unsigned long id = m_connectionId;
+    QPointer<TmySQLClient> self(this);
+    // A connection of its own: the client's connection is busy with the
+    // statement to be stopped.
+    m_killThread = std::thread([=] {
+        const MySqlApi &api = mysqlApi;
+        QString error;
+        MYSQL *side = api.mysql_init ? api.mysql_init(nullptr) : nullptr;
+        if (!side) {
+            error = QStringLiteral("The client library could not prepare a connection");
+        } else {
+            const unsigned int protocol = MYSQL_PROTOCOL_TCP;
+            const unsigned int timeout = 5;
+            api.mysql_options(side, MYSQL_OPT_PROTOCOL, &protocol);
+            api.mysql_options(side, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+            if (!api.mysql_real_connect(side, host.constData(), user.constData(), password.constData(), nullptr,
+                                        port, nullptr, 0)) {
+                error = fromClient(api.mysql_error(side));
+            } else {
+                const QByteArray statement = "KILL QUERY " + QByteArray::number(qulonglong(id));
+                if (api.mysql_real_query(side, statement.constData(), ulong(statement.size())) != 0)
+                    error = fromClient(api.mysql_error(side));
+            }
+            api.mysql_close(side);
+        }
+        if (self)
+            QMetaObject::invokeMethod(self, [self, error, done] {
+                if (self && done)
+                    done(error);
+            }, Qt::QueuedConnection);
+    });
 }
 
 void TmySQLClient::closed()

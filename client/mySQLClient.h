@@ -1,13 +1,16 @@
 #pragma once
 
 #include "client/mysqlclienttask.h"
+#include "client/mysqlresultrows.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class TmySQLClient;
@@ -20,58 +23,6 @@ class TmySQLClient;
 #endif
 using TSetClientCapabilities = unsigned int;
 constexpr TSetClientCapabilities DefaultClientCapabilities = CLIENT_LONG_PASSWORD | CLIENT_CONNECT_WITH_DB;
-
-// What a result says about one of its columns.
-struct TmySQLField
-{
-    QString name;
-    enum_field_types type = MYSQL_TYPE_STRING;
-    unsigned int charsetnr = 0;
-    unsigned int flags = 0;
-    unsigned long length = 0; // the column's display width
-
-    // Bytes rather than text (BLOB, BINARY, VARBINARY, BIT, geometry): shown as hex.
-    bool isBinary() const;
-    bool isNumeric() const;
-    // The column's type as a user reads it ("INT", "VARCHAR(20)", "BLOB").
-    QString typeName() const;
-};
-
-// A stored result set with its rows, read once. It may outlive the handler
-// that received it when a caller takes it over (a grid showing the rows
-// without copying them); the library's memory is freed with the last owner.
-class TmySQLResultRows
-{
-public:
-    explicit TmySQLResultRows(MYSQL_RES *result);
-    ~TmySQLResultRows();
-    TmySQLResultRows(const TmySQLResultRows &) = delete;
-    TmySQLResultRows &operator=(const TmySQLResultRows &) = delete;
-
-    int rowCount() const { return int(m_rows.size()); }
-    int fieldCount() const { return m_fieldCount; }
-    // The cell's bytes, nullptr for NULL and for indexes out of range.
-    const char *cell(int row, int column) const
-    {
-        if (row < 0 || size_t(row) >= m_rows.size() || column < 0 || column >= m_fieldCount)
-            return nullptr;
-        return m_rows[size_t(row)][column];
-    }
-    // The cell's length in bytes; a value may hold zero bytes (binary data).
-    int cellLength(int row, int column) const;
-    const QStringList &fieldNames() const;
-    const std::vector<TmySQLField> &fields() const { return m_fields; }
-
-private:
-    MYSQL_RES *m_result;
-    int m_fieldCount = 0;
-    std::vector<MYSQL_ROW> m_rows;
-    std::vector<TmySQLField> m_fields;
-    QStringList m_fieldNames;
-    // Cells whose length is not up to their first zero byte, by row * fields
-    // + column, in that order: rare outside binary columns, so kept apart.
-    std::vector<std::pair<quint64, quint32>> m_lengths;
-};
 
 // Runs SQL statements; while a caller's handler runs, the reads describe the
 // result being reported (and only then).
@@ -249,6 +200,17 @@ public:
     void Connect();
     void Close();
     bool Connected() const { return m_connected; }
+    // A connect attempt is under way (its outcome has not been handled).
+    bool Connecting() const { return m_connecting; }
+    // Gives up a connect attempt: its outcome raises nothing, and a
+    // connection that opens late is closed again.
+    void AbandonConnect();
+    // Asks the server to end the statement this connection is running (KILL
+    // QUERY with the connection's id) through a short-lived second
+    // connection with the same properties; the statement then fails with the
+    // server's own message. `done` runs on this object's thread with the
+    // side connection's error text, empty when the request was sent.
+    void KillQuery(std::function<void(const QString &error)> done);
 
     TmySQLClientQuery *Query() const { return m_query; }
     TmySQLClientModify *Modify() const { return m_modify; }
@@ -267,7 +229,7 @@ public:
     TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
 
 private:
-    void opened(unsigned long connectionId);
+    void opened(quint64 serial, unsigned long connectionId);
     void closed();
 
     MYSQL m_mysql;
@@ -287,4 +249,8 @@ private:
     unsigned long m_connectionId = 0;
     QPointer<QStringListModel> m_taskListBox;
     bool m_connected = false;
+    bool m_connecting = false;
+    quint64 m_connectSerial = 0;
+    quint64 m_abandonedUpTo = 0; // attempts up to this one were given up
+    std::thread m_killThread;
 };

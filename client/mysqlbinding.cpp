@@ -104,6 +104,7 @@ bool LoadClientLibrary()
     resolve(a.mysql_next_result, "mysql_next_result");
     resolve(a.mysql_fetch_fields, "mysql_fetch_fields");
     resolve(a.mysql_thread_id, "mysql_thread_id");
+    resolve(a.mariadb_cancel, "mariadb_cancel");
     return true;
 }
 

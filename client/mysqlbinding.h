@@ -68,6 +68,9 @@ struct MySqlApi
     decltype(&::mysql_next_result) mysql_next_result = nullptr;
     decltype(&::mysql_fetch_fields) mysql_fetch_fields = nullptr;
     decltype(&::mysql_thread_id) mysql_thread_id = nullptr;
+    // Breaks off what a connection is doing (its socket is shut down), from
+    // another thread: gives up a connect attempt without waiting for its timeout.
+    decltype(&::mariadb_cancel) mariadb_cancel = nullptr;
 };
 
 // The bound entry points; all empty while the library is not bound.

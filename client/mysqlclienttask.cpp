@@ -1,5 +1,7 @@
 #include "client/mysqlclienttask.h"
 
+#include "client/mysqlresultrows.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QStringListModel>
@@ -29,6 +31,9 @@ QString fromClient(const char *text)
 {
     return text ? QString::fromUtf8(text) : QString();
 }
+
+// Tasks pending in all engines; changed on the engines' own threads only.
+std::atomic<int> pendingOfAll{0};
 
 const QByteArray &orEmpty(const QByteArray &bytes)
 {
@@ -66,6 +71,8 @@ TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
         m_worker.join();
     }
     // Tasks never run and notifications never handled are dropped here.
+    pendingOfAll -= m_pending;
+    m_pending = 0;
     m_queue.clear();
     QCoreApplication::removePostedEvents(this);
 }
@@ -105,14 +112,58 @@ void TmySQLClientTaskHandler::removeListLine(quint64 serial)
     }
 }
 
+int TmySQLClientTaskHandler::PendingTasksOfAll()
+{
+    return pendingOfAll.load();
+}
+
 void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
 {
     if (!task)
         return;
+    // A handler of a task from before the last stop continues a chain that
+    // was stopped: its next task is dropped.
+    if (m_handlingDepth > 0 && m_handlingEpoch < m_epoch)
+        return;
     task->Serial = m_nextSerial++;
+    task->Epoch = m_epoch;
     addListLine(task->Serial, task->TaskName);
+    if (m_pending++ == 0)
+        Q_EMIT activeChanged(true);
+    ++pendingOfAll;
     std::lock_guard<std::mutex> lock(m_queueMutex);
     m_queue.push_back(std::move(task));
+}
+
+void TmySQLClientTaskHandler::taskDone()
+{
+    --pendingOfAll;
+    if (--m_pending == 0)
+        Q_EMIT activeChanged(false);
+}
+
+int TmySQLClientTaskHandler::CancelPending()
+{
+    std::deque<TmySQLClientTask> dropped;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        dropped.swap(m_queue);
+    }
+    ++m_epoch;
+    for (const TmySQLClientTask &task : dropped) {
+        removeListLine(task->Serial);
+        taskDone();
+    }
+    m_executed.notify_all();
+    return int(dropped.size());
+}
+
+void TmySQLClientTaskHandler::WaitUntilExecuted()
+{
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    if (!m_worker.joinable())
+        return;
+    m_executed.wait(lock, [this] { return m_stop || (m_queue.empty() && !m_executing); });
 }
 
 void TmySQLClientTaskHandler::RunTasks()
@@ -148,6 +199,12 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
     }
     removeListLine(task->Serial);
     const bool success = ran && RouteTaskResult(task.get());
+    if (success && task->Kind == ctQuery) {
+        // Reading a large result row by row is work for this thread, not
+        // for the window's.
+        task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
+        task->ResultSet = nullptr;
+    }
     post(std::move(task), success ? TaskSucceeded : TaskFailed);
 }
 
@@ -162,9 +219,13 @@ void TmySQLClientTaskHandler::workerLoop()
             return;
         TmySQLClientTask task = std::move(m_queue.front());
         m_queue.pop_front();
+        m_executing = true;
         lock.unlock();
         finishTask(std::move(task));
         lock.lock();
+        m_executing = false;
+        if (m_queue.empty())
+            m_executed.notify_all();
     }
 }
 
@@ -485,11 +546,8 @@ bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
 
 void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
 {
-    // Only a task with a wrap-up for that outcome is told about it.
-    if (code == TaskSucceeded && !task->OnTaskComplete)
-        return;
-    if (code == TaskFailed && !task->OnTaskError)
-        return;
+    // Every outcome comes back, also one that nobody is told about: the
+    // task counts as pending until then.
     QCoreApplication::postEvent(this, new TaskNotification(code, std::move(task)));
 }
 
@@ -509,24 +567,40 @@ bool TmySQLClientTaskHandler::event(QEvent *event)
     TmySQLClientTask task = static_cast<TaskNotification *>(event)->takeTask();
     if (!task)
         return true;
-    TmySQLClientTaskData *raw = task.release(); // the wrap-up releases it
-    switch (code) {
-    case TaskSucceeded:
-        raw->OnTaskComplete(this, raw);
-        break;
-    case TaskFailed: {
-        // The text taken when the library call failed: later statements
-        // have changed the connection's own text since.
-        raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
-        break;
-    }
-    case TaskProgress:
-        if (raw->OnTaskProgress)
+    // Only a task with a wrap-up for that outcome is told about it.
+    const bool told = (code == TaskSucceeded && task->OnTaskComplete) || (code == TaskFailed && task->OnTaskError)
+        || (code == TaskProgress && task->OnTaskProgress);
+    const bool lost = code == TaskFailed && task->Outcome.LostConnection();
+    const TmySQLClientOutcome outcome = lost ? task->Outcome : TmySQLClientOutcome();
+    if (told) {
+        const quint64 savedEpoch = m_handlingEpoch;
+        m_handlingEpoch = task->Epoch;
+        ++m_handlingDepth;
+        TmySQLClientTaskData *raw = task.release(); // the wrap-up releases it
+        switch (code) {
+        case TaskSucceeded:
+            raw->OnTaskComplete(this, raw);
+            break;
+        case TaskFailed:
+            // The text taken when the library call failed: later statements
+            // have changed the connection's own text since.
+            raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
+            break;
+        case TaskProgress:
             raw->OnTaskProgress(this, raw, 0, 0);
-        else
-            delete raw;
-        break;
+            break;
+        }
+        --m_handlingDepth;
+        m_handlingEpoch = savedEpoch;
     }
+    if (lost && OnLostConnection) {
+        QPointer<TmySQLClientTaskHandler> self(this);
+        OnLostConnection(outcome);
+        if (!self)
+            return true;
+    }
+    if (code != TaskProgress)
+        taskDone();
     return true;
 }
 

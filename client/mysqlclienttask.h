@@ -47,6 +47,7 @@ enum TClientTaskKind {
 };
 
 class TmySQLClientTaskHandler;
+class TmySQLResultRows;
 struct TmySQLClientTaskData;
 
 // What the library said about one task, taken the moment its calls returned:
@@ -102,10 +103,14 @@ struct TmySQLClientTaskData
 
     MYSQL *ConnectResult = nullptr;
     MYSQL_RES *ResultSet = nullptr; // owned; freed with the task
+    // A query's rows, read where the task ran: the window's thread only
+    // takes them over.
+    std::shared_ptr<TmySQLResultRows> Rows;
     int Status = -1;
     QStringList ResultNames;
     TmySQLClientOutcome Outcome;
     quint64 Serial = 0;
+    quint64 Epoch = 0; // the engine's stop count when the task was queued
 
     TmySQLClientTaskComplete OnTaskComplete;
     TmySQLClientTaskError OnTaskError;
@@ -139,6 +144,26 @@ public:
     void EnqueueTask(TmySQLClientTask task);
     void RunTasks();
 
+    // Tasks queued and not yet handled (their handler has not returned):
+    // the engine is active while there are any. A chain that queues its next
+    // task from a handler keeps it active throughout.
+    int PendingTasks() const { return m_pending; }
+    // The same summed over every engine of the process (for tests and tools
+    // that wait until all outcomes are in).
+    static int PendingTasksOfAll();
+    // Whether an outcome is being handled right now (a chain's next step is
+    // queued from there, a user's command from anywhere else).
+    bool HandlingOutcome() const { return m_handlingDepth > 0; }
+    // Drops the tasks that have not started, and every task that handlers of
+    // the tasks already under way queue from now on: the chains end with the
+    // task that is running. Returns how many queued tasks were dropped.
+    int CancelPending();
+    // Blocks until every queued task has been executed (threaded mode).
+    void WaitUntilExecuted();
+
+    // Called after the handler of a task that found the connection gone.
+    std::function<void(const TmySQLClientOutcome &)> OnLostConnection;
+
     MYSQL *Handle() const { return m_handle; }
     // Whether the library has prepared the handle (and not closed it since).
     bool HandleReady() const { return m_handleInitialized; }
@@ -147,10 +172,15 @@ public:
     // The connection's last error text, at most 200 characters.
     QString LastError() const;
 
+Q_SIGNALS:
+    // Active: tasks are pending; inactive again once the last outcome has been handled.
+    void activeChanged(bool active);
+
 protected:
     bool event(QEvent *event) override;
 
 private:
+    void taskDone();
     bool ExecuteTask(TmySQLClientTaskData *task);
     bool RouteTaskResult(TmySQLClientTaskData *task);
     void finishTask(TmySQLClientTask task);
@@ -166,9 +196,16 @@ private:
     std::vector<quint64> m_listSerials;
     quint64 m_nextSerial = 1;
 
+    int m_pending = 0;      // window's thread only
+    int m_handlingDepth = 0;
+    quint64 m_handlingEpoch = 0;
+    quint64 m_epoch = 0;
+
     std::mutex m_queueMutex;
     std::condition_variable m_wake;
+    std::condition_variable m_executed;
     std::deque<TmySQLClientTask> m_queue;
+    bool m_executing = false;
     bool m_stop = false;
     std::mutex m_executeMutex; // one library call sequence on the handle at a time
     std::thread m_worker;

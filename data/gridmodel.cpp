@@ -9,6 +9,154 @@
 namespace {
 constexpr quint32 NullBit = 0x80000000u;
 constexpr quint32 OffsetMask = 0x7fffffffu;
+} // namespace
+
+// Appended rows: cell i of stored row r is cell r * stride + i; cellEnd holds
+// end offsets into bytes with the top bit marking NULL. A row keeps the
+// number of cells it was given, apart from the padding up to the stride.
+struct GridArena
+{
+    int stride = 0;
+    int rows = 0;
+    std::vector<char> bytes;
+    std::vector<quint32> cellEnd;
+    // Cells per row; empty while every row holds uniformCells (the usual
+    // grid, which then pays nothing for it).
+    int uniformCells = 0;
+    std::vector<quint32> rowCells;
+
+    int cellCount(int stored) const { return rowCells.empty() ? uniformCells : int(rowCells[size_t(stored)]); }
+
+    void setCellCount(int count)
+    {
+        // Called before the row is counted in rows.
+        if (rows == 0) {
+            uniformCells = count;
+            return;
+        }
+        if (rowCells.empty() && count == uniformCells)
+            return;
+        if (rowCells.empty())
+            rowCells.assign(size_t(rows), quint32(uniformCells));
+        rowCells.push_back(quint32(count));
+    }
+
+    // Room for longer rows: every stored row gets empty cells at its end.
+    void widen(int newStride)
+    {
+        if (newStride <= stride)
+            return;
+        std::vector<quint32> ends;
+        ends.reserve(size_t(rows + 1) * size_t(newStride));
+        for (int r = 0; r < rows; ++r) {
+            const auto first = cellEnd.begin() + std::ptrdiff_t(size_t(r) * size_t(stride));
+            ends.insert(ends.end(), first, first + stride);
+            const quint32 end = ends.empty() ? 0u : (ends.back() & OffsetMask);
+            ends.insert(ends.end(), size_t(newStride - stride), end);
+        }
+        cellEnd = std::move(ends);
+        stride = newStride;
+    }
+
+    void append(const char *data, qsizetype size, bool null)
+    {
+        if (!null && size > 0) {
+            // The arena addresses 2 GiB; a grid that large is cut rather than corrupted.
+            if (bytes.size() + size_t(size) > OffsetMask)
+                size = 0;
+            bytes.insert(bytes.end(), data, data + size);
+        }
+        cellEnd.push_back(quint32(bytes.size()) | (null ? NullBit : 0u));
+    }
+
+    // data == nullptr: NULL.
+    const char *cell(int stored, int column, int *size) const
+    {
+        if (column >= stride) {
+            *size = 0;
+            return "";
+        }
+        const size_t index = size_t(stored) * size_t(stride) + size_t(column);
+        const quint32 end = cellEnd[index];
+        if (end & NullBit) {
+            *size = 0;
+            return nullptr;
+        }
+        const quint32 begin = index == 0 ? 0 : (cellEnd[index - 1] & OffsetMask);
+        *size = int((end & OffsetMask) - begin);
+        return bytes.data() + begin;
+    }
+};
+
+namespace {
+
+// One cell of stored row `stored` from whichever holds the rows; nullptr: NULL.
+const char *storedCell(const GridArena *arena, const GridRowSource *source, int stored, int column, int *size)
+{
+    if (column < 0) {
+        *size = 0;
+        return "";
+    }
+    if (source) {
+        if (column >= source->columnCount()) {
+            *size = 0;
+            return "";
+        }
+        const char *cell = source->cell(stored, column);
+        *size = cell ? source->cellLength(stored, column) : 0;
+        return cell;
+    }
+    if (!arena) {
+        *size = 0;
+        return "";
+    }
+    return arena->cell(stored, column, size);
+}
+
+int storedCellCount(const GridArena *arena, const GridRowSource *source, int stored)
+{
+    if (source)
+        return source->columnCount();
+    return arena ? arena->cellCount(stored) : 0;
+}
+
+} // namespace
+
+GridSnapshot::GridSnapshot() = default;
+GridSnapshot::~GridSnapshot() = default;
+GridSnapshot::GridSnapshot(const GridSnapshot &) = default;
+GridSnapshot &GridSnapshot::operator=(const GridSnapshot &) = default;
+
+QString GridSnapshot::columnCaption(int column) const
+{
+    return column >= 0 && column < m_captions.size() ? m_captions.at(column) : QString();
+}
+
+int GridSnapshot::cellCount(int row) const
+{
+    if (row < 0 || row >= m_rows)
+        return 0;
+    const int stored = m_order ? int((*m_order)[size_t(row)]) : row;
+    return storedCellCount(m_arena.get(), m_source.get(), stored);
+}
+
+QByteArrayView GridSnapshot::cell(int row, int column) const
+{
+    if (row < 0 || row >= m_rows)
+        return {};
+    const int stored = m_order ? int((*m_order)[size_t(row)]) : row;
+    int size = 0;
+    const char *data = storedCell(m_arena.get(), m_source.get(), stored, column, &size);
+    return data ? QByteArrayView(data, size) : QByteArrayView();
+}
+
+bool GridSnapshot::isNull(int row, int column) const
+{
+    if (row < 0 || row >= m_rows)
+        return false;
+    const int stored = m_order ? int((*m_order)[size_t(row)]) : row;
+    int size = 0;
+    return storedCell(m_arena.get(), m_source.get(), stored, column, &size) == nullptr;
 }
 
 int GridRowSource::cellLength(int row, int column) const
@@ -28,7 +176,7 @@ int GridModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    return m_source ? m_sourceRows : m_arenaRows;
+    return m_source ? m_sourceRows : (m_arena ? m_arena->rows : 0);
 }
 
 int GridModel::columnCount(const QModelIndex &parent) const
@@ -88,8 +236,6 @@ void GridModel::setColumnInfo(int column, const ColumnInfo &info)
     if (column < 0 || column >= m_info.size())
         return;
     m_info[column] = info;
-    if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column));
     Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
 }
 
@@ -108,41 +254,54 @@ int GridModel::columnWidth(int column) const
     return column >= 0 && column < m_widths.size() ? m_widths.at(column) : int(DefaultWidth);
 }
 
-void GridModel::appendCell(const char *data, qsizetype size, bool null)
+GridArena &GridModel::writableArena()
 {
-    if (!null && size > 0) {
-        // The arena addresses 2 GiB; a grid that large is cut rather than corrupted.
-        if (m_bytes.size() + size_t(size) > OffsetMask)
-            size = 0;
-        m_bytes.insert(m_bytes.end(), data, data + size);
+    if (!m_arena)
+        m_arena = std::make_shared<GridArena>();
+    else if (m_arena.use_count() > 1)
+        m_arena = std::make_shared<GridArena>(*m_arena); // a snapshot keeps the old rows
+    return *m_arena;
+}
+
+GridArena &GridModel::beginRow(int count)
+{
+    materializeSource();
+    GridArena &arena = writableArena();
+    if (arena.rows == 0)
+        arena.stride = std::max<int>(int(m_captions.size()), count);
+    else if (count > arena.stride)
+        arena.widen(count);
+    arena.setCellCount(count);
+    if (m_order) {
+        if (m_order.use_count() > 1)
+            m_order = std::make_shared<std::vector<quint32>>(*m_order);
+        m_order->push_back(quint32(arena.rows));
     }
-    m_cellEnd.push_back(quint32(m_bytes.size()) | (null ? NullBit : 0u));
+    return arena;
 }
 
 void GridModel::finishRowInsert()
 {
+    const int row = m_arena->rows;
     if (m_bulkDepth > 0) {
-        ++m_arenaRows;
+        ++m_arena->rows;
         return;
     }
-    beginInsertRows(QModelIndex(), m_arenaRows, m_arenaRows);
-    ++m_arenaRows;
+    beginInsertRows(QModelIndex(), row, row);
+    ++m_arena->rows;
     endInsertRows();
 }
 
 void GridModel::appendRow(const QStringList &cells)
 {
-    materializeSource();
-    if (m_arenaRows == 0)
-        m_stride = std::max<int>(int(m_captions.size()), int(cells.size()));
-    if (!m_order.empty())
-        m_order.push_back(quint32(m_arenaRows));
-    for (int i = 0; i < m_stride; ++i) {
-        if (i < cells.size()) {
+    const int count = int(cells.size());
+    GridArena &arena = beginRow(count);
+    for (int i = 0; i < arena.stride; ++i) {
+        if (i < count) {
             const QByteArray utf8 = cells.at(i).toUtf8();
-            appendCell(utf8.constData(), utf8.size(), false);
+            arena.append(utf8.constData(), utf8.size(), false);
         } else {
-            appendCell(nullptr, 0, false);
+            arena.append(nullptr, 0, false);
         }
     }
     finishRowInsert();
@@ -155,15 +314,12 @@ void GridModel::appendRow(const char *const *cells, int count)
 
 void GridModel::appendRow(const char *const *cells, const int *lengths, int count)
 {
-    materializeSource();
-    if (m_arenaRows == 0)
-        m_stride = std::max<int>(int(m_captions.size()), count);
-    if (!m_order.empty())
-        m_order.push_back(quint32(m_arenaRows));
-    for (int i = 0; i < m_stride; ++i) {
+    count = std::max(count, 0);
+    GridArena &arena = beginRow(count);
+    for (int i = 0; i < arena.stride; ++i) {
         const char *cell = i < count ? cells[i] : "";
         const qsizetype size = !cell ? 0 : lengths && i < count ? lengths[i] : qsizetype(std::strlen(cell));
-        appendCell(cell, size, cell == nullptr);
+        arena.append(cell, size, cell == nullptr);
     }
     finishRowInsert();
 }
@@ -171,12 +327,8 @@ void GridModel::appendRow(const char *const *cells, const int *lengths, int coun
 void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit)
 {
     beginResetModel();
-    m_bytes.clear();
-    m_bytes.shrink_to_fit();
-    m_cellEnd.clear();
-    m_cellEnd.shrink_to_fit();
-    m_arenaRows = 0;
-    m_order.clear();
+    m_arena.reset();
+    m_order.reset();
     m_sortColumn = -1;
     m_source = std::move(source);
     m_sourceRows = m_source ? m_source->rowCount() : 0;
@@ -197,9 +349,9 @@ void GridModel::materializeSource()
     auto order = std::move(m_order);
     m_source.reset();
     m_sourceRows = 0;
-    m_order.clear();
+    m_order.reset();
+    m_arena = std::make_shared<GridArena>();
     const int count = source->columnCount();
-    m_stride = std::max<int>(int(m_captions.size()), count);
     std::vector<const char *> cells(size_t(std::max(count, 1)));
     std::vector<int> lengths(cells.size());
     ++m_bulkDepth;
@@ -229,15 +381,10 @@ void GridModel::endBulkAppend()
 void GridModel::clearRows()
 {
     beginResetModel();
-    m_bytes.clear();
-    m_bytes.shrink_to_fit();
-    m_cellEnd.clear();
-    m_cellEnd.shrink_to_fit();
-    m_arenaRows = 0;
-    m_stride = 0;
+    m_arena.reset();
     m_source.reset();
     m_sourceRows = 0;
-    m_order.clear();
+    m_order.reset();
     m_sortColumn = -1;
     endResetModel();
 }
@@ -254,39 +401,35 @@ void GridModel::clear()
 
 GridModel::CellRef GridModel::cellRef(int row, int column) const
 {
-    if (row < 0 || row >= rowCount() || column < 0)
+    if (row < 0 || row >= rowCount())
         return {"", 0};
-    const int stored = storedRow(row);
-    if (m_source) {
-        if (column >= m_source->columnCount())
-            return {"", 0};
-        const char *cell = m_source->cell(stored, column);
-        return cell ? CellRef{cell, m_source->cellLength(stored, column)} : CellRef{"", -1};
-    }
-    if (column >= m_stride)
-        return {"", 0};
-    const size_t index = size_t(stored) * size_t(m_stride) + size_t(column);
-    const quint32 end = m_cellEnd[index];
-    if (end & NullBit)
-        return {"", -1};
-    const quint32 begin = index == 0 ? 0 : (m_cellEnd[index - 1] & OffsetMask);
-    return {m_bytes.data() + begin, int((end & OffsetMask) - begin)};
+    int size = 0;
+    const char *data = storedCell(m_arena.get(), m_source.get(), storedRow(row), column, &size);
+    return data ? CellRef{data, size} : CellRef{"", -1};
+}
+
+int GridModel::cellCount(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return 0;
+    return storedCellCount(m_arena.get(), m_source.get(), storedRow(row));
+}
+
+GridSnapshot GridModel::snapshot() const
+{
+    GridSnapshot shot;
+    shot.m_captions = m_captions;
+    shot.m_rows = rowCount();
+    shot.m_arena = m_arena;
+    shot.m_source = m_source;
+    shot.m_order = m_order;
+    return shot;
 }
 
 QString GridModel::text(int row, int column) const
 {
     const CellRef ref = cellRef(row, column);
-    if (ref.size <= 0)
-        return QString();
-    if (column < m_info.size() && m_info.at(column).binary)
-        return QLatin1String("0x") + QString::fromLatin1(QByteArray::fromRawData(ref.data, ref.size).toHex().toUpper());
-    return QString::fromUtf8(ref.data, ref.size);
-}
-
-QByteArray GridModel::bytes(int row, int column) const
-{
-    const CellRef ref = cellRef(row, column);
-    return ref.size > 0 ? QByteArray(ref.data, ref.size) : QByteArray();
+    return ref.size > 0 ? QString::fromUtf8(ref.data, ref.size) : QString();
 }
 
 bool GridModel::isNull(int row, int column) const
@@ -302,7 +445,7 @@ void GridModel::sort(int column, Qt::SortOrder order)
     std::vector<quint32> rows(static_cast<size_t>(rowCount()));
     for (size_t i = 0; i < rows.size(); ++i)
         rows[i] = quint32(storedRow(int(i)));
-    m_order.clear();
+    m_order.reset(); // the comparison below reads stored rows
     // UTF-8 byte order is code point order: the plain character-code sort.
     auto less = [this, column](quint32 a, quint32 b) {
         const CellRef x = cellRef(int(a), column);
@@ -314,7 +457,7 @@ void GridModel::sort(int column, Qt::SortOrder order)
     std::stable_sort(rows.begin(), rows.end(), less);
     if (order == Qt::DescendingOrder)
         std::reverse(rows.begin(), rows.end());
-    m_order = std::move(rows);
+    m_order = std::make_shared<std::vector<quint32>>(std::move(rows));
     m_sortColumn = column;
     m_sortOrder = order;
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -385,7 +528,7 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
         std::reverse(perm.begin(), perm.end());
     for (auto &p : perm)
         p = quint32(storedRow(int(p)));
-    m_order = std::move(perm);
+    m_order = std::make_shared<std::vector<quint32>>(std::move(perm));
     m_sortColumn = column;
     m_sortOrder = order;
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);

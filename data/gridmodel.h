@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QStringList>
 
 #include <memory>
@@ -17,6 +18,40 @@ public:
     virtual const char *cell(int row, int column) const = 0;
     // Bytes of the cell: a binary value may hold zero bytes.
     virtual int cellLength(int row, int column) const;
+};
+
+struct GridArena;
+
+// A grid's columns and rows as they stood at one moment, unchanged by later
+// refills, sorts or appends of the grid: export writers read it, also on
+// another thread, while the grid itself goes on. Copying one is cheap (the
+// rows are shared, never copied).
+class GridSnapshot
+{
+public:
+    GridSnapshot();
+    ~GridSnapshot();
+    GridSnapshot(const GridSnapshot &);
+    GridSnapshot &operator=(const GridSnapshot &);
+
+    int rowCount() const { return m_rows; }
+    int columnCount() const { return int(m_captions.size()); }
+    QString columnCaption(int column) const;
+    // The cells the row was given, its caption included: a row may hold
+    // fewer or more cells than the grid has columns.
+    int cellCount(int row) const;
+    // The cell's UTF-8 bytes (display order); empty for NULL and for cells
+    // the row does not hold.
+    QByteArrayView cell(int row, int column) const;
+    bool isNull(int row, int column) const;
+
+private:
+    friend class GridModel;
+    QStringList m_captions;
+    int m_rows = 0;
+    std::shared_ptr<const GridArena> m_arena;
+    std::shared_ptr<const GridRowSource> m_source;
+    std::shared_ptr<const std::vector<quint32>> m_order;
 };
 
 // A read-only report grid: captioned columns, and rows whose first cell is the
@@ -39,8 +74,8 @@ public:
     // What a result said about a column.
     struct ColumnInfo
     {
-        QString typeName;     // as a user reads it, e.g. "INT" or "varchar(20)"
-        bool binary = false;  // bytes, not text: shown as 0x-hex
+        QString typeName;     // as a user reads it, e.g. "INT" or "VARBINARY"
+        bool binary = false;  // its cells hold "0x" and the hex digits of the bytes
         bool numeric = false;
     };
 
@@ -66,7 +101,7 @@ public:
     void appendRow(const QStringList &cells);
     // cells[i] == nullptr is NULL; texts are UTF-8 up to their first zero byte.
     void appendRow(const char *const *cells, int count);
-    // The same with each cell's length in bytes (binary values hold zero bytes).
+    // The same with each cell's length in bytes (a text may hold zero bytes).
     void appendRow(const char *const *cells, const int *lengths, int count);
     // Shows the first rowLimit rows of source (all with -1) without copying them.
     void adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit = -1);
@@ -78,12 +113,16 @@ public:
     void clearRows();
     void clear(); // rows and columns
 
-    // The cell as shown: UTF-8 text, or "0x" and hex digits in a binary column.
     QString text(int row, int column) const;
-    // The cell's bytes as stored.
-    QByteArray bytes(int row, int column) const;
     QString caption(int row) const { return text(row, 0); }
     bool isNull(int row, int column) const;
+    // The cells the row was given, its caption included. The view shows
+    // columnCount() cells of every row (missing ones empty); writers that
+    // keep a row's own length read this.
+    int cellCount(int row) const;
+
+    // The rows as they stand now, for readers that must not see later changes.
+    GridSnapshot snapshot() const;
 
     // Sorts the rows by one column's text in the locale's order (the order a
     // user reads), or by character code as sort() does for header clicks.
@@ -97,26 +136,24 @@ private:
         int size; // -1: NULL
     };
     CellRef cellRef(int row, int column) const;
-    int storedRow(int row) const { return m_order.empty() ? row : int(m_order[size_t(row)]); }
+    int storedRow(int row) const { return m_order ? int((*m_order)[size_t(row)]) : row; }
+    GridArena &writableArena();
     void materializeSource();
-    void appendCell(const char *data, qsizetype size, bool null);
+    GridArena &beginRow(int count);
     void finishRowInsert();
 
     QStringList m_captions;
     QList<int> m_widths;
     QList<ColumnInfo> m_info;
 
-    // Arena rows: cell i of stored row r is cell r * m_stride + i; m_cellEnd
-    // holds end offsets into m_bytes with the top bit marking NULL.
-    int m_stride = 0;
-    std::vector<char> m_bytes;
-    std::vector<quint32> m_cellEnd;
-    int m_arenaRows = 0;
-
+    // Rows are either the arena's (appended) or the source's (adopted). Both,
+    // and the sort order, are shared with snapshots: a change made while a
+    // snapshot holds them works on a copy.
+    std::shared_ptr<GridArena> m_arena;
     std::shared_ptr<const GridRowSource> m_source;
     int m_sourceRows = 0;
 
-    std::vector<quint32> m_order; // display row -> stored row, empty when unsorted
+    std::shared_ptr<std::vector<quint32>> m_order; // display row -> stored row; null when unsorted
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     int m_bulkDepth = 0;

@@ -28,11 +28,9 @@ struct ScriptRun
 
 void TDMstd::ExecuteScript(const QString &database, const QString &script)
 {
-    showHourglass();
-    if (!m_client->Query()) {
-        restoreCursor();
+    if (!m_client->Query() || !mayStart())
         return;
-    }
+    showHourglass();
     m_scriptRunning = true;
     auto run = std::make_shared<ScriptRun>(script);
     // The statements run only in the database the user chose; when it

@@ -83,13 +83,12 @@ bool ScriptSplitter::next(ScriptStatement *statement)
     while (m_pos < size) {
         if (atLineStart) {
             atLineStart = false;
+            // As in the command-line client, DELIMITER is a command only
+            // where no statement is open: inside one ("select a,\ndelimiter
+            // from t") the word is statement text.
             QString delimiter;
             qsizetype lineEnd = 0;
-            if (delimiterLineAt(m_pos, &delimiter, &lineEnd)) {
-                // A DELIMITER line also ends a statement left without one;
-                // the line itself is read on the next call.
-                if (start >= 0)
-                    return finish();
+            if (start < 0 && delimiterLineAt(m_pos, &delimiter, &lineEnd)) {
                 m_delimiter = delimiter;
                 m_pos = lineEnd;
                 continue;

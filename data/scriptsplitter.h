@@ -13,7 +13,8 @@ struct ScriptStatement
 
 // Cuts a script into statements in one pass over the text. Statements end at
 // the delimiter (";" unless a `DELIMITER xx` line of the command-line client
-// changed it) outside quotes and comments, and at the end of the text. Each
+// changed it) outside quotes and comments, and at the end of the text. A
+// DELIMITER line counts only where no statement is open. Each
 // statement loses its leading and trailing blanks, control characters and
 // comments; pieces with nothing else are skipped. Executable comments
 // ("/*! ... */") count as statement text.

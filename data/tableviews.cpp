@@ -6,8 +6,8 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/resultrowsource.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
-#include "shell/settingsstore.h"
 
 #include <array>
 #include <vector>
@@ -105,6 +105,8 @@ QString TDMstd::IndexStatement(const QString &table)
 
 void TDMstd::ListTablesWithStatus(const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     m_currentDatabase = database;
     const QString statement = TableListStatement(database);
@@ -137,6 +139,8 @@ void TDMstd::OpenTable(const QString &nodeText, const QString &database)
 
 void TDMstd::OpenTableNamed(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     m_currentTable = table;
     m_currentDatabase = database;
@@ -163,9 +167,12 @@ void TDMstd::fillDefinitionGrid()
     const TmySQLClientQuery *query = m_client->Query();
     grid->clearRows();
     grid->beginBulkAppend();
-    // Caption and the six further cells of DESCRIBE (Field, Type, Null, Key,
-    // Default, Extra); a NULL default stays apart from an empty one.
-    std::array<const char *, 6> cells{};
+    // The caption (Field) and the further cells of result columns 1 to 6:
+    // Type, Null, Key, Default, Extra and one past DESCRIBE's last column,
+    // which stays empty. A row thus holds one cell more than the grid has
+    // columns, and keeps it for the writers. A NULL default stays apart
+    // from an empty one.
+    std::array<const char *, 7> cells{};
     for (int row = 0; row < query->RowCount(); ++row) {
         for (int c = 0; c < int(cells.size()); ++c) {
             const char *value = query->RawValue(row, c);
@@ -204,7 +211,15 @@ void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultR
         grid->clearRows();
         return;
     }
-    if (shown * 2 >= total) {
+    // Bytes of binary columns are shown as "0x" and their hex digits: the
+    // grid holds that text, so views, writers and printing all see it.
+    std::vector<bool> binary(size_t(std::max(columns, 0)), false);
+    bool anyBinary = false;
+    for (int c = 0; c < columns && c < int(rows->fields().size()); ++c) {
+        binary[size_t(c)] = rows->fields()[size_t(c)].isBinary();
+        anyBinary = anyBinary || binary[size_t(c)];
+    }
+    if (shown * 2 >= total && !anyBinary) {
         // Most of the result is shown: the grid keeps the client's rows.
         grid->adoptRows(std::make_shared<ResultRowSource>(rows, columns), shown);
         return;
@@ -214,10 +229,18 @@ void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultR
     grid->beginBulkAppend();
     std::vector<const char *> cells(size_t(std::max(columns, 1)));
     std::vector<int> lengths(cells.size());
+    std::vector<QByteArray> hex(cells.size());
     for (int row = 0; row < shown; ++row) {
         for (int c = 0; c < columns; ++c) {
-            cells[size_t(c)] = c < rows->fieldCount() ? rows->cell(row, c) : "";
-            lengths[size_t(c)] = c < rows->fieldCount() ? rows->cellLength(row, c) : 0;
+            const char *value = c < rows->fieldCount() ? rows->cell(row, c) : "";
+            int length = c < rows->fieldCount() ? rows->cellLength(row, c) : 0;
+            if (value && binary[size_t(c)]) {
+                hex[size_t(c)] = "0x" + QByteArray::fromRawData(value, length).toHex().toUpper();
+                value = hex[size_t(c)].constData();
+                length = int(hex[size_t(c)].size());
+            }
+            cells[size_t(c)] = value;
+            lengths[size_t(c)] = length;
         }
         grid->appendRow(cells.data(), lengths.data(), columns);
     }
@@ -321,6 +344,8 @@ void TDMstd::fillIndexGrid()
 
 void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     UseDatabase(database, [this, table] {
         const QString statement = DescribeStatement(table);
@@ -333,6 +358,8 @@ void TDMstd::ShowTableDefinition(const QString &table, const QString &database)
 
 void TDMstd::ShowTableStatus(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     const QString statement = StatusStatement(database, table);
     submit(statement, taskName(statement),
@@ -343,6 +370,8 @@ void TDMstd::ShowTableStatus(const QString &table, const QString &database)
 
 void TDMstd::ShowTableIndex(const QString &table, const QString &database)
 {
+    if (!mayStart())
+        return;
     showHourglass();
     UseDatabase(database, [this, table] { submitIndex(table); });
     restoreCursor();

@@ -1,11 +1,15 @@
 #include "data/tdmstd.h"
 
 #include "client/mySQLClient.h"
+#include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/sqlnames.h"
-#include "shell/settingsstore.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QItemSelectionModel>
+#include <QTimer>
 #include <QStandardItemModel>
 
 TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
@@ -17,9 +21,19 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
     m_client->setHostname(QStringLiteral("localhost"));
     m_client->setPort(3306);
     m_client->setCapabilities(DefaultClientCapabilities);
-    m_client->setThreaded(false);
+    // Statements run on the client's worker thread; their outcomes are
+    // handled here in the order they were posted, so logs, grids and chains
+    // come out as they would on one thread, and the window keeps answering.
+    m_client->setThreaded(true);
     m_client->setBlockOnClose(true);
     m_client->setTaskListBox(nullptr);
+    TmySQLClientTaskHandler *engine = m_client->TaskHandler();
+    connect(engine, &TmySQLClientTaskHandler::activeChanged, this, [this](bool active) {
+        if (!active)
+            statementsIdle();
+        Q_EMIT statementsRunningChanged(active);
+    });
+    engine->OnLostConnection = [this](const TmySQLClientOutcome &) { lostConnection(); };
 
     const auto generalError = [this](QObject *sender, const QString &message) {
         ActiveClientGeneralError(sender, message);
@@ -96,8 +110,115 @@ void TDMstd::submit(const QString &statement, const QString &taskName,
     TmySQLClientQuery *query = m_client->Query();
     if (!query)
         return; // not connected: the commands that lead here are switched off
+    if (!mayStart())
+        return;
     query->Execute(statement, taskName, {}, std::move(onError), std::move(onComplete));
     query->Run();
+}
+
+// --- Running statements -------------------------------------------------------
+
+bool TDMstd::statementsRunning() const
+{
+    return m_client->TaskHandler()->PendingTasks() > 0;
+}
+
+bool TDMstd::acceptsCommands() const
+{
+    const TmySQLClientTaskHandler *engine = m_client->TaskHandler();
+    return !m_stopping && (engine->PendingTasks() == 0 || engine->HandlingOutcome() || m_commandTurn);
+}
+
+bool TDMstd::mayStart()
+{
+    if (!acceptsCommands()) {
+        log(QStringLiteral("A statement is still running: wait for it or stop it."));
+        return false;
+    }
+    if (!m_commandTurn && !m_client->TaskHandler()->HandlingOutcome()) {
+        // The statements a command sends in one go belong together; the
+        // turn ends when control is back in the event loop.
+        m_commandTurn = true;
+        QTimer::singleShot(0, this, [this] { m_commandTurn = false; });
+    }
+    return true;
+}
+
+void TDMstd::statementsIdle()
+{
+    // A chain stopped between two statements ends here: nobody else will
+    // say that the script is over.
+    finishScript(false);
+    restoreCursor();
+}
+
+void TDMstd::Stop()
+{
+    if (m_client->Connecting()) {
+        m_client->AbandonConnect();
+        m_client->TaskHandler()->CancelPending();
+        log(QStringLiteral("Connect abandoned."));
+        restoreCursor();
+        return;
+    }
+    TmySQLClientTaskHandler *engine = m_client->TaskHandler();
+    if (engine->PendingTasks() == 0)
+        return;
+    engine->CancelPending();
+    if (engine->PendingTasks() == 0 || m_stopping)
+        return; // nothing had started: dropping it was all
+    m_stopping = true;
+    m_client->KillQuery([this](const QString &error) {
+        m_stopping = false;
+        if (!error.isEmpty())
+            log(QStringLiteral("Stop failed: ") + error);
+    });
+}
+
+bool TDMstd::StopAndWait(int milliseconds)
+{
+    Stop();
+    QDeadlineTimer deadline(milliseconds);
+    while ((statementsRunning() || m_stopping) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !statementsRunning();
+}
+
+void TDMstd::CloseSession()
+{
+    if (statementsRunning() || m_client->Connecting())
+        StopAndWait(5000);
+    m_client->Close();
+}
+
+void TDMstd::lostConnection()
+{
+    if (m_lost || !m_client->Connected())
+        return;
+    m_lost = true;
+    m_lostDatabase = m_client->Database();
+    m_client->TaskHandler()->CancelPending();
+    log(QStringLiteral("The connection to the server was lost."));
+    // Rows shown before belong to a session that is gone; a fetch that
+    // broke off must not leave them looking like its result.
+    if (m_views.dataGrid)
+        m_views.dataGrid->clear();
+    if (m_views.queryGrid)
+        m_views.queryGrid->clear();
+    m_client->Close();
+    Q_EMIT SetSessionCommands(false);
+    Q_EMIT SetAppServerCommands(false);
+    restoreCursor();
+    Q_EMIT connectionLost();
+}
+
+bool TDMstd::Reconnect()
+{
+    const QString database = m_lostDatabase;
+    if (!ConnectProfile())
+        return false;
+    m_lostDatabase = database;
+    return true;
 }
 
 // --- Session ----------------------------------------------------------------
@@ -120,6 +241,13 @@ bool TDMstd::ConnectProfile()
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
     m_client->setPort(port);
+    if (m_views.program) {
+        bool timeoutOk = false;
+        const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
+        m_client->setConnectTimeout(timeoutOk && timeout > 0 ? unsigned(timeout) : 0u);
+    }
+    m_lost = false;
+    m_lostDatabase.clear();
     m_client->Connect();
     return true;
 }
@@ -134,6 +262,12 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
     RefreshDatabaseList();
+    // After a lost session the database that was current is current again.
+    if (!m_lostDatabase.isEmpty()) {
+        const QString database = m_lostDatabase;
+        m_lostDatabase.clear();
+        UseDatabase(database);
+    }
 }
 
 void TDMstd::ActiveClientConnectError(QObject *, const QString &message)
@@ -150,6 +284,8 @@ void TDMstd::RefreshDatabaseList()
 {
     if (!m_client->Connected())
         return; // the command is off then; the library has no connection to ask
+    if (!mayStart())
+        return;
     showHourglass();
     m_client->Utility()->ListDbs(QStringLiteral("%"), QStringLiteral("List Databases"));
     m_client->Utility()->Run();
@@ -194,22 +330,22 @@ void TDMstd::ActiveClientListDatabases(QObject *)
 
 void TDMstd::UseDatabase(const QString &database)
 {
-    m_client->setDatabase(database);
-    if (!m_client->Connected())
+    if (!m_client->Connected() || !mayStart())
         return;
+    m_client->setDatabase(database);
     m_client->Utility()->SelectDb(database, QStringLiteral("Select Database: ") + database);
     m_client->Utility()->Run();
 }
 
 void TDMstd::UseDatabase(const QString &database, std::function<void()> then, std::function<void()> failed)
 {
-    m_client->setDatabase(database);
-    if (!m_client->Connected()) {
+    if (!m_client->Connected() || !mayStart()) {
         restoreCursor();
         if (failed)
             failed();
         return;
     }
+    m_client->setDatabase(database);
     m_client->Utility()->SelectDb(
         database, QStringLiteral("Select Database: ") + database,
         [then = std::move(then)](QObject *) {
@@ -226,6 +362,8 @@ void TDMstd::UseDatabase(const QString &database, std::function<void()> then, st
 
 void TDMstd::SelectDatabase(const QString &database)
 {
+    if (!m_client->Connected() || !mayStart())
+        return;
     log(QStringLiteral("Make Database select"));
     UseDatabase(database);
     log(QStringLiteral("New Database is : ") + database);

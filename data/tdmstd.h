@@ -70,6 +70,31 @@ public:
     // Copies the current profile into `ActiveClient` and connects. False (and
     // errorRaised) when the profile's port is not a whole number: no attempt.
     bool ConnectProfile();
+    // Connects again with the profile of the session that was lost and makes
+    // the database current again that was current then.
+    bool Reconnect();
+    // Ends the session: a statement under way is stopped first, so closing
+    // never waits for it.
+    void CloseSession();
+
+    // Statements run on the client's worker thread; the window stays
+    // answering meanwhile. Whether any are under way (queued, running, or
+    // their outcome not yet handled):
+    bool statementsRunning() const;
+    // Whether a command of the user may send statements now: not while
+    // others run, which it would interleave with (a script's next statement
+    // would run in the database the command selects).
+    bool acceptsCommands() const;
+    // Starts a command of the user: false (with a line in the log) when
+    // statements are running and this is not the next step of their chain.
+    bool mayStart();
+    // Stops what runs: the statements not yet sent are dropped, the running
+    // one is ended by the server (KILL QUERY on a second connection) and
+    // reports the server's message; a connect attempt is abandoned.
+    void Stop();
+    // Stops what runs and waits (handling outcomes) until nothing does, or
+    // until the time is up; for the program's end.
+    bool StopAndWait(int milliseconds);
     void RefreshDatabaseList();
     void UseDatabase(const QString &database);
     // Makes the database current and then runs `then`; when the server
@@ -168,11 +193,16 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
-
+    void statementsRunningChanged(bool running);
+    // A statement found the connection gone; the session is closed. The
+    // window offers to reconnect.
+    void connectionLost();
 private:
     void showHourglass();
     void restoreCursor();
     void log(const QString &line);
+    void statementsIdle();
+    void lostConnection();
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
     void submit(const QString &statement, const QString &taskName,
@@ -219,4 +249,8 @@ private:
     bool m_noTableStatus = false;
     bool m_busy = false;
     bool m_scriptRunning = false;
+    bool m_commandTurn = false;     // a command of the user is being started
+    bool m_stopping = false;        // a stop request is on its way to the server
+    bool m_lost = false;            // the session was lost; cleared by the next connect
+    QString m_lostDatabase;         // current when the session was lost
 };

@@ -1,7 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
+#include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
-#include "shell/settingsstore.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -101,6 +102,21 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     line->setFrameShadow(QFrame::Sunken);
     pageLayout->addWidget(line);
 
+    auto *connectRow = new QHBoxLayout;
+    SpinConnectTimeout = new QSpinBox(page);
+    SpinConnectTimeout->setObjectName(QStringLiteral("SpinConnectTimeout"));
+    SpinConnectTimeout->setAccessibleName(QStringLiteral("Connect timeout"));
+    SpinConnectTimeout->setRange(0, 3600);
+    SpinConnectTimeout->setSuffix(QStringLiteral(" s"));
+    SpinConnectTimeout->setToolTip(QStringLiteral("How long a login waits for a server that does not answer "
+                                                  "(0: the client library's own limit)"));
+    auto *connectLabel = new QLabel(QStringLiteral("Connect timeout :"), page);
+    connectLabel->setBuddy(SpinConnectTimeout);
+    connectRow->addWidget(connectLabel);
+    connectRow->addWidget(SpinConnectTimeout);
+    connectRow->addStretch();
+    pageLayout->addLayout(connectRow);
+
     auto *serverBox = new QGroupBox(QStringLiteral("Start ans Stop the local Mysql Server"), page);
     auto *serverLayout = new QGridLayout(serverBox);
     auto *startLabel = new QLabel(QStringLiteral("Start CMD :"), serverBox);
@@ -140,6 +156,7 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connect(EditLimit, &QLineEdit::textChanged, this, enableApply);
     connect(FilenameEditStart->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(FilenameEditStop->lineEdit(), &QLineEdit::textChanged, this, enableApply);
+    connect(SpinConnectTimeout, &QSpinBox::valueChanged, this, enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormOptionen::Apply);
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
@@ -159,6 +176,9 @@ void TFormOptionen::load()
     FilenameEditStart->lineEdit()->setText(program.start);
     FilenameEditStop->lineEdit()->setText(program.stop);
     EditLimit->setText(program.DBL);
+    bool ok = false;
+    const int timeout = program.ConnectTimeout.trimmed().toInt(&ok);
+    SpinConnectTimeout->setValue(ok ? timeout : 10);
     ButtonApply->setEnabled(false);
 }
 
@@ -175,6 +195,7 @@ void TFormOptionen::Apply()
     program.DBL = EditLimit->text();
     program.start = FilenameEditStart->lineEdit()->text();
     program.stop = FilenameEditStop->lineEdit()->text();
+    program.ConnectTimeout = QString::number(SpinConnectTimeout->value());
     try {
         m_save();
     } catch (const SettingsWriteError &error) {

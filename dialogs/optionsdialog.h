@@ -7,6 +7,7 @@
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class SettingsStore;
@@ -52,6 +53,7 @@ public:
     QLineEdit *EditLimit = nullptr;
     FilenameEdit *FilenameEditStart = nullptr;
     FilenameEdit *FilenameEditStop = nullptr;
+    QSpinBox *SpinConnectTimeout = nullptr; // seconds; 0: the client library's limit
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;

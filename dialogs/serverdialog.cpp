@@ -1,7 +1,7 @@
 #include "dialogs/serverdialog.h"
 
+#include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
-#include "shell/settingsstore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -127,7 +127,11 @@ void SqlEditor::setReadOnly(bool readOnly)
 
 bool SqlEditor::canPaste() const
 {
-    return SendScintilla(SCI_CANPASTE) != 0;
+    // The editor's own answer only says whether the text may change.
+    if (isReadOnly() || SendScintilla(SCI_CANPASTE) == 0)
+        return false;
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText() && !data->text().isEmpty();
 }
 
 QString SqlEditor::asciiUpper(const QString &text)
@@ -156,15 +160,86 @@ void SqlEditor::convertSelectionCase(bool upper)
         return;
     int lineFrom, indexFrom, lineTo, indexTo;
     getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
-    const QString text = selectedText();
-    const QString converted = upper ? asciiUpper(text) : asciiLower(text);
-    if (converted == text)
-        return;
-    beginUndoAction();
-    replaceSelectedText(converted);
-    endUndoAction();
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE)) {
+        const QString text = selectedText();
+        const QString converted = upper ? asciiUpper(text) : asciiLower(text);
+        if (converted != text) {
+            beginUndoAction();
+            replaceSelectedText(converted);
+            endUndoAction();
+        }
+    } else {
+        const QString text = selectedWholeText();
+        const QString converted = upper ? asciiUpper(text) : asciiLower(text);
+        if (converted == text)
+            return;
+        replaceSelectionWith(converted);
+    }
     // Same characters, same places: keep the selection for the next command.
     setSelection(lineFrom, indexFrom, lineTo, indexTo);
+}
+
+QString SqlEditor::wholeText() const
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    QByteArray bytes(length + 1, '\0');
+    SendScintilla(SCI_GETTEXT, static_cast<unsigned long>(length + 1), bytes.data());
+    return QString::fromUtf8(bytes.constData(), length);
+}
+
+QString SqlEditor::selectedWholeText() const
+{
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE))
+        return selectedText();
+    const long start = SendScintilla(SCI_GETSELECTIONSTART);
+    const long end = SendScintilla(SCI_GETSELECTIONEND);
+    // The document's bytes in one piece; they stay valid until it changes.
+    const auto *bytes = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return bytes ? QString::fromUtf8(bytes + start, end - start) : QString();
+}
+
+void SqlEditor::setWholeText(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    SendScintilla(SCI_CLEARALL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
+}
+
+void SqlEditor::replaceSelectionWith(const QString &text, bool selectResult)
+{
+    const QByteArray bytes = text.toUtf8();
+    beginUndoAction();
+    SendScintilla(SCI_TARGETFROMSELECTION);
+    const long start = SendScintilla(SCI_GETTARGETSTART);
+    // With an explicit length the target takes the bytes after a zero too.
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    const long end = start + long(bytes.size());
+    if (selectResult)
+        SendScintilla(SCI_SETSEL, start, end);
+    else
+        SendScintilla(SCI_GOTOPOS, end);
+    endUndoAction();
+}
+
+void SqlEditor::paste()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasText() || isReadOnly())
+        return;
+    QString text = data->text();
+    if (!text.contains(QChar(0))) {
+        QsciScintilla::paste(); // line ends, rectangular pastes: the editor's own way
+        return;
+    }
+    // The editor's paste stops at a zero character: insert it whole, with
+    // the document's line ends as a paste gives them.
+    const QString eol = eolMode() == EolWindows ? QStringLiteral("\r\n")
+                        : eolMode() == EolMac   ? QStringLiteral("\r")
+                                                : QStringLiteral("\n");
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (eol != QLatin1String("\n"))
+        text.replace(QLatin1Char('\n'), eol);
+    replaceSelectionWith(text);
 }
 
 void SqlEditor::forEachSelectedLine(void (SqlEditor::*apply)(int))
@@ -345,7 +420,7 @@ void SqlEditor::copy()
     if (!hasSelectedText())
         return;
     auto *data = new QMimeData;
-    data->setText(selectedText());
+    data->setText(selectedWholeText());
     data->setHtml(selectionAsHtml());
     QGuiApplication::clipboard()->setMimeData(data);
 }
@@ -395,6 +470,10 @@ void SqlEditor::keyPressEvent(QKeyEvent *event)
         cut();
         return;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        return;
+    }
     // An empty undo group between key presses stops the editor from merging
     // this key's change with the one before.
     if (!m_groupedUndo) {
@@ -426,5 +505,7 @@ void SqlEditor::contextMenuEvent(QContextMenuEvent *event)
         QsciScintilla::contextMenuEvent(event);
         return;
     }
+    // The menu's Cut, Copy and Paste act on the control with the focus.
+    setFocus(Qt::PopupFocusReason);
     m_popupMenu->exec(event->globalPos());
 }

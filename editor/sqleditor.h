@@ -33,6 +33,8 @@ public:
     // mode " Read only", " Insert" or " Overwrite".
     QString caretText() const;
     QString modeText() const;
+    // Whether a paste would insert anything: the text is editable and the
+    // clipboard holds text.
     bool canPaste() const;
 
     // Grouped undo on: one undo takes back a run of adjacent typing of one
@@ -87,6 +89,19 @@ public:
     void copy() override;
     void cut() override;
     QString selectionAsHtml() const;
+
+    // The whole document, every character of it. QScintilla's own text()
+    // and setText() stop at a zero character; these do not.
+    QString wholeText() const;
+    void setWholeText(const QString &text);
+    QString selectedWholeText() const;
+    // Replaces the selection (or inserts at the caret), zero characters
+    // included, as one undo step; the new text is left selected when
+    // selectResult is set.
+    void replaceSelectionWith(const QString &text, bool selectResult = false);
+
+    // Pastes the clipboard text whole, zero characters included.
+    void paste() override;
 
     // Read-only is part of the mode the status bar shows.
     void setReadOnly(bool readOnly) override;

@@ -12,13 +12,83 @@
 #include <QMenu>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString unnamed = QStringLiteral("none.sql");
 
+const QByteArray Utf8Mark("\xef\xbb\xbf");
+const QByteArray Utf16LEMark("\xff\xfe");
+const QByteArray Utf16BEMark("\xfe\xff");
+
+// Decodes all of bytes, or reports that they are not in that encoding.
+bool decodeStrictly(QStringConverter::Encoding encoding, QByteArrayView bytes, QString *text)
+{
+    // The mark is the caller's business: it is neither skipped nor kept here.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    *text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
 } // namespace
+
+QString FileForm::decode(const QByteArray &bytes, FileForm *form)
+{
+    QString text;
+    const QByteArrayView view(bytes);
+    if (bytes.startsWith(Utf16LEMark) && bytes.size() % 2 == 0
+        && decodeStrictly(QStringConverter::Utf16LE, view.sliced(2), &text)) {
+        *form = {Utf16LE, true};
+        return text;
+    }
+    if (bytes.startsWith(Utf16BEMark) && bytes.size() % 2 == 0
+        && decodeStrictly(QStringConverter::Utf16BE, view.sliced(2), &text)) {
+        *form = {Utf16BE, true};
+        return text;
+    }
+    if (bytes.startsWith(Utf8Mark) && decodeStrictly(QStringConverter::Utf8, view.sliced(3), &text)) {
+        *form = {Utf8, true};
+        return text;
+    }
+    if (decodeStrictly(QStringConverter::Utf8, view, &text)) {
+        *form = {Utf8, false};
+        return text;
+    }
+    *form = {Latin1, false};
+    return QString::fromLatin1(bytes);
+}
+
+bool FileForm::encode(const QString &text, QByteArray *bytes) const
+{
+    QString back;
+    switch (encoding) {
+    case Utf8:
+        *bytes = text.toUtf8();
+        if (!decodeStrictly(QStringConverter::Utf8, *bytes, &back))
+            return false;
+        if (byteOrderMark)
+            bytes->prepend(Utf8Mark);
+        break;
+    case Utf16LE:
+    case Utf16BE: {
+        const auto utf16 = encoding == Utf16LE ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        QStringEncoder encoder(utf16);
+        *bytes = encoder.encode(text);
+        if (encoder.hasError() || !decodeStrictly(utf16, *bytes, &back))
+            return false;
+        bytes->prepend(encoding == Utf16LE ? Utf16LEMark : Utf16BEMark);
+        break;
+    }
+    case Latin1:
+        *bytes = text.toLatin1();
+        back = QString::fromLatin1(*bytes);
+        break;
+    }
+    // The bytes must give back the whole text: a save never writes less.
+    return back == text;
+}
 
 SqlEditorPage::SqlEditorPage(QWidget *parent)
     : QWidget(parent)
@@ -168,7 +238,7 @@ void SqlEditorPage::EditNew()
     m_editor->clear();
     m_editor->clearBookmarksAndMarks();
     m_editor->setModified(false);
-    m_latin1 = false;
+    m_fileForm = FileForm();
     SyntaxMemoChange();
     setPanelName(unnamed);
     m_editor->setFocus();
@@ -201,14 +271,14 @@ bool SqlEditorPage::loadFile(const QString &name)
                           tr("Cannot read file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
         return false;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    m_latin1 = utf8.hasError();
-    if (m_latin1)
-        text = QString::fromLatin1(bytes);
+    // Every byte is kept, zero bytes too (UTF-16 files are full of them):
+    // a file opened and saved again comes back as it was.
+    FileForm form;
+    const QString text = FileForm::decode(bytes, &form);
+    m_fileForm = form;
 
     m_editor->clearBookmarksAndMarks();
-    m_editor->setText(text);
+    m_editor->setWholeText(text);
     // New lines typed follow the file's own line ends.
     if (text.contains(QLatin1String("\r\n")))
         m_editor->setEolMode(QsciScintilla::EolWindows);
@@ -232,25 +302,24 @@ bool SqlEditorPage::saveWithDialog()
     if (name.isEmpty())
         return false;
 
-    const QString text = m_editor->text();
-    bool latin1 = m_latin1;
-    if (latin1) {
-        for (const QChar c : text) {
-            if (c.unicode() > 0xff) {
-                latin1 = false; // typed characters Latin-1 cannot hold
-                break;
-            }
-        }
+    const QString text = m_editor->wholeText();
+    FileForm form = m_fileForm;
+    QByteArray bytes;
+    // Typed characters the file's old form cannot hold: UTF-8 holds all.
+    if (!form.encode(text, &bytes) && !(form = FileForm()).encode(text, &bytes)) {
+        m_prompts.message(this, QMessageBox::Critical,
+                          tr("Cannot write file \"%1\". The text cannot be stored without loss.").arg(name),
+                          QMessageBox::Ok);
+        return false;
     }
     QSaveFile file(name);
-    const bool written = file.open(QIODevice::WriteOnly)
-        && file.write(latin1 ? text.toLatin1() : text.toUtf8()) >= 0 && file.commit();
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!written) {
         m_prompts.message(this, QMessageBox::Critical,
                           tr("Cannot write file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
         return false;
     }
-    m_latin1 = latin1;
+    m_fileForm = form;
     m_editor->setModified(false);
     SyntaxMemoChange();
     setPanelName(name);
@@ -259,7 +328,7 @@ bool SqlEditorPage::saveWithDialog()
 
 QString SqlEditorPage::scriptText() const
 {
-    return m_editor->text();
+    return m_editor->wholeText();
 }
 
 bool SqlEditorPage::selectErrorFragment(const QString &fragment, int from, int to)

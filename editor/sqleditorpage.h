@@ -17,6 +17,23 @@ class TGotoLineDialog;
 // `SyntaxMemo`, and the document and editing commands the main window's
 // actions call. The main window owns the actions; this page tells it, through
 // its signals, what the status bar shows and which commands are on.
+// How a script file's bytes stand for its text: UTF-8 (with or without a
+// byte-order mark), UTF-16 with its mark, or, for bytes that are none of
+// these, Latin-1, which maps every byte to a character of its own.
+struct FileForm
+{
+    enum Encoding { Utf8, Utf16LE, Utf16BE, Latin1 };
+    Encoding encoding = Utf8;
+    bool byteOrderMark = false;
+
+    // The text of bytes and the form they were in; decoding never drops
+    // or changes a byte that encode() would not give back.
+    static QString decode(const QByteArray &bytes, FileForm *form);
+    // The bytes of text in this form; false when the form cannot hold a
+    // character of it (Latin-1 and a typed "€", say).
+    bool encode(const QString &text, QByteArray *bytes) const;
+};
+
 class SqlEditorPage : public QWidget, public ScriptEditor
 {
     Q_OBJECT
@@ -111,7 +128,7 @@ private:
     QAction *m_copyAction = nullptr;
     QAction *m_pasteAction = nullptr;
     bool m_undoAfterSave = true;
-    // Files written back in the encoding they were read in: UTF-8 unless the
-    // bytes were not valid UTF-8, then Latin-1 so every byte survives.
-    bool m_latin1 = false;
+    // Files are written back in the form they were read in, so that a file
+    // opened and saved unchanged keeps every byte.
+    FileForm m_fileForm;
 };

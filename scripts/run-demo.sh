@@ -49,6 +49,9 @@ if [ -f "$settings" ] && grep -qxF "[$section]" "$settings"; then
         echo "Note: the server profile $section in $settings uses port ${stored_port:-3306}; the demo server listens on $port." >&2
     fi
 else
+    # The store holds passwords: readable by its owner only.
+    saved_umask=$(umask)
+    umask 077
     mkdir -p "$(dirname "$settings")"
     # Keep the last line of an existing file intact.
     if [ -s "$settings" ] && [ -n "$(tail -c 1 "$settings")" ]; then
@@ -64,6 +67,8 @@ Group=0
 Check=1
 Auto=0
 INI
+    chmod go-rwx "$settings"
+    umask "$saved_umask"
     echo "Added the server profile $section (port $port, user $demo_user) to $settings"
 fi
 

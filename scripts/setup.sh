@@ -9,15 +9,35 @@ shift || true
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
           libxlsxwriter-dev xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+# Only the tests need these: the export tests read the written spreadsheet
+# and document back through LibreOffice.
+test_packages=(libreoffice-calc libreoffice-writer)
+with_tests=1
+for a in "$@"; do
+    [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0
 done
+
+missing_of() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+updated=0
+mapfile -t missing < <(missing_of "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
     $sudo_cmd apt-get update
+    updated=1
     DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y "${missing[@]}"
+fi
+if [ $with_tests -eq 1 ]; then
+    mapfile -t missing < <(missing_of "${test_packages[@]}")
+    if [ ${#missing[@]} -gt 0 ]; then
+        [ $updated -eq 1 ] || $sudo_cmd apt-get update
+        DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
 fi
 
 cmake -S "$here" -B "$build" "$@"

@@ -8,7 +8,8 @@ class QObject;
 
 // One named command of the main window. Switches lists the letters of the
 // switches that set its enabled state later: S = session, A = application
-// server, L = server list, E = the editor's own state.
+// server, L = server list, E = the editor's own state, R = sends statements,
+// so it is off while statements run.
 struct ActionSpec
 {
     const char *name;
@@ -21,7 +22,7 @@ struct ActionSpec
     const char *icon; // freedesktop icon name; a drawn badge when the theme lacks it
 };
 
-// The 100 commands, in the order of the window definition.
+// The commands: the window definition's 100, in its order, then the few added.
 const ActionSpec *actionTable(int *count);
 
 // Builds every command of the table as a QAction owned by parent, with the

@@ -3,7 +3,7 @@
 #include "data/gridmodel.h"
 #include "data/tdmstd.h"
 #include "dialogs/applicationdialog.h"
-#include "dialogs/errorbox.h"
+#include "dialogs/gridsaver.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -11,7 +11,6 @@
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -19,16 +18,6 @@ namespace {
 
 const QString JobGrid = QStringLiteral("ListApplication");
 const QString MessageGrid = QStringLiteral("ListApplicationMsg");
-
-QByteArray csvField(const QString &text)
-{
-    QByteArray field = text.toUtf8();
-    const bool special = field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n');
-    if (!special)
-        return field;
-    field.replace("\"", "\"\"");
-    return '"' + field + '"';
-}
 
 void setWidths(GridModel *grid, const QList<int> &widths)
 {
@@ -41,33 +30,6 @@ void setWidths(GridModel *grid, const QList<int> &widths)
 }
 
 } // namespace
-
-bool WriteMessageLogCsv(QWidget *parent, const GridModel &grid, const QString &fileName)
-{
-    if (grid.columnCount() == 0 || grid.rowCount() == 0)
-        return true;
-    // Written whole or not at all: a failed save leaves an existing file as it was.
-    QSaveFile file(fileName);
-    bool ok = file.open(QIODevice::WriteOnly);
-    for (int row = 0; ok && row < grid.rowCount(); ++row) {
-        QByteArray line;
-        for (int column = 0; column < grid.columnCount(); ++column) {
-            if (column > 0)
-                line += ',';
-            line += csvField(grid.text(row, column));
-        }
-        line += "\r\n";
-        ok = file.write(line) == line.size();
-    }
-    if (ok)
-        ok = file.commit();
-    if (!ok) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        ShowErrorBox(parent, QStringLiteral("Cannot write %1: %2").arg(fileName, reason));
-    }
-    return ok;
-}
 
 AppServerController::AppServerController(TFormMain *window, TDMstd *data, QObject *parent)
     : QObject(parent)
@@ -124,15 +86,12 @@ AppServerController::AppServerController(TFormMain *window, TDMstd *data, QObjec
         });
     }
     // The check of the login found the application server: its jobs and
-    // messages are there at once, whichever page is in front.
-    // Queued: the database list is taken in first.
-    connect(
-        data, &TDMstd::SetAppServerCommands, this,
-        [this](bool enabled) {
-            if (enabled)
-                TabAppserverShow();
-        },
-        Qt::QueuedConnection);
+    // messages are there at once, whichever page is in front. Direct: the
+    // reads are the next steps of the login's chain.
+    connect(data, &TDMstd::SetAppServerCommands, this, [this](bool enabled) {
+        if (enabled)
+            TabAppserverShow();
+    });
 
     connect(m_formApplication, &TFormApplication::applyRequested, this, &AppServerController::applyJob);
 }
@@ -201,7 +160,8 @@ void AppServerController::App_msg_saveExecute()
     const QString fileName = askSaveFileName();
     if (fileName.isEmpty())
         return;
-    WriteMessageLogCsv(m_window, *grid, fileName);
+    // The grid's comma-separated writer; a failure shows in the error box.
+    SaveGridToFile(m_window, *grid, ExportFormat::Csv, fileName);
 }
 
 void AppServerController::App_ref_appExecute()

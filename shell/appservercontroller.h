@@ -4,9 +4,7 @@
 
 #include <functional>
 
-class GridModel;
 class QString;
-class QWidget;
 class TDMstd;
 class TFormApplication;
 class TFormMain;
@@ -46,10 +44,3 @@ private:
     TDMstd *m_data;
     TFormApplication *m_formApplication;
 };
-
-// Writes the message grid as comma-separated text: no caption line, the
-// cells of each row joined by commas, CR LF after every line; a cell holding
-// a comma, a quote or a line break is quoted. No file for a grid without
-// rows. A failure is shown in the application's error box; returns whether
-// the file was written (or nothing was to be written).
-bool WriteMessageLogCsv(QWidget *parent, const GridModel &grid, const QString &fileName);

@@ -3,6 +3,7 @@
 
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/messagedialog.h"
@@ -10,8 +11,9 @@
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "editor/sqleditorpage.h"
+#include "shell/clipboardcommands.h"
+#include "shell/actiontable.h"
 #include "shell/localserver.h"
-#include "shell/settingsstore.h"
 #include "shell/splash.h"
 
 #include <QAction>
@@ -58,6 +60,15 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->formOptionen = new TFormOptionen(settings, [this] { SaveProgramSettings(); }, this);
     d->formTableCreate = new TFormTableCreate(this);
     d->formAbout = new TFormAbout(this);
+
+    d->busyDelay.setSingleShot(true);
+    d->busyDelay.setInterval(200);
+    connect(&d->busyDelay, &QTimer::timeout, this, [this] { d->showBusy(true); });
+    d->busyTick.setInterval(100);
+    connect(&d->busyTick, &QTimer::timeout, this, [this] {
+        d->busyLabel->setText(
+            QStringLiteral(" Running %1 s ").arg(double(d->busyClock.elapsed()) / 1000.0, 0, 'f', 1));
+    });
 
     auto connectAction = [this](const char *name, void (TFormMain::*slot)()) {
         connect(d->actions.value(QString::fromLatin1(name)), &QAction::triggered, this, slot);
@@ -115,12 +126,15 @@ void TFormMain::SetSessionCommands(bool enabled)
     for (QMenu *menu : std::as_const(d->sessionMenus))
         menu->setEnabled(enabled);
     d->applyEditorNarrowing();
+    d->applyStatementActions();
 }
 
 void TFormMain::SetAppServerCommands(bool enabled)
 {
+    d->appServer = enabled;
     for (const QString &name : std::as_const(d->appServerActions))
         d->actions.value(name)->setEnabled(enabled);
+    d->applyStatementActions();
     d->gridViews.value(QStringLiteral("ListApplication"))->setEnabled(enabled);
     d->gridViews.value(QStringLiteral("ListApplicationMsg"))->setEnabled(enabled);
 }
@@ -129,6 +143,71 @@ void TFormMain::SetServerCommands(bool enabled)
 {
     d->actions.value(QStringLiteral("server_remove"))->setEnabled(enabled);
     d->actions.value(QStringLiteral("server_modify"))->setEnabled(enabled);
+}
+
+void TFormMain::setStatementsRunning(bool running)
+{
+    if (d->statementsRunning == running)
+        return;
+    d->statementsRunning = running;
+    if (running) {
+        d->busyClock.start();
+        d->busyDelay.start();
+    } else {
+        d->busyDelay.stop();
+        d->showBusy(false);
+    }
+}
+
+bool TFormMain::statementsRunning() const
+{
+    return d->statementsRunning;
+}
+
+bool TFormMain::busyShown() const
+{
+    return d->busyShown;
+}
+
+void TFormMain::Private::showBusy(bool shown)
+{
+    if (busyShown == shown)
+        return;
+    busyShown = shown;
+    auto updateText = [this] {
+        busyLabel->setText(QStringLiteral(" Running %1 s ").arg(double(busyClock.elapsed()) / 1000.0, 0, 'f', 1));
+    };
+    if (shown) {
+        updateText();
+        busyLabel->show();
+        busyTick.start();
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        busyTick.stop();
+        busyLabel->hide();
+        QApplication::restoreOverrideCursor();
+    }
+    actions.value(QStringLiteral("query_stop"))->setEnabled(shown);
+    applyStatementActions();
+}
+
+void TFormMain::Private::applyStatementActions()
+{
+    // The commands that send statements follow their switches, and are off
+    // besides while statements run.
+    int count = 0;
+    const ActionSpec *table = actionTable(&count);
+    for (int i = 0; i < count; ++i) {
+        const QString switches = QString::fromLatin1(table[i].switches);
+        if (!switches.contains(QLatin1Char('R')))
+            continue;
+        bool enabled = !busyShown;
+        if (switches.contains(QLatin1Char('S')))
+            enabled = enabled && session;
+        if (switches.contains(QLatin1Char('A')))
+            enabled = enabled && appServer;
+        actions.value(QString::fromLatin1(table[i].name))->setEnabled(enabled);
+    }
 }
 
 void TFormMain::AddServerItem(const QString &host)
@@ -145,6 +224,7 @@ QListWidget *TFormMain::serverList() const { return d->serverList; }
 GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(name); }
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
 SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
+ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 QMenu *TFormMain::popupMenu(const QString &name) const { return d->popups.value(name); }
 QLabel *TFormMain::statusPanel(int index) const { return index >= 0 && index < 3 ? d->panels[index] : nullptr; }
 QTabBar *TFormMain::databaseInfoTabs() const { return d->infoTabs; }
@@ -197,6 +277,17 @@ void TFormMain::Private::wireMessageLog()
         if (!flushTimer.isActive())
             flushTimer.start();
     });
+    // The range grows again once the view has laid the new lines out (a
+    // line wider than the log adds a horizontal scroll bar, which hides the
+    // bottom line): the view stays at the end until the user scrolls away.
+    QScrollBar *vertical = memo->verticalScrollBar();
+    QObject::connect(vertical, &QScrollBar::rangeChanged, q, [this, vertical](int, int maximum) {
+        if (followLog)
+            vertical->setValue(maximum);
+    });
+    QObject::connect(vertical, &QScrollBar::valueChanged, q, [this, vertical](int value) {
+        followLog = value == vertical->maximum();
+    });
     QObject::connect(log, &MessageLog::cleared, q, [this] {
         pendingLines.clear();
         memoHasLines = false;
@@ -208,8 +299,6 @@ void TFormMain::Private::flushMessages()
 {
     if (pendingLines.isEmpty())
         return;
-    QScrollBar *scroll = memo->verticalScrollBar();
-    const bool atEnd = scroll->value() == scroll->maximum();
     // One insertion for the whole batch: a layout per line would make a long
     // run of messages crawl. Every line after the first starts a new block, so
     // an empty line stays a line of its own.
@@ -221,8 +310,10 @@ void TFormMain::Private::flushMessages()
     cursor.insertText(text);
     memoHasLines = true;
     pendingLines.clear();
-    if (atEnd)
-        scroll->setValue(scroll->maximum());
+    // Every new line is brought into view, its start in sight.
+    followLog = true;
+    memo->horizontalScrollBar()->setValue(0);
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
 }
 
 void TFormMain::Private::wireEditor()
@@ -234,9 +325,6 @@ void TFormMain::Private::wireEditor()
     slot("EditNew", &SqlEditorPage::EditNew);
     slot("EditOpen", &SqlEditorPage::EditOpen);
     slot("EditSave", &SqlEditorPage::EditSave);
-    slot("EditCut1", &SqlEditorPage::cut);
-    slot("EditCopy1", &SqlEditorPage::copy);
-    slot("EditPaste1", &SqlEditorPage::paste);
     slot("server_undo", &SqlEditorPage::undo);
     slot("server_redo", &SqlEditorPage::redo);
     slot("server_upper", &SqlEditorPage::toUpperCase);
@@ -249,9 +337,14 @@ void TFormMain::Private::wireEditor()
     slot("server_find", &SqlEditorPage::showFind);
     slot("server_replace", &SqlEditorPage::showReplace);
     slot("server_goto", &SqlEditorPage::showGotoLine);
-    // The editor's pop-up menu shows the window's clipboard actions, with their shortcuts.
-    page->setClipboardActions(actions.value(QStringLiteral("EditCut1")), actions.value(QStringLiteral("EditCopy1")),
-                              actions.value(QStringLiteral("EditPaste1")));
+    // Cut, Copy and Paste act on whatever has the focus, the editor only
+    // while it has it. The editor's pop-up menu shows the same actions, with
+    // their shortcuts.
+    QAction *cut = actions.value(QStringLiteral("EditCut1"));
+    QAction *copy = actions.value(QStringLiteral("EditCopy1"));
+    QAction *paste = actions.value(QStringLiteral("EditPaste1"));
+    clipboard = new ClipboardCommands(q, cut, copy, paste, page, q);
+    page->setClipboardActions(cut, copy, paste);
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
@@ -259,14 +352,18 @@ void TFormMain::Private::wireEditor()
     QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
                      [this](bool canRedo, bool canPaste, bool hasSelection) {
                          editorCanRedo = canRedo;
-                         editorCanPaste = canPaste;
                          editorHasSelection = hasSelection;
+                         clipboard->setEditorState(canPaste, hasSelection);
                          applyEditorNarrowing();
                      });
     const int sqlIndex = pageControl->indexOf(sqlPages);
+    // Showing "Active SQL" always brings "SQL Query" to the front and gives
+    // the editor the focus; a caller that wants "Query  Data" picks it next.
     QObject::connect(pageControl, &QTabWidget::currentChanged, q, [this, sqlIndex](int index) {
-        if (index == sqlIndex && sqlPages->currentWidget() == editorPage)
-            editorPage->pageShown();
+        if (index != sqlIndex)
+            return;
+        sqlPages->setCurrentWidget(editorPage);
+        editorPage->pageShown();
     });
     QObject::connect(sqlPages, &QTabWidget::currentChanged, q, [this](int) {
         if (sqlPages->currentWidget() == editorPage && pageControl->currentWidget() == sqlPages)
@@ -283,10 +380,7 @@ void TFormMain::Private::applyEditorNarrowing()
     set("server_upper", session && editorHasSelection);
     set("server_lower", session && editorHasSelection);
     set("server_quote", session && editorHasSelection);
-    // Clipboard commands answer only to the editor.
-    set("EditCut1", editorHasSelection);
-    set("EditCopy1", editorHasSelection);
-    set("EditPaste1", editorCanPaste);
+    // Cut, Copy and Paste follow the focus widget (ClipboardCommands).
 }
 
 void TFormMain::SaveProgramSettings()
@@ -305,10 +399,13 @@ void TFormMain::SaveProgramSettings()
 
 bool TFormMain::Private::confirmClose()
 {
-    const auto answer = QMessageBox::question(q, QApplication::applicationDisplayName(),
-                                              QStringLiteral("Application close ?"),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+                    QStringLiteral("Application close ?"), QMessageBox::Yes | QMessageBox::No, q);
+    box.setDefaultButton(QMessageBox::No);
+    // Closing stops what runs (the session closes after it); say so.
+    if (statementsRunning)
+        box.setInformativeText(QStringLiteral("A statement is still running: it will be stopped."));
+    if (box.exec() != QMessageBox::Yes)
         return false;
     if (!editorPage->maybeSave())
         return false;

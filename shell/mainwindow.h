@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class ClipboardCommands;
 class GridModel;
 class MessageLog;
 class QAction;
@@ -40,6 +41,12 @@ public:
     void SetSessionCommands(bool enabled);
     void SetAppServerCommands(bool enabled);
     void SetServerCommands(bool enabled);
+    // Statements are running (or no longer). After about 200 ms the window
+    // shows it: a busy indicator with the elapsed time, "&Stop" enabled and
+    // the commands that send statements switched off.
+    void setStatementsRunning(bool running);
+    bool statementsRunning() const;
+    bool busyShown() const;
     void AddServerItem(const QString &host);
 
     SettingsStore *settings() const;
@@ -53,6 +60,9 @@ public:
     GridModel *grid(const QString &name) const;
     QTableView *gridView(const QString &name) const;
     SqlEditorPage *sqlEditor() const;         // the "SQL Query" sub-page
+    // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
+    // here (setCopyHandler).
+    ClipboardCommands *clipboardCommands() const;
     // Hides the data grid and shows the panel caption "Read Data from Database ..." in its place.
     void setDataGridVisible(bool visible);
     // Brings a page, and optionally a sub-page, to the front by caption

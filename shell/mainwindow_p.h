@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <initializer_list>
@@ -34,7 +35,7 @@ struct TFormMain::Private
     void wireMessageLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
-                        QWidget *parent);
+                        QWidget *parent, const QList<int> &widths = {});
     // Adds the named actions to a menu; "-" is a separator.
     void fill(QMenu *menu, std::initializer_list<const char *> names);
     QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);
@@ -52,6 +53,7 @@ struct TFormMain::Private
     QHash<QString, QAction *> actions;
     QStringList sessionActions; // switched by SetSessionCommands
     QStringList appServerActions; // switched by SetAppServerCommands
+    QStringList statementActions; // off while statements run
 
     QStandardItemModel *treeModel = nullptr;
     QTreeView *tree = nullptr;
@@ -88,14 +90,27 @@ struct TFormMain::Private
     TFormAbout *formAbout = nullptr;
 
     bool session = false;
+    bool appServer = false;
+    // Statements are running; the window shows it (and switches the
+    // commands that send statements off) once they have run for a while, so
+    // short ones do not make it flicker.
+    bool statementsRunning = false;
+    bool busyShown = false;
+    QTimer busyDelay;
+    QTimer busyTick;
+    QElapsedTimer busyClock;
+    QLabel *busyLabel = nullptr;
+    void showBusy(bool shown);
+    void applyStatementActions();
     bool editorCanRedo = true;
-    bool editorCanPaste = true;
     bool editorHasSelection = true;
+    ClipboardCommands *clipboard = nullptr;
     bool closing = false;
 
     // Lines waiting for the message view: appended in one go from a zero
     // timer, so a burst of lines costs one layout, not one per line.
     QStringList pendingLines;
     bool memoHasLines = false;
+    bool followLog = true; // the log view keeps its last line in sight
     QTimer flushTimer;
 };

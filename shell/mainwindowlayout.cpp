@@ -28,6 +28,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace {
 
 QLabel *titleStrip(const QString &text, QWidget *parent)
@@ -61,6 +63,13 @@ void applyColumnWidths(QTableView *view, GridModel *model)
 {
     QHeaderView *header = view->horizontalHeader();
     header->setStretchLastSection(false);
+    // Narrow columns are asked for (25 pixels): the style's minimum must not
+    // widen them.
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const int width = model->columnWidth(column);
+        if (width > 0 && width < header->minimumSectionSize())
+            header->setMinimumSectionSize(width);
+    }
     for (int column = 0; column < model->columnCount(); ++column) {
         const int width = model->columnWidth(column);
         if (width > 0) {
@@ -78,6 +87,34 @@ void applyColumnWidths(QTableView *view, GridModel *model)
     }
 }
 
+// A click on a column header sorts the rows by that column's text in
+// character-code order; a second click on the same header reverses the
+// order. The mark shows at the sorted header until the grid is refilled.
+void sortOnHeaderClicks(QTableView *view, GridModel *model)
+{
+    QHeaderView *header = view->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    // The last click's column and order (the header flips its own mark on
+    // a click before it reports it, so the mark cannot tell).
+    struct Sorted {
+        int column = -1;
+        Qt::SortOrder order = Qt::AscendingOrder;
+    };
+    auto sorted = std::make_shared<Sorted>();
+    QObject::connect(header, &QHeaderView::sectionClicked, view, [header, model, sorted](int column) {
+        const bool reverse = sorted->column == column && sorted->order == Qt::AscendingOrder;
+        *sorted = {column, reverse ? Qt::DescendingOrder : Qt::AscendingOrder};
+        model->sort(column, sorted->order);
+        header->setSortIndicator(column, sorted->order);
+        header->setSortIndicatorShown(true);
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [header, sorted] {
+        *sorted = Sorted();
+        header->setSortIndicatorShown(false);
+    });
+}
+
 } // namespace
 
 void TFormMain::Private::buildActions()
@@ -92,6 +129,8 @@ void TFormMain::Private::buildActions()
             sessionActions.append(name);
         if (switches.contains(QLatin1Char('A')))
             appServerActions.append(name);
+        if (switches.contains(QLatin1Char('R')))
+            statementActions.append(name);
         // Shortcuts work while the window has focus, whatever control has it.
         q->addAction(actions.value(name));
     }
@@ -110,12 +149,12 @@ void TFormMain::Private::buildActions()
 }
 
 QTableView *TFormMain::Private::addGrid(const QString &name, const QString &accessibleName,
-                                        const QStringList &captions, QWidget *parent)
+                                        const QStringList &captions, QWidget *parent, const QList<int> &widths)
 {
     auto *model = new GridModel(q);
     model->setObjectName(name);
     if (!captions.isEmpty())
-        model->setColumns(captions);
+        model->setColumns(captions, widths);
     auto *view = new QTableView(parent);
     view->setObjectName(name);
     view->setAccessibleName(accessibleName);
@@ -133,10 +172,10 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
         if (QMenu *menu = gridPopups.value(name))
             menu->exec(view->viewport()->mapToGlobal(pos));
     });
-    auto widths = [view, model] { applyColumnWidths(view, model); };
-    QObject::connect(model, &QAbstractItemModel::modelReset, view, widths);
-    QObject::connect(model, &QAbstractItemModel::columnsInserted, view, widths);
-    QObject::connect(model, &QAbstractItemModel::headerDataChanged, view, widths);
+    auto applyWidths = [view, model] { applyColumnWidths(view, model); };
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, applyWidths);
+    QObject::connect(model, &QAbstractItemModel::columnsInserted, view, applyWidths);
+    QObject::connect(model, &QAbstractItemModel::headerDataChanged, view, applyWidths);
     applyColumnWidths(view, model);
     grids.insert(name, model);
     gridViews.insert(name, view);
@@ -195,18 +234,31 @@ void TFormMain::Private::buildLayout()
     auto *readingPanel = new QLabel(QStringLiteral("Read Data from Database ..."));
     readingPanel->setObjectName(QStringLiteral("PanelReadData"));
     readingPanel->setAlignment(Qt::AlignCenter);
+    {
+        QFont font = readingPanel->font();
+        font.setBold(true);
+        readingPanel->setFont(font);
+        QPalette palette = readingPanel->palette();
+        palette.setColor(QPalette::WindowText, QColor(128, 0, 0)); // dark red
+        readingPanel->setPalette(palette);
+    }
     readingPanel->setAccessibleName(QStringLiteral("Read Data from Database ..."));
     dataStack->addWidget(readingPanel);
-    dataStack->addWidget(addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataStack));
+    QTableView *dataGrid = addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataStack);
+    sortOnHeaderClicks(dataGrid, grids.value(QStringLiteral("AdvListView1")));
+    dataStack->addWidget(dataGrid);
     dataStack->setCurrentIndex(1);
     tableViewPages->addTab(dataStack, QStringLiteral("Data View"));
+    // Widths in pixels; the last column of these three fills the rest.
+    const int Default = GridModel::DefaultWidth;
+    const int Fill = GridModel::FillWidth;
     tableViewPages->addTab(addGrid(QStringLiteral("AdvListView2"), QStringLiteral("Definition View"),
                                    {QStringLiteral("ID"), QStringLiteral("Type"), QStringLiteral("Null"),
                                     QStringLiteral("Key"), QStringLiteral("Default"), QStringLiteral("Extra")},
-                                   nullptr),
+                                   nullptr, {120, 80, Default, Default, Default, Fill}),
                            QStringLiteral("Definition View"));
     tableViewPages->addTab(addGrid(QStringLiteral("AdvListView3"), QStringLiteral("Table Status"),
-                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr),
+                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr, {250, Fill}),
                            QStringLiteral("Table Status"));
     tableViewPages->addTab(
         addGrid(QStringLiteral("AdvListView4"), QStringLiteral("Table Index"),
@@ -214,7 +266,7 @@ void TFormMain::Private::buildLayout()
                             QStringLiteral("Seq in index"), QStringLiteral("Column name"),
                             QStringLiteral("Collation"), QStringLiteral("Cardinality"), QStringLiteral("Sub part"),
                             QStringLiteral("Packed"), QStringLiteral("Comment")},
-                nullptr),
+                nullptr, {120, 25, 80, 25, 100, 30, 30, 30, 80, Fill}),
         QStringLiteral("Table Index"));
     pageControl->addTab(tableViewPages, QStringLiteral("Table View"));
 
@@ -375,7 +427,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(groupedUndo);
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
-    fill(query, {"-", "EditExec"});
+    fill(query, {"-", "EditExec", "query_stop"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});
@@ -432,7 +484,7 @@ void TFormMain::Private::buildToolbars()
                           {"EditNew", "EditOpen", "EditSave", "-", "server_print_pref", "server_print", "-",
                            "EditCut1", "EditCopy1", "EditPaste1", "-", "server_undo", "server_redo",
                            "server_inlinks", "server_rechts", "-", "server_find", "server_replace", "server_goto",
-                           "-", "server_font", "-", "EditExec"}));
+                           "-", "server_font", "-", "EditExec", "query_stop"}));
 }
 
 QMenu *TFormMain::Private::addPopup(const QString &name, std::initializer_list<const char *> names)
@@ -507,9 +559,24 @@ void TFormMain::Private::buildStatusBar()
         panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panels[i]->setFrameShape(QFrame::Panel);
         panels[i]->setFrameShadow(QFrame::Sunken);
-        panels[i]->setFixedWidth(widths[i]);
+        int width = widths[i];
+        if (i == 2) {
+            // The caret panel holds "%6d:%4d" at its widest, in whatever
+            // font the status bar has.
+            const QMargins margins = panels[i]->contentsMargins();
+            const int text = panels[i]->fontMetrics().horizontalAdvance(QStringLiteral("999999:9999"));
+            width = qMax(width, text + margins.left() + margins.right() + 2 * panels[i]->margin() + 4);
+        }
+        panels[i]->setFixedWidth(width);
         bar->addWidget(panels[i]);
     }
+    // Shown while statements have been running for a while: what runs, for
+    // how long, and that it can be stopped.
+    busyLabel = new QLabel(bar);
+    busyLabel->setObjectName(QStringLiteral("BusyIndicator"));
+    busyLabel->setAccessibleName(QStringLiteral("Running statement"));
+    busyLabel->hide();
+    bar->addPermanentWidget(busyLabel);
 }
 
 void TFormMain::Private::buildTray()

@@ -111,13 +111,11 @@ PrivilegeController::PrivilegeController(TFormMain *window, TDMstd *data, QObjec
             if (pages->currentWidget() == adminPages)
                 showCurrentSubPage();
         });
-        connect(
-            data, &TDMstd::SetSessionCommands, this,
-            [this, pages, adminPages](bool enabled) {
-                if (enabled && pages->currentWidget() == adminPages)
-                    showCurrentSubPage();
-            },
-            Qt::QueuedConnection);
+        // Direct: the read is a step of the login's chain.
+        connect(data, &TDMstd::SetSessionCommands, this, [this, pages, adminPages](bool enabled) {
+            if (enabled && pages->currentWidget() == adminPages)
+                showCurrentSubPage();
+        });
     }
 
     for (TFormPrivilege *dialog : {static_cast<TFormPrivilege *>(m_formUser),

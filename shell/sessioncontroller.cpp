@@ -2,17 +2,18 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStandardItemModel>
 #include <QTreeView>
 
@@ -23,7 +24,13 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
 {
     data->setEditor(window->sqlEditor());
 
-    connect(data, &TDMstd::busyChanged, this, &SessionController::setBusy);
+    // Statements run on the client's worker: the window shows when they take
+    // a while (after about 200 ms, so short ones do not flicker).
+    connect(data, &TDMstd::statementsRunningChanged, window, &TFormMain::setStatementsRunning);
+    if (QAction *stop = window->action(QStringLiteral("query_stop")))
+        connect(stop, &QAction::triggered, data, &TDMstd::Stop);
+    // Asked from the event loop, not from inside the outcome that found out.
+    connect(data, &TDMstd::connectionLost, this, &SessionController::offerReconnect, Qt::QueuedConnection);
     connect(data, &TDMstd::SetSessionCommands, window, &TFormMain::SetSessionCommands);
     connect(data, &TDMstd::SetAppServerCommands, window, &TFormMain::SetAppServerCommands);
     connect(data, &TDMstd::pageRequested, window, &TFormMain::showPage);
@@ -63,11 +70,7 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
 }
 
-SessionController::~SessionController()
-{
-    if (m_cursorSet)
-        QApplication::restoreOverrideCursor();
-}
+SessionController::~SessionController() = default;
 
 TDMstdViews SessionController::viewsOf(TFormMain *window)
 {
@@ -91,18 +94,6 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
         views.profile = &settings->currentProfile();
     }
     return views;
-}
-
-void SessionController::setBusy(bool busy)
-{
-    // The data module says "hourglass" or "normal cursor", not a nesting.
-    if (busy && !m_cursorSet) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_cursorSet = true;
-    } else if (!busy && m_cursorSet) {
-        QApplication::restoreOverrideCursor();
-        m_cursorSet = false;
-    }
 }
 
 QModelIndex SessionController::selectedNode() const
@@ -149,7 +140,8 @@ void SessionController::ListServerDblClick()
     QListWidgetItem *row = m_window->serverList()->currentItem();
     if (!row || !row->isSelected())
         return;
-    m_data->ActiveClient()->Close();
+    // A statement still running is stopped first: the login must not wait for it.
+    m_data->CloseSession();
     m_window->SetSessionCommands(false);
     m_window->SetAppServerCommands(false);
     SettingsStore *settings = m_window->settings();
@@ -195,6 +187,8 @@ void SessionController::TreeServerClick(const QModelIndex &)
 void SessionController::TreeServerDblClick(const QModelIndex &index)
 {
     QTreeView *tree = m_window->treeView();
+    if (nodeLevel(index) > 0 && !m_data->mayStart())
+        return; // statements are running: no grid changes under them
     switch (nodeLevel(index)) {
     case 1:
         if (tree->isExpanded(index)) {
@@ -220,6 +214,16 @@ void SessionController::TreeServerDblClick(const QModelIndex &index)
     m_window->showPage(QStringLiteral("Table View"), QStringLiteral("Data View"));
 }
 
+void SessionController::offerReconnect()
+{
+    const auto answer = QMessageBox::question(
+        m_window, QApplication::applicationDisplayName(),
+        QStringLiteral("The connection to the server was lost. Connect again with the same profile ?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        m_data->Reconnect();
+}
+
 void SessionController::database_select()
 {
     QString database;
@@ -237,7 +241,7 @@ void SessionController::tableCommand(const QString &subPage,
 {
     QString table;
     QString database;
-    if (!selectedTable(&table, &database))
+    if (!selectedTable(&table, &database) || !m_data->mayStart())
         return;
     if (GridModel *grid = m_window->grid(QStringLiteral("AdvListView1")))
         grid->clear();

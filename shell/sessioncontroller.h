@@ -36,6 +36,8 @@ public:
     void table_property();
     void table_index();
     void EditExec();
+    // After a lost session: asks whether to connect again with the same profile.
+    void offerReconnect();
 
     // The tree's pop-up menu as the last click chose it (`PopupDatabase` or
     // `PopupMenuTable`), or none before the first click on a node.
@@ -51,10 +53,8 @@ private:
     bool selectedDatabase(QString *database) const;
     bool selectedTable(QString *table, QString *database) const;
     void tableCommand(const QString &subPage, void (TDMstd::*operation)(const QString &, const QString &));
-    void setBusy(bool busy);
 
     TFormMain *m_window;
     TDMstd *m_data;
     QMenu *m_treePopup = nullptr;
-    bool m_cursorSet = false;
 };

@@ -2,12 +2,13 @@
 
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "shell/appservercontroller.h"
+#include "shell/exportcontroller.h"
+#include "shell/mainwindow.h"
 #include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
-#include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 #include "shell/splash.h"
 
 #include <QApplication>
@@ -55,10 +56,12 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
+        new ExportController(window.get(), window.get());
         new AppServerController(window.get(), data, window.get());
         new PrivilegeController(window.get(), data, window.get());
         splash.reset();
-        QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->ActiveClient()->Close(); });
+        // A statement still running is stopped first, then the session closes.
+        QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });
         QObject::connect(window.get(), &TFormMain::aboutToClose, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         window->show();

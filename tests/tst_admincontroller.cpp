@@ -8,7 +8,7 @@
 #include "shell/mainwindow.h"
 #include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
-#include "shell/settingsstore.h"
+#include "data/settingsstore.h"
 #include "tests/modalhelper.h"
 #include "tests/support/privateserver.h"
 
@@ -181,6 +181,8 @@ void TestAdminController::init()
     m_window->show();
     QVERIFY(m_data->ConnectProfile());
     QTRY_VERIFY_WITH_TIMEOUT(m_window->treeModel()->rowCount() > 0, 10000);
+    // The login's reads (the application server's tables) end before a command.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_data->statementsRunning(), 10000);
 }
 
 void TestAdminController::cleanup()

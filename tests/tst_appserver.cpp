@@ -117,6 +117,7 @@ void TestAppServer::init()
     m_s = std::make_unique<Session>();
     QVERIFY(m_s->module->ConnectProfile());
     QTRY_VERIFY_WITH_TIMEOUT(m_s->tree.rowCount() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_s->module->statementsRunning(), 10000);
     m_s->log.clear();
 }
 

@@ -1,10 +1,10 @@
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
 #include "shell/localserver.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 #include "tests/modalhelper.h"
 
 #include <QAction>

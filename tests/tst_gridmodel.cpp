@@ -21,6 +21,9 @@ private Q_SLOTS:
     void sortKeepsRowsTogetherAndNulls();
     void adoptedRowsWithLimit();
     void headerSortByCharacterCode();
+    void rowsKeepTheirLength();
+    void snapshotOutlivesChanges_data();
+    void snapshotOutlivesChanges();
 };
 
 namespace {
@@ -181,6 +184,101 @@ void TestGridModel::headerSortByCharacterCode()
     grid->sort(0, Qt::DescendingOrder);
     QCOMPARE(captions(*grid), (QStringList{"ä", "b", "a", "B", "9", "10"}));
     QCOMPARE(grid->sortOrder(), Qt::DescendingOrder);
+}
+
+void TestGridModel::rowsKeepTheirLength()
+{
+    GridModel grid;
+    grid.setColumns({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    grid.appendRow(QStringList{QStringLiteral("full"), QStringLiteral("1"), QStringLiteral("2")});
+    const char *shortRow[] = {"short", nullptr};
+    grid.appendRow(shortRow, 2);
+    // Longer than every row before it: the earlier rows keep their cells.
+    grid.appendRow(QStringList{QStringLiteral("long"), QStringLiteral("x"), QStringLiteral("y"),
+                               QStringLiteral("z"), QStringLiteral("past")});
+    grid.appendRow(QStringList{QStringLiteral("after")});
+    QCOMPARE(grid.columnCount(), 3);
+    QCOMPARE(grid.rowCount(), 4);
+    QCOMPARE(grid.cellCount(0), 3);
+    QCOMPARE(grid.cellCount(1), 2);
+    QCOMPARE(grid.cellCount(2), 5);
+    QCOMPARE(grid.cellCount(3), 1);
+    QCOMPARE(grid.text(0, 2), QStringLiteral("2"));
+    QVERIFY(grid.isNull(1, 1));
+    QCOMPARE(grid.text(1, 2), QString()); // padding is empty, not NULL
+    QVERIFY(!grid.isNull(1, 2));
+    QCOMPARE(grid.text(2, 2), QStringLiteral("y"));
+    const GridSnapshot shot = grid.snapshot();
+    QCOMPARE(shot.cell(2, 4), QByteArrayView("past"));
+    QCOMPARE(shot.cell(0, 3), QByteArrayView());
+    QCOMPARE(shot.cell(3, 0), QByteArrayView("after"));
+    // The lengths follow their rows through a sort.
+    grid.sort(0, Qt::AscendingOrder); // after, full, long, short
+    QCOMPARE(grid.cellCount(0), 1);
+    QCOMPARE(grid.cellCount(2), 5);
+    QCOMPARE(grid.cellCount(3), 2);
+    QCOMPARE(grid.snapshot().cell(2, 3), QByteArrayView("z"));
+    // Adopted rows are as long as their source's columns.
+    grid.adoptRows(std::make_shared<Rows>(std::vector<std::vector<const char *>>{{"k", "v"}}));
+    QCOMPARE(grid.cellCount(0), 2);
+}
+
+void TestGridModel::snapshotOutlivesChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("append") << "append";
+    QTest::newRow("append to sorted") << "append sorted";
+    QTest::newRow("sort") << "sort";
+    QTest::newRow("clear rows") << "clear";
+    QTest::newRow("clear all") << "clear all";
+    QTest::newRow("adopt") << "adopt";
+    QTest::newRow("adopted rows, then append") << "adopted append";
+}
+
+void TestGridModel::snapshotOutlivesChanges()
+{
+    QFETCH(QString, change);
+    auto grid = std::make_unique<GridModel>();
+    grid->setColumns({QStringLiteral("k"), QStringLiteral("v")});
+    if (change == QLatin1String("adopted append")) {
+        grid->adoptRows(std::make_shared<Rows>(
+            std::vector<std::vector<const char *>>{{"b", "2"}, {"a", nullptr}, {"c", "3"}}));
+    } else {
+        const char *rows[][2] = {{"b", "2"}, {"a", nullptr}, {"c", "3"}};
+        for (auto &row : rows)
+            grid->appendRow(row, 2);
+    }
+    if (change == QLatin1String("append sorted"))
+        grid->sort(0, Qt::DescendingOrder);
+    const GridSnapshot shot = grid->snapshot();
+    auto rowsOf = [](const GridSnapshot &s) {
+        QStringList rows;
+        for (int r = 0; r < s.rowCount(); ++r)
+            rows.append(QString::fromUtf8(s.cell(r, 0)) + QLatin1Char('=')
+                        + (s.isNull(r, 1) ? QStringLiteral("NULL") : QString::fromUtf8(s.cell(r, 1))));
+        return rows;
+    };
+    const QStringList before = rowsOf(shot);
+
+    if (change.contains(QLatin1String("append"))) {
+        grid->appendRow(QStringList{QStringLiteral("d"), QStringLiteral("4")});
+        QCOMPARE(grid->rowCount(), 4);
+    } else if (change == QLatin1String("sort")) {
+        grid->sortByLocale(0);
+        QCOMPARE(grid->caption(0), QStringLiteral("a"));
+    } else if (change == QLatin1String("clear")) {
+        grid->clearRows();
+    } else if (change == QLatin1String("clear all")) {
+        grid->clear();
+    } else if (change == QLatin1String("adopt")) {
+        grid->adoptRows(std::make_shared<Rows>(std::vector<std::vector<const char *>>{{"x", "y"}}));
+    }
+    QCOMPARE(rowsOf(shot), before);
+    QCOMPARE(shot.rowCount(), 3);
+    QCOMPARE(shot.columnCaption(1), QStringLiteral("v"));
+    // The snapshot outlives the grid, too.
+    grid.reset();
+    QCOMPARE(rowsOf(shot), before);
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)

@@ -60,9 +60,12 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("mysql/mysql"))));
 
         QCOMPARE(helper({QStringLiteral("client"), QStringLiteral("--batch"), QStringLiteral("--skip-column-names")},
-                        &output, "select @@port, @@bind_address;\n"),
+                        &output, "select @@port, @@bind_address, @@tmpdir;\n"),
                  0);
-        QCOMPARE(output.trimmed(), QString::number(port) + QStringLiteral("\t127.0.0.1"));
+        // Temporary files in a folder of its own: a starting server deletes
+        // every "#sql*" file of its folder, in /tmp other servers' tables.
+        QCOMPARE(output.trimmed(),
+                 QString::number(port) + QStringLiteral("\t127.0.0.1\t") + m_dir.filePath(QStringLiteral("tmp")));
 
         // A second start reuses the running server.
         QCOMPARE(helper({QStringLiteral("start")}, &output), 0);

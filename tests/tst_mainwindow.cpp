@@ -1,20 +1,26 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
+#include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "shell/clipboardcommands.h"
 #include "shell/actiontable.h"
 #include "shell/mainwindow.h"
-#include "shell/settingsstore.h"
 #include "tests/modalhelper.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTabBar>
@@ -105,7 +111,11 @@ private Q_SLOTS:
     {
         auto window = makeWindow();
         const QStringList names = actionNames();
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 100);
+        // The window definition's 100 commands first, then the added ones;
+        // every name once.
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+        QVERIFY(names.size() >= 100);
+        QCOMPARE(names.at(99), QStringLiteral("admin_stop_local_db"));
         for (const QString &name : names) {
             QAction *action = window->action(name);
             QVERIFY2(action, qPrintable(name));
@@ -152,7 +162,12 @@ private Q_SLOTS:
         QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Table View"));
         QCOMPARE(window->statusPanel(0)->text(), QStringLiteral("database"));
         QCOMPARE(window->statusPanel(0)->width(), 100);
-        QCOMPARE(window->statusPanel(2)->width(), 50);
+        // The caret panel is 50 wide or as wide as "%6d:%4d" needs.
+        QLabel *caret = window->statusPanel(2);
+        QVERIFY(caret->width() >= 50);
+        caret->setText(QString::asprintf("%6d:%4d", 999999, 9999));
+        QVERIFY2(caret->fontMetrics().horizontalAdvance(caret->text()) <= caret->contentsRect().width(),
+                 qPrintable(QString::number(caret->width())));
         // Creating the window created the store and wrote nothing into it.
         QVERIFY(QFile::exists(path()));
         QCOMPARE(QFileInfo(path()).size(), 0);
@@ -379,11 +394,132 @@ private Q_SLOTS:
         QLabel *panel = window->findChild<QLabel *>(QStringLiteral("PanelReadData"));
         QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("Read Data from Database ..."));
+        QVERIFY(panel->font().bold());
+        QCOMPARE(panel->palette().color(QPalette::WindowText), QColor(128, 0, 0));
         QVERIFY(grid->isVisible() && !panel->isVisible());
         window->setDataGridVisible(false);
         QVERIFY(!grid->isVisible() && panel->isVisible());
         window->setDataGridVisible(true);
         QVERIFY(grid->isVisible());
+    }
+
+    void headerClicksSortTheDataGrid()
+    {
+        auto window = makeWindow();
+        window->resize(900, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->SetSessionCommands(true);
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Data View"));
+        GridModel *model = window->grid(QStringLiteral("AdvListView1"));
+        model->setColumns({QStringLiteral("id"), QStringLiteral("name")});
+        for (const auto &row : {QStringList{"1", "n1"}, QStringList{"2", "n10"}, QStringList{"3", "n9"},
+                                QStringList{"10", "N2"}})
+            model->appendRow(row);
+        QTableView *view = window->gridView(QStringLiteral("AdvListView1"));
+        QHeaderView *header = view->horizontalHeader();
+        auto clickHeader = [header](int column) {
+            const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+        };
+        auto columnTexts = [view](int column) {
+            QStringList texts;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                texts << view->model()->index(row, column).data().toString();
+            return texts;
+        };
+        QVERIFY(!header->isSortIndicatorShown());
+
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"N2", "n1", "n10", "n9"})); // character codes
+        QCOMPARE(columnTexts(0), (QStringList{"10", "1", "2", "3"}));    // rows stay whole
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"n9", "n10", "n1", "N2"}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        clickHeader(1);
+        QCOMPARE(columnTexts(1), (QStringList{"N2", "n1", "n10", "n9"}));
+
+        // Another header starts ascending again.
+        clickHeader(0);
+        QCOMPARE(columnTexts(0), (QStringList{"1", "10", "2", "3"}));
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+        // A new table: no mark, and the first click sorts ascending.
+        model->clear();
+        model->setColumns({QStringLiteral("id")});
+        model->appendRow({QStringLiteral("b")});
+        model->appendRow({QStringLiteral("a")});
+        QVERIFY(!header->isSortIndicatorShown());
+        clickHeader(0);
+        QCOMPARE(columnTexts(0), (QStringList{"a", "b"}));
+
+        // The definition grid keeps the server's order.
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));
+        GridModel *definition = window->grid(QStringLiteral("AdvListView2"));
+        definition->appendRow({QStringLiteral("b"), QStringLiteral("int")});
+        definition->appendRow({QStringLiteral("a"), QStringLiteral("int")});
+        QHeaderView *definitionHeader = window->gridView(QStringLiteral("AdvListView2"))->horizontalHeader();
+        QTest::mouseClick(definitionHeader->viewport(), Qt::LeftButton, {},
+                          QPoint(definitionHeader->sectionSize(0) / 2, definitionHeader->height() / 2));
+        QCOMPARE(definition->text(0, 0), QStringLiteral("b"));
+        QVERIFY(!definitionHeader->isSortIndicatorShown());
+    }
+
+    void tableGridColumnWidths_data()
+    {
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<QList<int>>("widths"); // the last column fills the rest
+        QTest::newRow("definition") << "AdvListView2" << QList<int>{120, 80};
+        QTest::newRow("status") << "AdvListView3" << QList<int>{250};
+        QTest::newRow("index") << "AdvListView4" << QList<int>{120, 25, 80, 25, 100, 30, 30, 30, 80};
+    }
+    void tableGridColumnWidths()
+    {
+        QFETCH(QString, grid);
+        QFETCH(QList<int>, widths);
+        auto window = makeWindow();
+        window->resize(1100, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->SetSessionCommands(true);
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControlTable"));
+        QTableView *view = window->gridView(grid);
+        pages->setCurrentWidget(view);
+        QTRY_VERIFY(view->isVisible());
+        for (int column = 0; column < widths.size(); ++column)
+            QCOMPARE(view->columnWidth(column), widths.at(column));
+        QHeaderView *header = view->horizontalHeader();
+        const int last = header->count() - 1;
+        QTRY_COMPARE(header->sectionViewportPosition(last) + header->sectionSize(last), view->viewport()->width());
+        QVERIFY(header->sectionSize(last) > header->defaultSectionSize());
+    }
+
+    void showingActiveSqlFocusesTheEditor()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->SetSessionCommands(true);
+        auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+        auto *sql = window->findChild<QTabWidget *>(QStringLiteral("PageControlSql"));
+        // A query result was last in front.
+        window->showPage(QStringLiteral("Active SQL"), QStringLiteral("Query  Data"));
+        QCOMPARE(sql->tabText(sql->currentIndex()), QStringLiteral("Query  Data"));
+        window->showPage(QStringLiteral("Table View"));
+        window->serverList()->setFocus();
+        // The user clicks the "Active SQL" tab.
+        QTabBar *tabs = pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Active SQL"));
+        QCOMPARE(sql->tabText(sql->currentIndex()), QStringLiteral("SQL Query"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window->sqlEditor()->editor()));
+        QCOMPARE(window->statusPanel(2)->text(), QStringLiteral("     1:   1"));
     }
 
     void showPageBringsPagesToFront()
@@ -429,6 +565,127 @@ private Q_SLOTS:
         QTRY_COMPARE(memo->blockCount(), 5000);
         QCOMPARE(memo->document()->findBlockByNumber(4999).text(), QStringLiteral("4999"));
         QCOMPARE(memo->document()->findBlockByNumber(0).text(), QStringLiteral("0"));
+    }
+
+    void clipboardCommandsActOnTheFocusedControl()
+    {
+        auto window = makeWindow();
+        window->AddServerItem(QStringLiteral("alpha"));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->SetSessionCommands(true);
+        window->treeModel()->appendRow(new QStandardItem(QStringLiteral("shop")));
+        window->grid(QStringLiteral("AdvListView2"))->appendRow({QStringLiteral("id"), QStringLiteral("int(11)")});
+        window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));
+        QTableView *grid = window->gridView(QStringLiteral("AdvListView2"));
+        SqlEditor *editor = window->sqlEditor()->editor();
+        editor->setText(QStringLiteral("select 1"));
+        editor->setSelection(0, 0, 0, 6);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("PASTED"));
+        QAction *cut = window->action(QStringLiteral("EditCut1"));
+        QAction *copy = window->action(QStringLiteral("EditCopy1"));
+        QAction *paste = window->action(QStringLiteral("EditPaste1"));
+        auto focus = [](QWidget *widget) {
+            widget->setFocus();
+            return QTest::qWaitFor([widget] { return QApplication::focusWidget() == widget; });
+        };
+
+        // Neither the keys nor the menu and toolbar reach the hidden editor.
+        const QList<QWidget *> views = {window->serverList(), window->treeView(), grid};
+        for (QWidget *view : views) {
+            QVERIFY2(focus(view), qPrintable(view->objectName()));
+            QVERIFY2(!paste->isEnabled() && !cut->isEnabled(), qPrintable(view->objectName()));
+            QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+            paste->trigger();
+            cut->trigger();
+            QCOMPARE(editor->text(), QStringLiteral("select 1"));
+            QCOMPARE(clipboard->text(), QStringLiteral("PASTED"));
+        }
+
+        // Copy in a grid or the tree copies what is current there, not the
+        // editor's selection.
+        QVERIFY(focus(grid));
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        QVERIFY(copy->isEnabled());
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("int(11)"));
+        QVERIFY(focus(window->treeView()));
+        window->treeView()->setCurrentIndex(window->treeModel()->index(0, 0));
+        QTest::keyClick(window->treeView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("shop"));
+        // A grid may copy in its own way.
+        window->clipboardCommands()->setCopyHandler(grid, [clipboard] {
+            clipboard->setText(QStringLiteral("id\tint(11)"));
+        });
+        QVERIFY(focus(grid));
+        copy->trigger();
+        QCOMPARE(clipboard->text(), QStringLiteral("id\tint(11)"));
+        window->clipboardCommands()->setCopyHandler(grid, nullptr);
+
+        // The message log: its own selection is copied, nothing is pasted.
+        auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        window->messageLog()->append(QStringLiteral("Error : in the log"));
+        QTRY_VERIFY(memo->toPlainText().contains(QStringLiteral("in the log")));
+        QVERIFY(focus(memo));
+        memo->selectAll();
+        QVERIFY(copy->isEnabled());
+        QVERIFY(!paste->isEnabled());
+        QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text().trimmed(), memo->toPlainText().trimmed());
+        paste->trigger();
+        QCOMPARE(editor->text(), QStringLiteral("select 1"));
+
+        // With the focus in the editor the commands are the editor's, and
+        // Paste is on only while the clipboard holds text.
+        window->showPage(QStringLiteral("Active SQL"), QStringLiteral("SQL Query"));
+        QVERIFY(focus(editor));
+        editor->setSelection(0, 0, 0, 6);
+        clipboard->clear();
+        QTRY_VERIFY(!paste->isEnabled());
+        clipboard->setText(QStringLiteral("PASTED"));
+        QTRY_VERIFY(paste->isEnabled());
+        QVERIFY(cut->isEnabled() && copy->isEnabled());
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("PASTED 1"));
+    }
+
+    void messageLogFollowsEveryLine()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        QVERIFY(memo);
+        // The last line stands wholly inside the view, its start in sight.
+        auto lastLineShown = [memo] {
+            const QTextBlock last = memo->document()->lastBlock();
+            const QRect line = memo->cursorRect(QTextCursor(last));
+            return memo->viewport()->rect().contains(line) && memo->horizontalScrollBar()->value() == 0;
+        };
+        for (int i = 0; i < 30; ++i)
+            window->messageLog()->append(QStringLiteral("line %1").arg(i));
+        QTRY_COMPARE(memo->blockCount(), 31);
+        QTRY_VERIFY(lastLineShown());
+
+        // A line wider than the log brings a horizontal scroll bar; it and
+        // every line after it are still brought into view.
+        window->messageLog()->append(QStringLiteral("Error : ") + QString(600, u'x'));
+        QTRY_COMPARE(memo->blockCount(), 32);
+        QTRY_VERIFY(memo->horizontalScrollBar()->isVisible());
+        QTRY_VERIFY(lastLineShown());
+        for (int i = 0; i < 5; ++i) {
+            window->messageLog()->append(QStringLiteral("after %1").arg(i));
+            QTRY_VERIFY(memo->document()->lastBlock().text() == QStringLiteral("after %1").arg(i));
+            QTRY_VERIFY(lastLineShown());
+        }
+
+        // A user who scrolled back to read still sees the next line arrive.
+        memo->verticalScrollBar()->setValue(0);
+        window->messageLog()->append(QStringLiteral("latest"));
+        QTRY_COMPARE(memo->document()->lastBlock().text(), QStringLiteral("latest"));
+        QTRY_VERIFY(lastLineShown());
     }
 
     void closeConfirmation_data()

@@ -201,6 +201,7 @@ void TestPrivileges::init()
     QVERIFY(m_s->module->ConnectProfile());
     QTRY_VERIFY_WITH_TIMEOUT(m_s->module->ActiveClient()->Connected(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(m_s->tree.rowCount() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_s->module->statementsRunning(), 10000);
     m_s->log.clear();
 }
 

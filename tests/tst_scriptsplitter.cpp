@@ -75,8 +75,16 @@ void TestScriptSplitter::statements_data()
     QTest::newRow("lower-case delimiter command, two-character delimiter")
         << "delimiter $$\nselect 1; select 2$$ select 3 $$\ndelimiter ;\nselect 4;"
         << QStringList{"select 1; select 2", "select 3", "select 4"};
-    QTest::newRow("DELIMITER line ends an open statement")
-        << "select 1\nDELIMITER $$\nselect 2$$" << QStringList{"select 1", "select 2"};
+    QTest::newRow("DELIMITER inside an open statement is text")
+        << "select 1\nDELIMITER $$\nselect 2$$;select 3"
+        << QStringList{"select 1\nDELIMITER $$\nselect 2$$", "select 3"};
+    QTest::newRow("delimiter as a column name on its own line")
+        << "select a,\ndelimiter from t;\nselect 2" << QStringList{"select a,\ndelimiter from t", "select 2"};
+    QTest::newRow("delimiter as a column name after a comment line")
+        << "select a, -- the next column\n  delimiter from t;select 2"
+        << QStringList{"select a, -- the next column\n  delimiter from t", "select 2"};
+    QTest::newRow("DELIMITER after a comment-only line still counts")
+        << "-- switch\nDELIMITER $$\nselect 1; select 2$$" << QStringList{"select 1; select 2"};
     QTest::newRow("DELIMITER not at a line start is text") << "select 1; DELIMITER $$" << QStringList{"select 1", "DELIMITER $$"};
     QTest::newRow("DELIMITER inside a string is text") << "select 'x\nDELIMITER $$\n';select 2"
                                                       << QStringList{"select 'x\nDELIMITER $$\n'", "select 2"};

@@ -1,10 +1,11 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
-#include "shell/settingsstore.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -49,12 +50,6 @@ struct Session : HeadlessViews
 };
 
 // Lets the queued outcomes, and the statements they start, run to their end.
-void settle()
-{
-    for (int i = 0; i < 30; ++i)
-        QCoreApplication::processEvents();
-}
-
 QStringList topLevelTexts(const QStandardItemModel &tree)
 {
     QStringList texts;

@@ -1,14 +1,15 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/sessioncontroller.h"
-#include "shell/settingsstore.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -50,12 +51,6 @@ private:
 };
 
 namespace {
-
-void settle()
-{
-    for (int i = 0; i < 30; ++i)
-        QCoreApplication::processEvents();
-}
 
 } // namespace
 

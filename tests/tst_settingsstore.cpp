@@ -1,5 +1,5 @@
+#include "data/settingsstore.h"
 #include "shell/localserver.h"
-#include "shell/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +9,27 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The permission bits as the system keeps them (Qt maps them per user).
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
+}
+#endif
+
+} // namespace
 
 // The store as a file: program values at the top level, one group per server.
 class TestSettingsStore : public QObject
@@ -216,6 +235,19 @@ private Q_SLOTS:
         sections.sort();
         // An empty section counts as a server too.
         QCOMPARE(sections, (QStringList{QStringLiteral("bare"), QStringLiteral("dbhost"), QStringLiteral("second host")}));
+
+        // A save keeps the empty section a server; deleting it removes it.
+        store.currentProfile().User = QStringLiteral("n");
+        store.SaveServerProfile(QStringLiteral("new"));
+        store.LoadProgramSettings();
+        sections = store.ServerSections();
+        sections.sort();
+        QCOMPARE(sections, (QStringList{QStringLiteral("bare"), QStringLiteral("dbhost"), QStringLiteral("new"),
+                                        QStringLiteral("second host")}));
+        store.DeleteServerProfile(QStringLiteral("bare"));
+        store.LoadProgramSettings();
+        QVERIFY(!store.ServerSections().contains(QStringLiteral("bare")));
+        QCOMPARE(store.ServerSections().size(), 3);
     }
 
     void saveOverwritesAndKeepsOthers()
@@ -262,6 +294,170 @@ private Q_SLOTS:
         QCOMPARE(store.ServerSections(), QStringList{QStringLiteral("keep")});
         QCOMPARE(store.programSettings().Width, 900);
         QCOMPARE(readRaw(QStringLiteral("drop/nested/User")), QString());
+    }
+
+    void fileAndCreatedFoldersAreTheOwnersOnly()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("permission bits are a Unix matter");
+#else
+        const QString nested = m_dir->filePath(QStringLiteral("config/quarnel/Quarnel2.conf"));
+        ::umask(022); // the usual umask, under which files came out 0644
+        {
+            SettingsStore store(nested);
+            store.LoadProgramSettings();
+        }
+        QCOMPARE(modeOf(nested), 0600);
+        QCOMPARE(modeOf(m_dir->filePath(QStringLiteral("config"))), 0700);
+        QCOMPARE(modeOf(m_dir->filePath(QStringLiteral("config/quarnel"))), 0700);
+
+        // Created by the first save rather than by reading.
+        QVERIFY(QFile::remove(nested));
+        {
+            SettingsStore store(nested);
+            store.currentProfile().Psw = QStringLiteral("secret");
+            store.SaveServerProfile(QStringLiteral("db"));
+        }
+        QCOMPARE(modeOf(nested), 0600);
+
+        // A store an older version left open to everyone is tightened when
+        // opened, and a save keeps it so.
+        QVERIFY(QFile::setPermissions(nested, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                  | QFile::ReadOther));
+        QCOMPARE(modeOf(nested), 0644);
+        SettingsStore store(nested);
+        QCOMPARE(modeOf(nested), 0600);
+        QVERIFY(QFile::setPermissions(nested, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        store.SaveProgramSettings();
+        QCOMPARE(modeOf(nested), 0600);
+        store.LoadServerProfile(QStringLiteral("db"));
+        QCOMPARE(store.currentProfile().Psw, QStringLiteral("secret"));
+#endif
+    }
+
+    void unevenFileStillTakesWholeSaves_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbf[General]\nWidth=700\n\n[db]\nUser=root\n");
+        QTest::newRow("byte-order mark, no section") << QByteArray("\xef\xbb\xbfWidth=700\n[db]\nUser=root\n");
+        QTest::newRow("unclosed section header")
+            << QByteArray("[General]\nWidth=700\n[broken\nUser=x\n[db]\nUser=root\n");
+        QTest::newRow("line without a value") << QByteArray("Width=700\nthis line has no equals sign\n[db]\nUser=root\n");
+        QTest::newRow("stray zero bytes")
+            << QByteArray("Width=700\n[other]\nUser=x\0\0junk\n[db]\nUser=root\n", 48);
+    }
+    void unevenFileStillTakesWholeSaves()
+    {
+        QFETCH(QByteArray, content);
+        {
+            QFile file(path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        QCOMPARE(store.programSettings().Width, 700);
+        QVERIFY(store.ServerSections().contains(QStringLiteral("db")));
+
+        // A parse error is no refused write: every save goes through, whole.
+        TServerProfile &profile = store.currentProfile();
+        profile.User = QStringLiteral("u");
+        profile.Psw = QStringLiteral("p");
+        profile.Database = QStringLiteral("shop");
+        profile.Port = QStringLiteral("3307");
+        profile.Group = true;
+        profile.Check = true;
+        profile.Auto = true;
+        QVERIFY_THROWS_NO_EXCEPTION(store.SaveServerProfile(QStringLiteral("fresh")));
+        store.programSettings().Height = 555;
+        QVERIFY_THROWS_NO_EXCEPTION(store.SaveProgramSettings());
+        profile.User = QStringLiteral("v");
+        QVERIFY_THROWS_NO_EXCEPTION(store.SaveServerProfile(QStringLiteral("second")));
+
+        SettingsStore again(path());
+        again.LoadProgramSettings();
+        QCOMPARE(again.programSettings().Width, 700); // the readable values are kept
+        QCOMPARE(again.programSettings().Height, 555);
+        again.LoadServerProfile(QStringLiteral("db"));
+        QCOMPARE(again.currentProfile().User, QStringLiteral("root"));
+        again.LoadServerProfile(QStringLiteral("fresh"));
+        QCOMPARE(again.currentProfile().User, QStringLiteral("u"));
+        QCOMPARE(again.currentProfile().Psw, QStringLiteral("p"));
+        QCOMPARE(again.currentProfile().Database, QStringLiteral("shop"));
+        QCOMPARE(again.currentProfile().Port, QStringLiteral("3307"));
+        QVERIFY(again.currentProfile().Group && again.currentProfile().Check && again.currentProfile().Auto);
+        again.LoadServerProfile(QStringLiteral("second"));
+        QCOMPARE(again.currentProfile().User, QStringLiteral("v"));
+        // What is written now parses cleanly.
+        QSettings raw(path(), QSettings::IniFormat);
+        QVERIFY(!raw.allKeys().isEmpty());
+        QCOMPARE(raw.status(), QSettings::NoError);
+    }
+
+    void saveReplacesTheFileInOneStep_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("server profile") << 0;
+        QTest::newRow("program settings") << 1;
+        QTest::newRow("delete") << 2;
+    }
+    void saveReplacesTheFileInOneStep()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("watches the folder through inotify");
+#else
+        QFETCH(int, kind);
+        {
+            SettingsStore store(path());
+            for (int i = 0; i < 20; ++i) {
+                store.currentProfile().User = QStringLiteral("old%1").arg(i);
+                store.SaveServerProfile(QStringLiteral("host%1").arg(i));
+            }
+        }
+        SettingsStore store(path());
+        store.LoadProgramSettings();
+        const int fd = ::inotify_init1(IN_NONBLOCK);
+        QVERIFY(fd >= 0);
+        const int watch = ::inotify_add_watch(fd, QFile::encodeName(m_dir->path()).constData(),
+                                              IN_MODIFY | IN_MOVED_TO | IN_CREATE | IN_CLOSE_WRITE);
+        QVERIFY(watch >= 0);
+        if (kind == 0) {
+            store.currentProfile().User = QStringLiteral("new");
+            store.SaveServerProfile(QStringLiteral("host7"));
+        } else if (kind == 1) {
+            store.SaveProgramSettings();
+        } else {
+            store.DeleteServerProfile(QStringLiteral("host7"));
+        }
+        // The kernel queued the events while the save ran; read them now.
+        QStringList onStore;
+        alignas(struct inotify_event) char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t size = ::read(fd, buffer, sizeof buffer);
+            if (size <= 0)
+                break;
+            for (ssize_t at = 0; at < size;) {
+                const auto *event = reinterpret_cast<const struct inotify_event *>(buffer + at);
+                if (event->len > 0 && QFile::decodeName(event->name) == QStringLiteral("Quarnel2.conf"))
+                    onStore << ((event->mask & IN_MOVED_TO) ? QStringLiteral("renamed in")
+                                                           : QStringLiteral("written in place"));
+                at += ssize_t(sizeof(struct inotify_event)) + event->len;
+            }
+        }
+        ::close(fd);
+        // The store was never written in place, and the finished new file
+        // took its name once: a kill at any moment leaves the old store or
+        // the new one, never a mix.
+        QCOMPARE(onStore, QStringList{QStringLiteral("renamed in")});
+        SettingsStore again(path());
+        again.LoadProgramSettings();
+        QCOMPARE(again.ServerSections().size(), kind == 2 ? 19 : 20);
+        again.LoadServerProfile(QStringLiteral("host7"));
+        QCOMPARE(again.currentProfile().User, kind == 0 ? QStringLiteral("new")
+                                              : kind == 1 ? QStringLiteral("old7") : QString());
+        // No scratch file stays behind.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("Quarnel2.conf")});
+#endif
     }
 
     void refusedWriteNamesTheValue_data()

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 // Answers the page's questions from a queue and records what was asked.
@@ -76,6 +77,9 @@ private Q_SLOTS:
     void newAsksOnlyWhenModified_data();
     void newAsksOnlyWhenModified();
     void saveAndOpenKeepBytes();
+    void filesWithZeroBytesKeepEveryByte_data();
+    void filesWithZeroBytesKeepEveryByte();
+    void pasteAndEditKeepZeroCharacters();
     void openCancelledKeepsDocument();
     void lineNumberFontLeavesTextFont();
     void gotoLineBounds_data();
@@ -509,6 +513,120 @@ void TestSqlEditor::saveAndOpenKeepBytes()
     QCOMPARE(m_editor->text(), QString::fromLatin1(latinBytes));
 }
 
+namespace {
+
+// The bytes of a literal, zero bytes included, without its terminator.
+template<size_t N>
+QByteArray literalBytes(const char (&literal)[N])
+{
+    return QByteArray(literal, qsizetype(N - 1));
+}
+
+QByteArray utf16(const QString &text, bool littleEndian)
+{
+    QStringEncoder encoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return QByteArray(littleEndian ? "\xff\xfe" : "\xfe\xff", 2) + QByteArray(encoder.encode(text));
+}
+
+} // namespace
+
+void TestSqlEditor::filesWithZeroBytesKeepEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QString script = QStringLiteral("update nul set x=1 \r\nwhere id=2;\r\n");
+    QTest::newRow("zero byte inside a script")
+        << literalBytes("update nul set x=1 \0where id=2;\r\nselect * from nul;\r\n")
+        << QString::fromLatin1(literalBytes("update nul set x=1 \0where id=2;\r\nselect * from nul;\r\n"));
+    QTest::newRow("zero byte first") << literalBytes("\0select 1;")
+                                     << QString::fromLatin1(literalBytes("\0select 1;"));
+    QTest::newRow("UTF-16 little-endian") << utf16(script, true) << script;
+    QTest::newRow("UTF-16 big-endian") << utf16(QStringLiteral("select '\u00e9\u20ac';\n"), false)
+                                       << QStringLiteral("select '\u00e9\u20ac';\n");
+    QTest::newRow("UTF-16 without a mark stays bytes")
+        << literalBytes("s\0e\0l\0e\0c\0t\0") << QString::fromLatin1(literalBytes("s\0e\0l\0e\0c\0t\0"));
+    QTest::newRow("UTF-8 with a mark") << QByteArray("\xef\xbb\xbfselect '\xc3\xa9';\n")
+                                       << QStringLiteral("select '\u00e9';\n");
+    QTest::newRow("Latin-1 with a zero byte") << literalBytes("select 'caf\xe9\0';")
+                                              << QString::fromLatin1(literalBytes("select 'caf\xe9\0';"));
+    QTest::newRow("odd UTF-16 length is kept as bytes")
+        << literalBytes("\xff\xfes\0e\0x") << QString::fromLatin1(literalBytes("\xff\xfes\0e\0x"));
+}
+
+void TestSqlEditor::filesWithZeroBytesKeepEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("in.sql"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    m_scripted.openAnswer = path;
+    m_page->EditOpen();
+    QCOMPARE(m_scripted.messages, QStringList());
+    // The whole text is in the editor, past any zero character, and the
+    // script runner gets all of it.
+    QCOMPARE(m_editor->wholeText(), text);
+    QCOMPARE(m_page->scriptText(), text);
+    QCOMPARE(m_editor->SendScintilla(QsciScintilla::SCI_GETLENGTH), long(text.toUtf8().size()));
+
+    // Saved unchanged, the file comes back byte for byte; saved over itself
+    // it is not destroyed either.
+    const QString copyPath = dir.filePath(QStringLiteral("out.sql"));
+    m_scripted.saveAnswer = copyPath;
+    m_page->EditSave();
+    QCOMPARE(m_scripted.messages, QStringList());
+    QFile copy(copyPath);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), bytes);
+    m_scripted.saveAnswer = path;
+    m_page->EditSave();
+    QFile same(path);
+    QVERIFY(same.open(QIODevice::ReadOnly));
+    QCOMPARE(same.readAll(), bytes);
+}
+
+void TestSqlEditor::pasteAndEditKeepZeroCharacters()
+{
+    m_editor->setWholeText(QStringLiteral("select ;"));
+    m_editor->setCursorPosition(0, 7);
+    const QString withZero = QString::fromUtf8("'a\0b'", 5);
+    QGuiApplication::clipboard()->setText(withZero);
+    m_page->paste();
+    QCOMPARE(m_editor->wholeText(), QStringLiteral("select ") + withZero + QStringLiteral(";"));
+    // The caret stands after the pasted text, as after any paste.
+    int line, index;
+    m_editor->getCursorPosition(&line, &index);
+    QCOMPARE(index, 7 + 5);
+    // Ctrl+V takes the same way.
+    m_editor->setCursorPosition(0, 0);
+    QTest::keyClick(m_editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_editor->wholeText(), withZero + QStringLiteral("select ") + withZero + QStringLiteral(";"));
+    // Line ends of a paste follow the document's.
+    m_editor->setEolMode(QsciScintilla::EolWindows);
+    m_editor->setWholeText(QString());
+    QGuiApplication::clipboard()->setText(QString::fromUtf8("a\0\nb", 4));
+    m_page->paste();
+    QCOMPARE(m_editor->wholeText(), QString::fromUtf8("a\0\r\nb", 5));
+    // One undo takes the paste back.
+    m_page->undo();
+    QCOMPARE(m_editor->wholeText(), QString());
+
+    // Case conversion of a selection that holds one keeps the rest.
+    m_editor->setWholeText(QString::fromUtf8("select\0from t", 13));
+    m_editor->selectAll();
+    m_page->toUpperCase();
+    QCOMPARE(m_editor->wholeText(), QString::fromUtf8("SELECT\0FROM T", 13));
+    QCOMPARE(m_editor->selectedWholeText(), QString::fromUtf8("SELECT\0FROM T", 13));
+    // Copy puts all of it on the clipboard.
+    m_page->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("SELECT\0FROM T", 13));
+}
+
 void TestSqlEditor::openCancelledKeepsDocument()
 {
     m_editor->setText(QStringLiteral("select 1;"));
@@ -788,8 +906,27 @@ void TestSqlEditor::commandState()
     m_page->undo();
     QCOMPARE(spy.last().at(0).toBool(), true);
     QCOMPARE(spy.last().at(2).toBool(), false);
-    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
-    QCOMPARE(spy.last().at(1).toBool(), true); // paste
+
+    // Paste follows the clipboard: on only while it holds text.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    QVERIFY(!m_editor->canPaste());
+    clipboard->setText(QStringLiteral("x"));
+    QCOMPARE(spy.last().at(1).toBool(), true);
+    auto *image = new QMimeData;
+    image->setData(QStringLiteral("image/png"), QByteArray("\x89PNG", 4));
+    clipboard->setMimeData(image);
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    clipboard->setText(QString());
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    clipboard->setText(QStringLiteral("y"));
+    QCOMPARE(spy.last().at(1).toBool(), true);
+    // A read-only text takes no paste, whatever the clipboard holds.
+    m_editor->setReadOnly(true);
+    QCOMPARE(spy.last().at(1).toBool(), false);
+    m_editor->setReadOnly(false);
+    QCOMPARE(spy.last().at(1).toBool(), true);
 }
 
 void TestSqlEditor::propertiesDialog()

@@ -1,4 +1,5 @@
 #include "client/mysqlbinding.h"
+#include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
         TFormMain *seen = nullptr;
         bool splashGone = false;
         bool libraryBound = false;
+        bool exportWired = false;
         QString asked;
         // Once the window is up: look at it, then close it with Yes.
         auto *poll = new QTimer(this);
@@ -89,6 +91,7 @@ private Q_SLOTS:
                 libraryBound = ClientLibraryBound();
                 QCOMPARE(window->width(), 800);
                 QCOMPARE(window->serverList()->count(), 1);
+                exportWired = window->findChild<ExportController *>() != nullptr;
                 window->resize(820, 610);
                 answerMessageBox(QMessageBox::Yes, &asked);
                 window->close();
@@ -101,6 +104,7 @@ private Q_SLOTS:
         QVERIFY(seen);
         QVERIFY(splashGone);
         QVERIFY(libraryBound);
+        QVERIFY(exportWired); // the save commands have their handlers from the start
         QVERIFY(!ClientLibraryBound());
         QCOMPARE(asked, QStringLiteral("Application close ?"));
         QSettings raw(settings, QSettings::IniFormat);

@@ -2,8 +2,8 @@
 
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/settingsstore.h"
 #include "data/tdmstd.h"
-#include "shell/settingsstore.h"
 
 #include <QItemSelectionModel>
 #include <QStandardItemModel>

@@ -155,10 +155,15 @@ bool PrivateServer::start(QString *error)
     if (!::mkdtemp(tmpl))
         return fail(QStringLiteral("cannot create a temporary folder"));
     m_dir = QString::fromLocal8Bit(tmpl);
+    // A starting server deletes every "#sql*" file of its temporary folder:
+    // with a shared /tmp, servers started side by side destroy each other's
+    // temporary tables.
+    if (!QDir().mkpath(tmpDir()))
+        return fail(QStringLiteral("cannot create a temporary folder"));
 
     QString out;
     if (runProgram(installDb, {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
-                               QStringLiteral("--user=root"),
+                               QStringLiteral("--tmpdir=") + tmpDir(), QStringLiteral("--user=root"),
                                QStringLiteral("--auth-root-authentication-method=normal"),
                                QStringLiteral("--skip-test-db")},
                    &out) != 0)
@@ -166,35 +171,9 @@ bool PrivateServer::start(QString *error)
 
     for (int attempt = 0; attempt < 5 && m_pid <= 0; ++attempt) {
         m_port = freePort();
-        const long pid = spawn(server,
-                               {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
-                                QStringLiteral("--socket=") + socketPath(),
-                                QStringLiteral("--port=") + QString::number(m_port),
-                                QStringLiteral("--bind-address=127.0.0.1"), QStringLiteral("--user=root"),
-                                QStringLiteral("--pid-file=") + m_dir + QStringLiteral("/pid"),
-                                QStringLiteral("--skip-name-resolve"), QStringLiteral("--skip-log-bin"),
-                                QStringLiteral("--innodb-buffer-pool-size=256M"),
-                                QStringLiteral("--innodb-log-file-size=256M"),
-                                QStringLiteral("--innodb-flush-log-at-trx-commit=0"),
-                                QStringLiteral("--max-allowed-packet=64M")},
-                               m_dir + QStringLiteral("/server.log"), QString());
-        if (pid <= 0)
+        m_pid = launch();
+        if (m_pid == -1)
             return fail(QStringLiteral("cannot start mariadbd"));
-        bool up = false;
-        for (int i = 0; i < 300 && !up; ++i) {
-            int status = 0;
-            if (::waitpid(pid_t(pid), &status, WNOHANG) == pid)
-                break; // it ended: most likely the port was taken meanwhile
-            up = runProgram(admin, {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socketPath(),
-                                    QStringLiteral("-uroot"), QStringLiteral("ping")})
-                 == 0;
-            if (!up)
-                QThread::msleep(50);
-        }
-        if (up)
-            m_pid = pid;
-        else
-            ::kill(pid_t(pid), SIGKILL), ::waitpid(pid_t(pid), nullptr, 0);
     }
     if (m_pid <= 0)
         return fail(QStringLiteral("mariadbd did not answer: ") + readAll(m_dir + QStringLiteral("/server.log")));
@@ -205,6 +184,68 @@ bool PrivateServer::start(QString *error)
                  .arg(account, password()),
              nullptr, &sqlError))
         return fail(QStringLiteral("cannot create the test account: ") + sqlError);
+    return true;
+}
+
+long PrivateServer::launch()
+{
+    const QString server = findProgram(QStringLiteral("mariadbd"));
+    const QString admin = findProgram(QStringLiteral("mariadb-admin"));
+    const long pid = spawn(server,
+                           {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
+                            QStringLiteral("--socket=") + socketPath(),
+                            QStringLiteral("--tmpdir=") + tmpDir(),
+                            QStringLiteral("--port=") + QString::number(m_port),
+                            QStringLiteral("--bind-address=127.0.0.1"), QStringLiteral("--user=root"),
+                            QStringLiteral("--pid-file=") + m_dir + QStringLiteral("/pid"),
+                            QStringLiteral("--skip-name-resolve"), QStringLiteral("--skip-log-bin"),
+                            QStringLiteral("--innodb-buffer-pool-size=256M"),
+                            QStringLiteral("--innodb-log-file-size=256M"),
+                            QStringLiteral("--innodb-flush-log-at-trx-commit=0"),
+                            QStringLiteral("--max-allowed-packet=64M")},
+                           m_dir + QStringLiteral("/server.log"), QString());
+    if (pid <= 0)
+        return -1;
+    for (int i = 0; i < 600; ++i) {
+        int status = 0;
+        if (::waitpid(pid_t(pid), &status, WNOHANG) == pid)
+            return 0; // it ended: most likely the port was taken meanwhile
+        if (runProgram(admin, {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socketPath(),
+                               QStringLiteral("-uroot"), QStringLiteral("ping")})
+            == 0)
+            return pid;
+        QThread::msleep(50);
+    }
+    ::kill(pid_t(pid), SIGKILL);
+    ::waitpid(pid_t(pid), nullptr, 0);
+    return 0;
+}
+
+void PrivateServer::kill()
+{
+    if (m_pid <= 0)
+        return;
+    ::kill(pid_t(m_pid), SIGKILL);
+    ::waitpid(pid_t(m_pid), nullptr, 0);
+    m_pid = 0;
+}
+
+bool PrivateServer::restart(QString *error)
+{
+    if (m_pid > 0)
+        return true;
+    if (m_dir.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the server was never started");
+        return false;
+    }
+    m_pid = launch();
+    if (m_pid <= 0) {
+        m_pid = 0;
+        if (error)
+            *error = QStringLiteral("mariadbd did not come back: ") + readAll(m_dir + QStringLiteral("/server.log"));
+        return false;
+    }
     return true;
 }
 

@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // A private MariaDB server for tests and benchmarks: its own temporary data
-// folder, socket and free port on 127.0.0.1, run as root. Never the system's
-// server. It is stopped by its pid, and dies with the process that started it.
+// folder, folder for temporary files, socket and free port on 127.0.0.1, run
+// as root. Never the system's server. It is stopped by its pid, and dies with
+// the thread that started it (so with a crashed test).
 class PrivateServer
 {
 public:
@@ -19,12 +20,18 @@ public:
 
     bool start(QString *error = nullptr);
     void stop();
+    // Kills the server process at once, as a crash would, keeping its files.
+    void kill();
+    // Starts a killed server again on the same port, with the same data.
+    bool restart(QString *error = nullptr);
     bool isRunning() const { return m_pid > 0; }
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const { return m_port; }
     QString socketPath() const { return m_dir + QStringLiteral("/sock"); }
     QString dataDir() const { return m_dir + QStringLiteral("/data"); }
+    // The server's own folder for temporary files (never the shared /tmp).
+    QString tmpDir() const { return m_dir + QStringLiteral("/tmp"); }
     // An account with every privilege that connects over TCP.
     static QString user() { return QStringLiteral("quarnel"); }
     static QString password() { return QStringLiteral("quarnel-secret"); }
@@ -37,6 +44,10 @@ public:
     static QString findProgram(const QString &name);
 
 private:
+    // Starts mariadbd on m_port and waits until it answers: its pid, 0 when
+    // it ended or never answered, -1 when it could not be started.
+    long launch();
+
     int m_port = 0;
     long m_pid = 0;
     QString m_dir;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -33,6 +34,9 @@ struct TProgramSettings
     bool DBHL = false;
     QString start; // defaults: LocalServer::defaultStartCommand()
     QString stop;  // and LocalServer::defaultStopCommand()
+    // Seconds a login may wait for the server before it fails, as text like
+    // the other numbers; "0": the client library's own limit.
+    QString ConnectTimeout = QStringLiteral("10");
 };
 
 // A write or key creation that the store refused; the message names the value.
@@ -50,6 +54,11 @@ private:
 // section per server. On Windows the registry key HKEY_CURRENT_USER\Quarnel2,
 // elsewhere a QSettings file in the user's config folder with the same layout.
 // Handed to whoever needs it; tests give it a temporary location.
+//
+// The file holds passwords: it is kept readable by its owner only (a folder
+// created for it likewise). Every save writes the whole store to a new file
+// and renames it over the old one, so a save is either complete or absent; a
+// file that does not parse cleanly keeps what could be read.
 class SettingsStore
 {
 public:
@@ -80,9 +89,15 @@ private:
     QString readText(const QString &name, const QString &fallback) const;
     int readInteger(const QString &name, int fallback) const;
     bool readBoolean(const QString &name, bool fallback) const;
-    void writeText(const QString &name, const QString &value);
-    void writeInteger(const QString &name, int value);
-    void writeBoolean(const QString &name, bool value);
+    // One save: change is applied to the whole store, which is then written
+    // in one go. A refusal throws SettingsWriteError(firstName) and leaves
+    // the stored file as it was. droppedSection: a section the change
+    // removes (an empty hand-made one is not kept then).
+    void save(const QString &firstName, const std::function<void(QSettings &)> &change,
+              const QString &droppedSection = QString());
+    void writeWholeFile(const QString &firstName, const std::function<void(QSettings &)> &change,
+                        const QString &droppedSection);
+    bool isFile() const;
 
     std::unique_ptr<QSettings> m_settings;
     TProgramSettings m_program;

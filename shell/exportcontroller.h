@@ -1,0 +1,40 @@
+#pragma once
+
+#include "output/gridexport.h"
+
+#include <QHash>
+#include <QObject>
+
+class ExportSaveDialog;
+class TFormMain;
+
+// The main window's commands that save a grid to a file. Each asks for a
+// name and a format in the shared save dialog and writes its grid.
+class ExportController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The window must outlive the controller (make it the parent).
+    ExportController(TFormMain *window, QObject *parent = nullptr);
+
+    void table_save_resultExecute(); // `AdvListView1` "Data View"
+    void table_save_defExecute();    // `AdvListView2` "Definition View"
+    void table_save_indexExecute();  // `AdvListView4` "Table Index"
+    void table_save_propExecute();   // `AdvListView3` "Table Status"
+    void table_save_sqlExecute();    // `AdvListView5` "Query  Data"
+
+    ExportSaveDialog *SaveData() const { return m_saveData; }
+    // The HTML table settings of a grid, by the grid's name.
+    THTMLSettings &htmlSettings(const QString &gridName);
+
+    // The HTML settings every grid starts with.
+    static THTMLSettings defaultHtmlSettings();
+
+private:
+    void saveGrid(const QString &gridName);
+
+    TFormMain *m_window;
+    ExportSaveDialog *m_saveData;
+    QHash<QString, THTMLSettings> m_htmlSettings;
+};
