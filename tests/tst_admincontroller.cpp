@@ -54,7 +54,8 @@ private Q_SLOTS:
 private:
     void showAdminPage(const QString &subPage, GridModel *grid);
     int selectRow(const QString &gridName, int keyColumn, const QString &key);
-    void trigger(const char *action) { m_window->action(QString::fromLatin1(action))->trigger(); }
+    bool idle() const;
+    bool trigger(const char *action);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_settings;
@@ -198,8 +199,24 @@ void TestAdminController::cleanup()
         "DROP USER IF EXISTS 'winuser'@'127.0.0.1', 'victim'@'127.0.0.1', 'dbuser'@'10.9.%';")));
 }
 
+bool TestAdminController::idle() const
+{
+    return QTest::qWaitFor([this] { return !m_data->statementsRunning(); }, 15000);
+}
+
+bool TestAdminController::trigger(const char *name)
+{
+    // Commands that send statements are off while statements run.
+    QAction *action = m_window->action(QString::fromLatin1(name));
+    if (!action || !idle() || !QTest::qWaitFor([action] { return action->isEnabled(); }, 5000))
+        return false;
+    action->trigger();
+    return true;
+}
+
 void TestAdminController::showAdminPage(const QString &subPage, GridModel *grid)
 {
+    QVERIFY(idle());
     grid->clearRows();
     m_window->showPage(QStringLiteral("MySQL Administration"), subPage);
     QTRY_VERIFY_WITH_TIMEOUT(grid->rowCount() > 0, 10000);
@@ -207,6 +224,9 @@ void TestAdminController::showAdminPage(const QString &subPage, GridModel *grid)
 
 int TestAdminController::selectRow(const QString &gridName, int keyColumn, const QString &key)
 {
+    // A read still under way would refill the grid and drop the selection.
+    if (!idle())
+        return -1;
     GridModel *grid = m_window->grid(gridName);
     for (int row = 0; row < grid->rowCount(); ++row) {
         if (grid->text(row, keyColumn) == key) {
@@ -240,6 +260,7 @@ void TestAdminController::popupMenusHoldTheirEntries()
                           "-", "Delete Database"}));
     // The Update entry reads the table again.
     GridModel *users = m_window->grid(QStringLiteral("AdvListViewUser"));
+    QVERIFY(idle());
     users->clearRows();
     m_window->popupMenu(QStringLiteral("PopupUser"))->actions().at(2)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(users->rowCount() > 0, 10000);
@@ -279,7 +300,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
         seen = true;
         click(dialog->ButtonOk);
     });
-    trigger("Action_User_New");
+    QVERIFY(trigger("Action_User_New"));
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("*.*")), QStringLiteral("GRANT CREATE +G"), 10000);
     QVERIFY(canLogIn(QStringLiteral("winuser"), QStringLiteral("p'w\\1")));
@@ -309,6 +330,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
         seen = true;
         click(dialog->ButtonCancel);
     });
+    QVERIFY(idle());
     QTableView *view = m_window->gridView(QStringLiteral("AdvListViewUser"));
     const QModelIndex cell = view->model()->index(row, 1);
     view->scrollTo(cell);
@@ -330,14 +352,14 @@ void TestAdminController::deleteUserAsksFirst()
 
     QString question;
     answerMessageBox(QMessageBox::No, &question);
-    trigger("Action_User_Delete");
+    QVERIFY(trigger("Action_User_Delete"));
     QCOMPARE(question, QStringLiteral("Delete User with TCP/IP :127.0.0.1\nand Name : victim ?"));
     // Nothing was sent: no line in the log, the account is there.
     QCOMPARE(int(m_window->messageLog()->lines().size()), lines);
     QCOMPARE(firstValue(QStringLiteral("SELECT COUNT(*) FROM mysql.user WHERE User='victim'")), QStringLiteral("1"));
 
     answerMessageBox(QMessageBox::Yes);
-    trigger("Action_User_Delete");
+    QVERIFY(trigger("Action_User_Delete"));
     QTRY_COMPARE_WITH_TIMEOUT(firstValue(QStringLiteral("SELECT COUNT(*) FROM mysql.user WHERE User='victim'")),
                               QStringLiteral("0"), 10000);
 }
@@ -357,7 +379,7 @@ void TestAdminController::withoutSelectionNothingOpens()
     });
     for (const char *action : {"Action_User_Change", "Action_User_Delete", "Action_Change_Host", "Action_Delete_Host",
                                "Action_Change_DB", "Action_Delete_DB", "App_mod", "App_rem"})
-        trigger(action);
+        QVERIFY(trigger(action));
     QVERIFY(!opened);
 }
 
@@ -381,7 +403,7 @@ void TestAdminController::databaseRowsThroughTheDialog()
         click(dialog->findChild<QCheckBox *>(QStringLiteral("CheckBox_index")));
         click(dialog->ButtonOk);
     });
-    trigger("Action_New_DB");
+    QVERIFY(trigger("Action_New_DB"));
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("`win db`.*")), QStringLiteral("GRANT SELECT, INDEX"),
                               10000);
 
@@ -400,7 +422,7 @@ void TestAdminController::databaseRowsThroughTheDialog()
         seen = true;
         click(dialog->ButtonOk);
     });
-    trigger("Action_Change_DB");
+    QVERIFY(trigger("Action_Change_DB"));
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("`win db`.*")), QStringLiteral("GRANT SELECT, CREATE"),
                               10000);
@@ -409,7 +431,7 @@ void TestAdminController::databaseRowsThroughTheDialog()
     QVERIFY(selectRow(QStringLiteral("AdvListViewDatabase"), 2, QStringLiteral("dbuser")) >= 0);
     QString question;
     answerMessageBox(QMessageBox::Yes, &question);
-    trigger("Action_Delete_DB");
+    QVERIFY(trigger("Action_Delete_DB"));
     QCOMPARE(question, QStringLiteral("Delete from Database win db ?"));
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("`win db`.*")), QString(), 10000);
     // The other user's row stays.
@@ -436,7 +458,7 @@ void TestAdminController::jobsThroughTheDialog()
         QVERIFY(dialog->ButtonApply->isEnabled());
         click(dialog->ButtonOk);
     });
-    trigger("App_add");
+    QVERIFY(trigger("App_add"));
     QTRY_COMPARE_WITH_TIMEOUT(jobs->rowCount(), 3, 10000);
     // No kind and no mail status chosen: "D" and "O"; no status: the table's default.
     QCOMPARE(sqlOutput(QStringLiteral("SELECT art, status, isinterv, mailst, HEX(variable) FROM appserver.action "
@@ -460,7 +482,7 @@ void TestAdminController::jobsThroughTheDialog()
         seen = true;
         click(dialog->ButtonOk);
     });
-    trigger("App_mod");
+    QVERIFY(trigger("App_mod"));
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(firstValue(QStringLiteral("SELECT CONCAT(action, '/', status) FROM appserver.action WHERE id=2")),
                               QStringLiteral("optimize all/w"), 10000);
@@ -477,23 +499,23 @@ void TestAdminController::removeAndClearAskFirst()
 
     QString question;
     answerMessageBox(QMessageBox::No, &question);
-    trigger("App_rem");
+    QVERIFY(trigger("App_rem"));
     QCOMPARE(question, QStringLiteral("Delete Application backup ?"));
     QCOMPARE(jobs->rowCount(), 2);
 
     answerMessageBox(QMessageBox::Yes);
-    trigger("App_rem");
+    QVERIFY(trigger("App_rem"));
     QTRY_COMPARE_WITH_TIMEOUT(jobs->rowCount(), 1, 10000);
     QCOMPARE(jobs->text(0, 1), QStringLiteral("optimize"));
     QCOMPARE(firstValue(QStringLiteral("SELECT storno FROM appserver.action WHERE id=1")), QStringLiteral("Y"));
     QCOMPARE(messages->rowCount(), 2);
 
     answerMessageBox(QMessageBox::No, &question);
-    trigger("App_clear_msg");
+    QVERIFY(trigger("App_clear_msg"));
     QCOMPARE(question, QStringLiteral("Delete Message Log ?"));
     QCOMPARE(messages->rowCount(), 2);
     answerMessageBox(QMessageBox::Yes);
-    trigger("App_clear_msg");
+    QVERIFY(trigger("App_clear_msg"));
     QTRY_COMPARE_WITH_TIMEOUT(messages->rowCount(), 0, 10000);
     QCOMPARE(firstValue(QStringLiteral("SELECT COUNT(*) FROM appserver.error")), QStringLiteral("0"));
 }
@@ -506,11 +528,11 @@ void TestAdminController::saveMessageTable()
     QFile::remove(file);
 
     m_appServer->askSaveFileName = [] { return QString(); }; // cancelled
-    trigger("App_msg_save");
+    QVERIFY(trigger("App_msg_save"));
     QVERIFY(!QFile::exists(file));
 
     m_appServer->askSaveFileName = [file] { return file; };
-    trigger("App_msg_save");
+    QVERIFY(trigger("App_msg_save"));
     QFile saved(file);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     // No caption line; CR LF after each line; a cell holding a comma or a
