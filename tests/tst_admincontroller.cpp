@@ -41,6 +41,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void loginShowsJobsAtOnce();
+    void loginReadsTheAdministrationPageInFront();
     void popupMenusHoldTheirEntries();
     void administrationPageReadsItsSubPage();
     void newAndChangedUserThroughTheDialog();
@@ -247,6 +248,24 @@ void TestAdminController::loginShowsJobsAtOnce()
     QVERIFY(m_window->action(QStringLiteral("App_add"))->isEnabled());
     QVERIFY(m_window->gridView(QStringLiteral("ListApplication"))->isEnabled());
     QCOMPARE(m_window->grid(QStringLiteral("ListApplication"))->text(0, 1), QStringLiteral("backup"));
+}
+
+void TestAdminController::loginReadsTheAdministrationPageInFront()
+{
+    showAdminPage(QStringLiteral("Database"), m_window->grid(QStringLiteral("AdvListViewDatabase")));
+    GridModel *dbs = m_window->grid(QStringLiteral("AdvListViewDatabase"));
+    dbs->clearRows();
+    m_window->messageLog()->clear();
+    // A new login while the page is in front reads its table with the
+    // login's other steps.
+    m_data->ActiveClient()->Close();
+    QVERIFY(m_data->ConnectProfile());
+    QTRY_VERIFY_WITH_TIMEOUT(dbs->rowCount() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->treeModel()->rowCount() > 0, 10000);
+    QVERIFY(idle());
+    QStringList lines = m_window->messageLog()->lines();
+    lines.removeAll(QString());
+    QVERIFY2(!lines.join(QLatin1Char('|')).contains(QLatin1String("still running")), qPrintable(lines.join(QLatin1Char('|'))));
 }
 
 void TestAdminController::popupMenusHoldTheirEntries()
