@@ -58,20 +58,25 @@ void removeJobRows(GridModel *grid, const QString &id)
 
 } // namespace
 
-void TDMstd::LoadApplications()
+void TDMstd::readAppServerTable(const QString &statement, void (TDMstd::*fill)())
 {
     showHourglass();
-    UseDatabase(AppServerDatabase, [this] {
-        const QString statement = JobSelectStatement();
+    UseDatabase(AppServerDatabase, [this, statement, fill] {
+        // A refused read leaves its grid as it was and says why in the log.
         submit(statement, taskName(statement),
                [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-               [this](QObject *) {
+               [this, fill](QObject *) {
                    showHourglass();
-                   fillApplicationGrid();
+                   (this->*fill)();
                    restoreCursor();
                });
     });
     restoreCursor();
+}
+
+void TDMstd::LoadApplications()
+{
+    readAppServerTable(JobSelectStatement(), &TDMstd::fillApplicationGrid);
 }
 
 void TDMstd::fillApplicationGrid()
@@ -97,18 +102,7 @@ void TDMstd::fillApplicationGrid()
 
 void TDMstd::LoadApplicationMessages()
 {
-    showHourglass();
-    UseDatabase(AppServerDatabase, [this] {
-        const QString statement = MessageSelectStatement();
-        submit(statement, taskName(statement),
-               [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-               [this](QObject *) {
-                   showHourglass();
-                   fillMessageGrid();
-                   restoreCursor();
-               });
-    });
-    restoreCursor();
+    readAppServerTable(MessageSelectStatement(), &TDMstd::fillMessageGrid);
 }
 
 void TDMstd::fillMessageGrid()

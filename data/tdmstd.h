@@ -230,6 +230,7 @@ private:
                                 bool backslashEscapes);
     void runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
                                 std::function<void()> finished);
+    void readAppServerTable(const QString &statement, void (TDMstd::*fill)());
     void runAppServerStatement(const QString &statement, StatementDone done);
     void fillApplicationGrid();
     void fillMessageGrid();

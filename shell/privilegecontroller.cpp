@@ -197,7 +197,7 @@ void PrivilegeController::changeRow(PrivilegeTable table)
     dialog->exec();
 }
 
-void PrivilegeController::deleteRow(PrivilegeTable table, const QString &question)
+void PrivilegeController::deleteRow(PrivilegeTable table, QString (*question)(const TPrivilegeRow &row))
 {
     const int row = selectedRow(table);
     GridModel *grid = m_window->grid(gridName(table));
@@ -206,7 +206,7 @@ void PrivilegeController::deleteRow(PrivilegeTable table, const QString &questio
     // The row is taken before the question: a refill meanwhile must not
     // change what the answer applies to.
     const TPrivilegeRow selected = PrivilegeRowFromGrid(table, *grid, row);
-    if (!confirm(question))
+    if (!confirm(question(selected)))
         return;
     m_data->ChangePrivilegeTable(table, PrivilegeChange::Delete, selected);
 }
@@ -230,12 +230,10 @@ void PrivilegeController::ChangePassword1Click()
 
 void PrivilegeController::DeleteUser1Click()
 {
-    const int row = selectedRow(PrivilegeTable::User);
-    GridModel *grid = m_window->grid(gridName(PrivilegeTable::User));
-    if (row < 0 || !grid)
-        return;
-    deleteRow(PrivilegeTable::User, QStringLiteral("Delete User with TCP/IP :") + grid->text(row, 0)
-                                        + QStringLiteral("\nand Name : ") + grid->text(row, 1) + QStringLiteral(" ?"));
+    deleteRow(PrivilegeTable::User, [](const TPrivilegeRow &row) {
+        return QStringLiteral("Delete User with TCP/IP :") + row.host + QStringLiteral("\nand Name : ") + row.user
+            + QStringLiteral(" ?");
+    });
 }
 
 void PrivilegeController::NewHost1Click()
@@ -250,11 +248,8 @@ void PrivilegeController::ChangeHostinformation1Click()
 
 void PrivilegeController::DeleteHost1Click()
 {
-    const int row = selectedRow(PrivilegeTable::Host);
-    GridModel *grid = m_window->grid(gridName(PrivilegeTable::Host));
-    if (row < 0 || !grid)
-        return;
-    deleteRow(PrivilegeTable::Host, QStringLiteral("Delete Host ") + grid->text(row, 0) + QStringLiteral(" ?"));
+    deleteRow(PrivilegeTable::Host,
+              [](const TPrivilegeRow &row) { return QStringLiteral("Delete Host ") + row.host + QStringLiteral(" ?"); });
 }
 
 void PrivilegeController::NewDatabase1Click()
@@ -269,12 +264,9 @@ void PrivilegeController::ChangeDatabaseInformationen1Click()
 
 void PrivilegeController::DeleteDatabase1Click()
 {
-    const int row = selectedRow(PrivilegeTable::Db);
-    GridModel *grid = m_window->grid(gridName(PrivilegeTable::Db));
-    if (row < 0 || !grid)
-        return;
-    deleteRow(PrivilegeTable::Db,
-              QStringLiteral("Delete from Database ") + grid->text(row, 1) + QStringLiteral(" ?"));
+    deleteRow(PrivilegeTable::Db, [](const TPrivilegeRow &row) {
+        return QStringLiteral("Delete from Database ") + row.database + QStringLiteral(" ?");
+    });
 }
 
 void PrivilegeController::TabUserShow()

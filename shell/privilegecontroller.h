@@ -52,7 +52,8 @@ private:
     int selectedRow(PrivilegeTable table) const;
     void newRow(PrivilegeTable table);
     void changeRow(PrivilegeTable table);
-    void deleteRow(PrivilegeTable table, const QString &question);
+    // Asks the question made from the selected row, and deletes it on Yes.
+    void deleteRow(PrivilegeTable table, QString (*question)(const TPrivilegeRow &row));
     void apply(PrivilegeTable table);
     // Loads the table of the sub-page now in front, when the page shows.
     void showCurrentSubPage();

@@ -10,6 +10,7 @@
 #include "shell/sessioncontroller.h"
 #include "data/settingsstore.h"
 #include "tests/modalhelper.h"
+#include "tests/support/accountchecks.h"
 #include "tests/support/privateserver.h"
 
 #include <QAction>
@@ -69,24 +70,16 @@ private:
 
 namespace {
 
-QString sqlOutput(const QString &statements)
-{
-    QString output;
-    QString error;
-    if (!PrivateServer::shared().sql(statements, &output, &error))
-        return QStringLiteral("<error> ") + error;
-    return output;
-}
 
 QString firstValue(const QString &select)
 {
-    return sqlOutput(select).split(QLatin1Char('\n')).value(1);
+    return ServerOutput(select).split(QLatin1Char('\n')).value(1);
 }
 
 // The first SHOW GRANTS line at a level, without the account part.
 QString grantLine(const QString &account, const QString &level)
 {
-    for (const QString &line : sqlOutput(QStringLiteral("SHOW GRANTS FOR ") + account).split(QLatin1Char('\n'))) {
+    for (const QString &line : ServerOutput(QStringLiteral("SHOW GRANTS FOR ") + account).split(QLatin1Char('\n'))) {
         const QString on = QStringLiteral(" ON ") + level + QStringLiteral(" TO ");
         if (line.startsWith(QLatin1String("GRANT ")) && line.contains(on))
             return line.left(line.indexOf(on)) + (line.endsWith(QLatin1String("WITH GRANT OPTION")) ? QStringLiteral(" +G") : QString());
@@ -94,24 +87,6 @@ QString grantLine(const QString &account, const QString &level)
     return QString();
 }
 
-bool canLogIn(const QString &user, const QString &password)
-{
-    const PrivateServer &server = PrivateServer::shared();
-    TmySQLClient client;
-    client.setHostname(server.host());
-    client.setPort(server.port());
-    client.setUsername(user);
-    client.setPassword(password);
-    bool answered = false;
-    client.OnConnect = [&](QObject *) { answered = true; };
-    client.OnConnectError = [&](QObject *, const QString &) { answered = true; };
-    client.Connect();
-    if (!QTest::qWaitFor([&] { return answered; }, 10000))
-        return false;
-    const bool connected = client.Connected();
-    client.Close();
-    return connected;
-}
 
 QStringList entries(QMenu *menu)
 {
@@ -145,16 +120,8 @@ void TestAdminController::init()
 {
     QString error;
     QVERIFY2(PrivateServer::shared().sql(
-                 QStringLiteral(
-                     "DROP DATABASE IF EXISTS appserver; CREATE DATABASE appserver; USE appserver;"
-                     "CREATE TABLE action (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
-                     " art CHAR(1) NOT NULL DEFAULT 'F', action VARCHAR(250) NOT NULL DEFAULT '',"
-                     " variable TEXT NULL, status CHAR(1) NOT NULL DEFAULT 'W', idate DATETIME NULL,"
-                     " interv VARCHAR(10) NULL, isinterv CHAR(1) NOT NULL DEFAULT 'N',"
-                     " mailst CHAR(1) NOT NULL DEFAULT 'E', address VARCHAR(250) NULL,"
-                     " storno CHAR(1) NOT NULL DEFAULT 'N');"
-                     "CREATE TABLE error (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, action INT NOT NULL,"
-                     " error TEXT NOT NULL, level INT NOT NULL DEFAULT 0, user VARCHAR(40) NULL);"
+                 AppServerTables()
+                     + QStringLiteral(
                      "INSERT INTO action (id, art, action, variable, status, idate, interv, isinterv, mailst, address)"
                      " VALUES (1, 'F', 'backup', '/srv/a', 'O', '2024-03-01 02:00:00', '001 00:00', 'Y', 'E', 'a@b'),"
                      " (2, 'D', 'optimize', 'shop', 'w', '2024-03-02 03:30:00', '007 00:00', 'N', 'O', NULL);"
@@ -322,7 +289,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
     QVERIFY(trigger("Action_User_New"));
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("*.*")), QStringLiteral("GRANT CREATE +G"), 10000);
-    QVERIFY(canLogIn(QStringLiteral("winuser"), QStringLiteral("p'w\\1")));
+    QVERIFY(CanLogIn(QStringLiteral("winuser"), QStringLiteral("p'w\\1")));
 
     // Change mode through a double click on the row once the grid has it.
     GridModel *users = m_window->grid(QStringLiteral("AdvListViewUser"));
@@ -359,7 +326,7 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, point);
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("*.*")), QStringLiteral("GRANT DELETE +G"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(canLogIn(QStringLiteral("winuser"), QStringLiteral("second")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(CanLogIn(QStringLiteral("winuser"), QStringLiteral("second")), 10000);
 }
 
 void TestAdminController::deleteUserAsksFirst()
@@ -480,7 +447,7 @@ void TestAdminController::jobsThroughTheDialog()
     QVERIFY(trigger("App_add"));
     QTRY_COMPARE_WITH_TIMEOUT(jobs->rowCount(), 3, 10000);
     // No kind and no mail status chosen: "D" and "O"; no status: the table's default.
-    QCOMPARE(sqlOutput(QStringLiteral("SELECT art, status, isinterv, mailst, HEX(variable) FROM appserver.action "
+    QCOMPARE(ServerOutput(QStringLiteral("SELECT art, status, isinterv, mailst, HEX(variable) FROM appserver.action "
                                       "WHERE action='win job'")),
              QStringLiteral("art\tstatus\tisinterv\tmailst\tHEX(variable)\nD\tW\tY\tO\t")
                  + QString::fromLatin1(QByteArray("line one\nline two").toHex().toUpper()) + QLatin1Char('\n'));

@@ -4,6 +4,7 @@
 #include "data/messagelog.h"
 #include "data/tdmstd.h"
 #include "tests/support/headlessviews.h"
+#include "tests/support/accountchecks.h"
 #include "tests/support/privateserver.h"
 
 #include <QTest>
@@ -52,19 +53,11 @@ struct TestAppServer::Session : HeadlessViews
 
 namespace {
 
-QString sqlOutput(const QString &statements)
-{
-    QString output;
-    QString error;
-    if (!PrivateServer::shared().sql(statements, &output, &error))
-        return QStringLiteral("<error> ") + error;
-    return output;
-}
 
 // The values of one row, as the command-line client prints them.
 QStringList rowOf(const QString &select)
 {
-    return sqlOutput(select).split(QLatin1Char('\n')).value(1).split(QLatin1Char('\t'));
+    return ServerOutput(select).split(QLatin1Char('\n')).value(1).split(QLatin1Char('\t'));
 }
 
 QStringList nonEmpty(const MessageLog &log)
@@ -93,16 +86,8 @@ void TestAppServer::init()
     // The tables as the demo data holds them; jobs 1 and 2 live, 3 cancelled.
     QString error;
     QVERIFY2(PrivateServer::shared().sql(
-                 QStringLiteral(
-                     "DROP DATABASE IF EXISTS appserver; CREATE DATABASE appserver; USE appserver;"
-                     "CREATE TABLE action (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
-                     " art CHAR(1) NOT NULL DEFAULT 'F', action VARCHAR(250) NOT NULL DEFAULT '',"
-                     " variable TEXT NULL, status CHAR(1) NOT NULL DEFAULT 'W', idate DATETIME NULL,"
-                     " interv VARCHAR(10) NULL, isinterv CHAR(1) NOT NULL DEFAULT 'N',"
-                     " mailst CHAR(1) NOT NULL DEFAULT 'E', address VARCHAR(250) NULL,"
-                     " storno CHAR(1) NOT NULL DEFAULT 'N');"
-                     "CREATE TABLE error (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, action INT NOT NULL,"
-                     " error TEXT NOT NULL, level INT NOT NULL DEFAULT 0, user VARCHAR(40) NULL);"
+                 AppServerTables()
+                     + QStringLiteral(
                      "INSERT INTO action (id, art, action, variable, status, idate, interv, isinterv, mailst, address,"
                      " storno) VALUES"
                      " (1, 'F', 'backup', '/srv/a\\n/srv/b', 'O', '2024-03-01 02:00:00', '001 00:00', 'Y', 'E',"

@@ -4,6 +4,7 @@
 #include "data/privilegestatements.h"
 #include "data/tdmstd.h"
 #include "tests/support/headlessviews.h"
+#include "tests/support/accountchecks.h"
 #include "tests/support/privateserver.h"
 
 #include <QCollator>
@@ -84,14 +85,6 @@ QString account(const QString &user, const QString &host)
     return lit(user) + QLatin1Char('@') + lit(host);
 }
 
-QString sqlOutput(const QString &statements)
-{
-    QString output;
-    QString error;
-    if (!PrivateServer::shared().sql(statements, &output, &error))
-        return QStringLiteral("<error> ") + error;
-    return output;
-}
 
 // What SHOW GRANTS says for one level ("*.*", "`shopdb`.*"): the privileges
 // and whether the grant option is held; empty when nothing is granted there.
@@ -104,7 +97,7 @@ struct Grant
 Grant grantAt(const QString &user, const QString &host, const QString &level)
 {
     Grant grant;
-    const QStringList lines = sqlOutput(QStringLiteral("SHOW GRANTS FOR ") + account(user, host)).split(QLatin1Char('\n'));
+    const QStringList lines = ServerOutput(QStringLiteral("SHOW GRANTS FOR ") + account(user, host)).split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QString on = QStringLiteral(" ON ") + level + QStringLiteral(" TO ");
         if (!line.startsWith(QLatin1String("GRANT ")) || !line.contains(on))
@@ -124,30 +117,11 @@ QStringList sorted(QStringList list)
 
 bool accountExists(const QString &user, const QString &host)
 {
-    return sqlOutput(QStringLiteral("SELECT COUNT(*) FROM mysql.global_priv WHERE User=") + lit(user)
+    return ServerOutput(QStringLiteral("SELECT COUNT(*) FROM mysql.global_priv WHERE User=") + lit(user)
                      + QStringLiteral(" AND Host=") + lit(host))
         .contains(QLatin1String("\n1"));
 }
 
-// Logs in over TCP with a client of its own.
-bool canLogIn(const QString &user, const QString &password)
-{
-    const PrivateServer &server = PrivateServer::shared();
-    TmySQLClient client;
-    client.setHostname(server.host());
-    client.setPort(server.port());
-    client.setUsername(user);
-    client.setPassword(password);
-    bool answered = false;
-    client.OnConnect = [&](QObject *) { answered = true; };
-    client.OnConnectError = [&](QObject *, const QString &) { answered = true; };
-    client.Connect();
-    if (!QTest::qWaitFor([&] { return answered; }, 10000))
-        return false;
-    const bool connected = client.Connected();
-    client.Close();
-    return connected;
-}
 
 TPrivilegeRow rowOf(const QString &host, const QString &user, const QString &password, const Privileges &ticked,
                     const QString &database = QString())
@@ -234,10 +208,10 @@ void TestPrivileges::userGridReadsColumnsByName()
     m_s->module->LoadUserTable();
     WAIT_FOR_RELOAD(m_s->users);
     const GridModel &grid = m_s->users;
-    QCOMPARE(grid.rowCount(), sqlOutput(QStringLiteral("SELECT COUNT(*) FROM mysql.user")).split(QLatin1Char('\n')).value(1).toInt());
+    QCOMPARE(grid.rowCount(), ServerOutput(QStringLiteral("SELECT COUNT(*) FROM mysql.user")).split(QLatin1Char('\n')).value(1).toInt());
     const int row = findRow(grid, QStringLiteral("10.1.%"), 1, QStringLiteral("grid_user"));
     QVERIFY(row >= 0);
-    const QString hash = sqlOutput(QStringLiteral("SELECT Password FROM mysql.user WHERE User='grid_user'"))
+    const QString hash = ServerOutput(QStringLiteral("SELECT Password FROM mysql.user WHERE User='grid_user'"))
                              .split(QLatin1Char('\n'))
                              .value(1);
     QVERIFY(hash.startsWith(QLatin1Char('*')));
@@ -314,8 +288,8 @@ void TestPrivileges::newUserHasExactlyTheTickedPrivileges()
     QCOMPARE(grant.privileges, granted);
     QCOMPARE(grant.grantOption, grantOption);
     QVERIFY(findRow(m_s->users, LoginHost, 1, user) >= 0);
-    QVERIFY(canLogIn(user, password));
-    QVERIFY(!canLogIn(user, password + QLatin1Char('x')));
+    QVERIFY(CanLogIn(user, password));
+    QVERIFY(!CanLogIn(user, password + QLatin1Char('x')));
 }
 
 void TestPrivileges::secondInsertIsRefusedAndChangesNothing()
@@ -333,7 +307,7 @@ void TestPrivileges::secondInsertIsRefusedAndChangesNothing()
     QCOMPARE(errors.size(), 1);
     QVERIFY2(errors.constFirst().contains(QLatin1String("CREATE USER")), qPrintable(errors.constFirst()));
     QCOMPARE(grantAt(QStringLiteral("twice"), LoginHost, QStringLiteral("*.*")).privileges, QStringList{"SELECT"});
-    QVERIFY(canLogIn(QStringLiteral("twice"), QStringLiteral("one")));
+    QVERIFY(CanLogIn(QStringLiteral("twice"), QStringLiteral("one")));
 }
 
 void TestPrivileges::changeOfPrivilegesAndPassword_data()
@@ -382,10 +356,10 @@ void TestPrivileges::changeOfPrivilegesAndPassword()
     QCOMPARE(m_s->users.text(shown, 4), QStringLiteral("N")); // Insert
     QCOMPARE(m_s->users.text(shown, 6), QStringLiteral("Y")); // Delete
     if (newPassword.isEmpty()) {
-        QVERIFY(canLogIn(QStringLiteral("chg"), QStringLiteral("old")));
+        QVERIFY(CanLogIn(QStringLiteral("chg"), QStringLiteral("old")));
     } else {
-        QVERIFY(canLogIn(QStringLiteral("chg"), newPassword));
-        QVERIFY(!canLogIn(QStringLiteral("chg"), QStringLiteral("old")));
+        QVERIFY(CanLogIn(QStringLiteral("chg"), newPassword));
+        QVERIFY(!CanLogIn(QStringLiteral("chg"), QStringLiteral("old")));
     }
 }
 
@@ -403,7 +377,7 @@ void TestPrivileges::changeOfAnAccountThatIsNotThereCreatesNone()
     QCOMPARE(errors.size(), 1);
     QVERIFY2(errors.constFirst().contains(QLatin1String("ghost")), qPrintable(errors.constFirst()));
     QVERIFY(!accountExists(QStringLiteral("ghost"), LoginHost));
-    QVERIFY(!canLogIn(QStringLiteral("ghost"), QString()));
+    QVERIFY(!CanLogIn(QStringLiteral("ghost"), QString()));
 }
 
 void TestPrivileges::deleteUser()
@@ -422,7 +396,7 @@ void TestPrivileges::deleteUser()
     QCOMPARE(m_s->users.rowCount(), before - 1);
     QCOMPARE(findRow(m_s->users, LoginHost, 1, QStringLiteral("gone")), -1);
     QVERIFY(!accountExists(QStringLiteral("gone"), LoginHost));
-    QVERIFY(!canLogIn(QStringLiteral("gone"), QStringLiteral("pw")));
+    QVERIFY(!CanLogIn(QStringLiteral("gone"), QStringLiteral("pw")));
 }
 
 void TestPrivileges::dbRowsForOneOfTwoUsers_data()
@@ -515,7 +489,7 @@ void TestPrivileges::statementsSeenByTheServer()
     m_s->module->InsertUserRow(rowOf(LoginHost, QStringLiteral("glog"), QStringLiteral("pw"), {PrivSelect, PrivGrant}));
     WAIT_FOR_RELOAD(m_s->users);
     const QString id = QString::number(m_s->module->ActiveClient()->ConnectionId());
-    const QString seen = sqlOutput(QStringLiteral("SET GLOBAL general_log=0;"
+    const QString seen = ServerOutput(QStringLiteral("SET GLOBAL general_log=0;"
                                                   "SELECT argument FROM mysql.general_log WHERE thread_id=")
                                    + id + QStringLiteral(" AND command_type IN ('Query','Init DB');"
                                                          "TRUNCATE mysql.general_log;"));
@@ -615,7 +589,7 @@ void TestPrivileges::oldLayoutStatements()
 
     // Only Create ticked: create_priv Y, delete_priv N, in a 17-value insert.
     QVERIFY(run(PrivilegeTable::User, PrivilegeChange::Insert, rowOf(odd, odd, odd, {PrivCreate})));
-    QCOMPARE(sqlOutput(QStringLiteral("SELECT Create_priv, Delete_priv, Password = PASSWORD(") + lit(odd)
+    QCOMPARE(ServerOutput(QStringLiteral("SELECT Create_priv, Delete_priv, Password = PASSWORD(") + lit(odd)
                        + QStringLiteral(") AS same FROM legacy.user WHERE Host=") + lit(odd) + QStringLiteral(" AND User=")
                        + lit(odd)),
              QStringLiteral("Create_priv\tDelete_priv\tsame\nY\tN\t1\n"));
@@ -623,13 +597,13 @@ void TestPrivileges::oldLayoutStatements()
     TPrivilegeRow changed = rowOf(odd, odd, QStringLiteral("other"), {PrivDelete, PrivAlter});
     changed.newPassword = true;
     QVERIFY(run(PrivilegeTable::User, PrivilegeChange::Update, changed));
-    QCOMPARE(sqlOutput(QStringLiteral("SELECT Create_priv, Delete_priv, Alter_priv, Password = PASSWORD(") + lit(odd)
+    QCOMPARE(ServerOutput(QStringLiteral("SELECT Create_priv, Delete_priv, Alter_priv, Password = PASSWORD(") + lit(odd)
                        + QStringLiteral(") AS same FROM legacy.user")),
              QStringLiteral("Create_priv\tDelete_priv\tAlter_priv\tsame\nN\tY\tY\t1\n"));
 
     // Host rows: 12 values, Create and Delete in the table's own order.
     QVERIFY(run(PrivilegeTable::Host, PrivilegeChange::Insert, rowOf(odd, QString(), QString(), {PrivCreate}, odd)));
-    QCOMPARE(sqlOutput(QStringLiteral("SELECT Create_priv, Delete_priv FROM legacy.host WHERE Db=") + lit(odd)),
+    QCOMPARE(ServerOutput(QStringLiteral("SELECT Create_priv, Delete_priv FROM legacy.host WHERE Db=") + lit(odd)),
              QStringLiteral("Create_priv\tDelete_priv\nY\tN\n"));
 
     // Db rows of two users of one host and database: the delete takes one.
@@ -637,7 +611,7 @@ void TestPrivileges::oldLayoutStatements()
     QVERIFY(run(PrivilegeTable::Db, PrivilegeChange::Insert,
                 rowOf(QStringLiteral("%"), QStringLiteral("other"), QString(), {PrivDrop}, odd)));
     QVERIFY(run(PrivilegeTable::Db, PrivilegeChange::Delete, rowOf(QStringLiteral("%"), odd, QString(), {}, odd)));
-    QCOMPARE(sqlOutput(QStringLiteral("SELECT User, Drop_priv FROM legacy.db")), QStringLiteral("User\tDrop_priv\nother\tY\n"));
+    QCOMPARE(ServerOutput(QStringLiteral("SELECT User, Drop_priv FROM legacy.db")), QStringLiteral("User\tDrop_priv\nother\tY\n"));
 }
 
 void TestPrivileges::gridRowReadsByColumn_data()
