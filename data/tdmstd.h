@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "client/mysqlclienttask.h"
+#include "data/appserverstatements.h"
+#include "data/privilegestatements.h"
 
 class GridModel;
 class MessageLog;
@@ -35,6 +37,11 @@ struct TDMstdViews
     GridModel *statusGrid = nullptr;              // `AdvListView3` "Table Status"
     GridModel *indexGrid = nullptr;               // `AdvListView4` "Table Index"
     GridModel *queryGrid = nullptr;               // `AdvListView5` "Query  Data"
+    GridModel *userGrid = nullptr;                // `AdvListViewUser`
+    GridModel *hostGrid = nullptr;                // `AdvListViewHost`
+    GridModel *dbGrid = nullptr;                  // `AdvListViewDatabase`
+    GridModel *jobGrid = nullptr;                 // `ListApplication`
+    GridModel *messageGrid = nullptr;             // `ListApplicationMsg`
     MessageLog *log = nullptr;                    // `Memo`
     ScriptEditor *editor = nullptr;               // `SyntaxMemo`
     TProgramSettings *program = nullptr;          // DBL, DBHL
@@ -163,6 +170,36 @@ public:
     // server accepted it, lists the database's tables again.
     void RunTableDesign(const QString &statement, const QString &database, StatementDone done);
 
+    // Privilege tables (data/privileges.cpp). A load reads the table into its
+    // grid by column name. A change is composed for the layout the server
+    // keeps the table in; its statements stop at the first refusal, and then
+    // FLUSH PRIVILEGES and a fresh read of the table follow in any case.
+    void LoadUserTable() { LoadPrivilegeTable(PrivilegeTable::User); }
+    void LoadHostTable() { LoadPrivilegeTable(PrivilegeTable::Host); }
+    void LoadDbTable() { LoadPrivilegeTable(PrivilegeTable::Db); }
+    void LoadPrivilegeTable(PrivilegeTable table);
+    void ChangePrivilegeTable(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row);
+    void InsertUserRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::User, PrivilegeChange::Insert, row); }
+    void UpdateUserRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::User, PrivilegeChange::Update, row); }
+    void DeleteUserRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::User, PrivilegeChange::Delete, row); }
+    void InsertHostRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Host, PrivilegeChange::Insert, row); }
+    void UpdateHostRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Host, PrivilegeChange::Update, row); }
+    void DeleteHostRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Host, PrivilegeChange::Delete, row); }
+    void InsertDbRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Db, PrivilegeChange::Insert, row); }
+    void UpdateDbRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Db, PrivilegeChange::Update, row); }
+    void DeleteDbRow(const TPrivilegeRow &row) { ChangePrivilegeTable(PrivilegeTable::Db, PrivilegeChange::Delete, row); }
+    void FlushPrivileges(std::function<void()> then = {});
+
+    // Application-server tables (data/appserver.cpp), in the "appserver"
+    // database. `then` runs once the server has answered, whatever it said.
+    // Cancel and clear change their grid only when the server accepted them.
+    void LoadApplications();
+    void LoadApplicationMessages();
+    void InsertApplication(const TApplicationJob &job, std::function<void()> then = {});
+    void UpdateApplication(const TApplicationJob &job, std::function<void()> then = {});
+    void CancelApplication(const QString &id);
+    void ClearApplicationMessages();
+
     // Handlers of the client's events and of statements
     void ActiveClientConnect(QObject *Sender);
     void ActiveClientConnectError(QObject *Sender, const QString &message);
@@ -241,6 +278,18 @@ private:
     void readNoBackslashEscapes(std::function<void(bool)> then, std::function<void()> failed = {});
     void fillNameValueGrid();
     void fillProcessGrid();
+
+    // Privilege and application-server chains
+    GridModel *privilegeGrid(PrivilegeTable table) const;
+    void fillPrivilegeGrid(PrivilegeTable table);
+    void composePrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                                bool backslashEscapes);
+    void runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
+                                std::function<void()> finished);
+    void readAppServerTable(const QString &statement, void (TDMstd::*fill)());
+    void runAppServerStatement(const QString &statement, StatementDone done);
+    void fillApplicationGrid();
+    void fillMessageGrid();
 
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
     void finishScript(bool completed);

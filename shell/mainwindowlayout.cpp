@@ -77,9 +77,8 @@ void applyColumnWidths(QTableView *view, GridModel *model)
             header->setSectionResizeMode(column, QHeaderView::Interactive);
             view->setColumnWidth(column, width);
         } else if (width == GridModel::FillWidth) {
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-            if (column == model->columnCount() - 1)
-                header->setStretchLastSection(true);
+            // Such columns share what the others leave of the grid's width.
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
         } else if (width == GridModel::AutoWidth) {
             view->resizeColumnToContents(column);
         } else {

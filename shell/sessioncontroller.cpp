@@ -85,6 +85,11 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.queryGrid = window->grid(QStringLiteral("AdvListView5"));
     views.infoGrid = window->grid(QStringLiteral("AdvListView6"));
     views.autoLog = window->autoLog();
+    views.userGrid = window->grid(QStringLiteral("AdvListViewUser"));
+    views.hostGrid = window->grid(QStringLiteral("AdvListViewHost"));
+    views.dbGrid = window->grid(QStringLiteral("AdvListViewDatabase"));
+    views.jobGrid = window->grid(QStringLiteral("ListApplication"));
+    views.messageGrid = window->grid(QStringLiteral("ListApplicationMsg"));
     views.log = window->messageLog();
     views.editor = window->sqlEditor();
     if (SettingsStore *settings = window->settings()) {

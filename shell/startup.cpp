@@ -5,10 +5,12 @@
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/applicationtitle.h"
+#include "shell/appservercontroller.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
 #include "shell/operationscontroller.h"
 #include "shell/printcontroller.h"
+#include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
 #include "shell/splash.h"
 
@@ -62,6 +64,8 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         new ExportController(window.get(), window.get());
         new PrintController(window.get(), window.get());
         new OperationsController(window.get(), data, window.get());
+        new AppServerController(window.get(), data, window.get());
+        new PrivilegeController(window.get(), data, window.get());
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });

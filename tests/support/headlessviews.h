@@ -23,6 +23,11 @@ struct HeadlessViews
         views.queryGrid = &query;
         views.infoGrid = &info;
         views.autoLog = &autoLog;
+        views.userGrid = &users;
+        views.hostGrid = &hosts;
+        views.dbGrid = &dbs;
+        views.jobGrid = &jobs;
+        views.messageGrid = &messages;
         views.log = &log;
         views.program = &program;
         views.profile = &profile;
@@ -37,6 +42,7 @@ struct HeadlessViews
     QStandardItemModel tree;
     QItemSelectionModel selection{&tree};
     GridModel data, definition, status, index, query, info;
+    GridModel users, hosts, dbs, jobs, messages;
     MessageLog log, autoLog;
     TProgramSettings program;
     TServerProfile profile;
