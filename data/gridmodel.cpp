@@ -224,6 +224,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
         return m_captions.at(section);
     if (role == ColumnWidthRole)
         return m_widths.at(section);
+    if (role == Qt::ToolTipRole && !m_info.at(section).typeName.isEmpty())
+        return m_info.at(section).typeName; // the column's type, where a result named it
     return {};
 }
 

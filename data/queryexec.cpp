@@ -19,8 +19,9 @@
 // a later statement has replaced.
 struct ScriptRun
 {
-    explicit ScriptRun(const QString &script)
-        : splitter(script)
+    ScriptRun(const QString &script, int offset, const QString &delimiter)
+        : splitter(script, delimiter)
+        , offset(offset)
     {
     }
 
@@ -29,6 +30,7 @@ struct ScriptRun
     static constexpr int Ahead = 32;
 
     ScriptSplitter splitter;
+    int offset = 0; // where the script stands in the editor's text
     quint64 batch = TmySQLClientQuery::NewBatch();
     int number = 0;
     int queued = 0;     // sent, outcome not yet handled
@@ -37,11 +39,16 @@ struct ScriptRun
 
 void TDMstd::ExecuteScript(const QString &database, const QString &script)
 {
+    ExecuteScript(database, script, 0, QStringLiteral(";"));
+}
+
+void TDMstd::ExecuteScript(const QString &database, const QString &script, int offset, const QString &delimiter)
+{
     if (!m_client->Query() || !mayStart())
         return;
     showHourglass();
     m_scriptRunning = true;
-    auto run = std::make_shared<ScriptRun>(script);
+    auto run = std::make_shared<ScriptRun>(script, offset, delimiter);
     // The statements run only in the database the user chose; when it
     // cannot be made current (dropped meanwhile), none is sent.
     UseDatabase(database, [this, run] { runNextStatement(run); }, [this] { finishScript(false); });
@@ -62,8 +69,8 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
         }
         ++run->number;
         ++run->queued;
-        const int from = statement.offset;
-        const int to = statement.offset + int(statement.text.size());
+        const int from = run->offset + statement.offset;
+        const int to = from + int(statement.text.size());
         auto reported = [this, run](const TmySQLClientOutcome &outcome) {
             log(QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows));
             --run->queued;

@@ -14,8 +14,9 @@ bool isLineBreak(QChar c)
 
 } // namespace
 
-ScriptSplitter::ScriptSplitter(const QString &script)
+ScriptSplitter::ScriptSplitter(const QString &script, const QString &delimiter)
     : m_script(script)
+    , m_delimiter(delimiter.isEmpty() ? QStringLiteral(";") : delimiter)
 {
 }
 
@@ -179,4 +180,44 @@ bool ScriptSplitter::next(ScriptStatement *statement)
     if (start >= 0)
         return finish();
     return false;
+}
+
+QString DelimiterAt(const QString &script, int position)
+{
+    ScriptSplitter splitter(script.left(qMax(0, position)));
+    ScriptStatement statement;
+    while (splitter.next(&statement)) {
+    }
+    return splitter.delimiter();
+}
+
+bool StatementAt(const QString &script, int position, ScriptStatement *statement, QString *delimiter)
+{
+    ScriptSplitter splitter(script);
+    ScriptStatement current;
+    bool any = false;
+    while (splitter.next(&current)) {
+        // The statement reaches over its delimiter and, when nothing else
+        // follows on its line, over the blanks and a line comment after it.
+        qsizetype end = splitter.position();
+        qsizetype after = end;
+        while (after < script.size() && (script.at(after) == u' ' || script.at(after) == u'\t'))
+            ++after;
+        const QStringView rest = QStringView(script).mid(after);
+        if (rest.startsWith(u'#') || rest.startsWith(u"-- ") || rest.startsWith(u"--\t") || rest == u"--") {
+            while (after < script.size() && !isLineBreak(script.at(after)))
+                ++after;
+        }
+        if (after == script.size() || isLineBreak(script.at(after)))
+            end = after;
+        if (any && current.offset > position)
+            break; // past the caret: the one before it stands
+        // The first one, or one that starts at or before the caret.
+        *statement = current;
+        *delimiter = splitter.delimiter();
+        any = true;
+        if (position >= current.offset && position <= end)
+            break;
+    }
+    return any;
 }

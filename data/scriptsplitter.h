@@ -21,13 +21,18 @@ struct ScriptStatement
 class ScriptSplitter
 {
 public:
-    explicit ScriptSplitter(const QString &script);
+    // delimiter: the one in force at the script's start (a piece of a longer
+    // text starts with the delimiter in force where it stands).
+    explicit ScriptSplitter(const QString &script, const QString &delimiter = QStringLiteral(";"));
 
     // The next statement; false when the script has no more.
     bool next(ScriptStatement *statement);
 
     // The delimiter in force at the current position.
     QString delimiter() const { return m_delimiter; }
+    // Where the splitter stands: after the delimiter that ended the last
+    // statement, or at the end of the script.
+    int position() const { return int(m_pos); }
 
 private:
     // At a line start in plain text: whether the line is a DELIMITER
@@ -40,3 +45,14 @@ private:
     qsizetype m_pos = 0;
     int m_line = 1;
 };
+
+// The delimiter in force at a position of a script: ";" unless a DELIMITER
+// line before it changed it.
+QString DelimiterAt(const QString &script, int position);
+
+// The statement a caret at `position` of the script stands in: the one whose
+// text or delimiter holds it, or whose line it ends (blanks and a line comment
+// after the delimiter belong to it); else the last one before the caret; else
+// the first one. *delimiter gets the delimiter that ends it. False when the
+// script holds no statement.
+bool StatementAt(const QString &script, int position, ScriptStatement *statement, QString *delimiter);

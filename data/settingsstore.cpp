@@ -328,6 +328,7 @@ void SettingsStore::LoadProgramSettings()
     m_program.start = readText(QStringLiteral("start"), defaults.start);
     m_program.stop = readText(QStringLiteral("stop"), defaults.stop);
     m_program.ConnectTimeout = readText(QStringLiteral("ConnectTimeout"), defaults.ConnectTimeout);
+    m_program.NullText = readText(QStringLiteral("NullText"), defaults.NullText);
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
@@ -356,6 +357,7 @@ void SettingsStore::SaveProgramSettings()
         settings.setValue(QStringLiteral("start"), program.start);
         settings.setValue(QStringLiteral("stop"), program.stop);
         settings.setValue(QStringLiteral("ConnectTimeout"), program.ConnectTimeout);
+        settings.setValue(QStringLiteral("NullText"), program.NullText);
     });
 }
 

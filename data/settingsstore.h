@@ -37,6 +37,9 @@ struct TProgramSettings
     // Seconds a login may wait for the server before it fails, as text like
     // the other numbers; "0": the client library's own limit.
     QString ConnectTimeout = QStringLiteral("10");
+    // What the grids show in a NULL cell (in grey italics); empty: NULL
+    // looks like an empty text.
+    QString NullText;
 };
 
 // A write or key creation that the store refused; the message names the value.
@@ -68,10 +71,10 @@ public:
 
     QString location() const;
 
-    // Reads the nine program values (defaults for missing or unreadable ones)
+    // Reads the program values (defaults for missing or unreadable ones)
     // and the list of server sections.
     void LoadProgramSettings();
-    // Writes the nine program values; throws SettingsWriteError when refused.
+    // Writes the program values; throws SettingsWriteError when refused.
     void SaveProgramSettings();
 
     void LoadServerProfile(const QString &host);

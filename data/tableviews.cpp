@@ -190,6 +190,7 @@ void TDMstd::describeArrived(const QStringList &columns)
     m_columnCount = int(columns.size());
     m_dataGridTable = m_currentTable;
     m_dataGridDatabase = m_currentDatabase;
+    m_dataGridColumns = columns;
     if (m_views.dataGrid) {
         m_views.dataGrid->clear();
         m_views.dataGrid->setColumns(columns);
@@ -213,14 +214,9 @@ void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultR
         grid->clearRows();
         return;
     }
-    // Bytes of binary columns are shown as "0x" and their hex digits: the
-    // grid holds that text, so views, writers and printing all see it.
-    std::vector<bool> binary(size_t(std::max(columns, 0)), false);
     bool anyBinary = false;
-    for (int c = 0; c < columns && c < int(rows->fields().size()); ++c) {
-        binary[size_t(c)] = rows->fields()[size_t(c)].isBinary();
-        anyBinary = anyBinary || binary[size_t(c)];
-    }
+    for (int c = 0; c < columns && c < int(rows->fields().size()); ++c)
+        anyBinary = anyBinary || rows->fields()[size_t(c)].isBinary();
     if (shown * 2 >= total && !anyBinary) {
         // Most of the result is shown: the grid keeps the client's rows.
         grid->adoptRows(std::make_shared<ResultRowSource>(rows, columns), shown);
@@ -228,14 +224,25 @@ void TDMstd::showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultR
     }
     // A few rows of a large result: copy them so the rest can be freed.
     grid->clearRows();
+    appendResultRows(grid, *rows, columns, shown);
+}
+
+void TDMstd::appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count)
+{
+    // Bytes of binary columns are shown as "0x" and their hex digits: the
+    // grid holds that text, so views, writers and printing all see it.
+    std::vector<bool> binary(size_t(std::max(columns, 0)), false);
+    for (int c = 0; c < columns && c < int(rows.fields().size()); ++c)
+        binary[size_t(c)] = rows.fields()[size_t(c)].isBinary();
+    count = std::min(count, rows.rowCount());
     grid->beginBulkAppend();
     std::vector<const char *> cells(size_t(std::max(columns, 1)));
     std::vector<int> lengths(cells.size());
     std::vector<QByteArray> hex(cells.size());
-    for (int row = 0; row < shown; ++row) {
+    for (int row = 0; row < count; ++row) {
         for (int c = 0; c < columns; ++c) {
-            const char *value = c < rows->fieldCount() ? rows->cell(row, c) : "";
-            int length = c < rows->fieldCount() ? rows->cellLength(row, c) : 0;
+            const char *value = c < rows.fieldCount() ? rows.cell(row, c) : "";
+            int length = c < rows.fieldCount() ? rows.cellLength(row, c) : 0;
             if (value && binary[size_t(c)]) {
                 hex[size_t(c)] = "0x" + QByteArray::fromRawData(value, length).toHex().toUpper();
                 value = hex[size_t(c)].constData();
@@ -283,6 +290,7 @@ void TDMstd::dataArrived()
     // The grid is sorted by its captions once, after filling.
     if (m_views.dataGrid)
         m_views.dataGrid->sortByLocale(0, Qt::AscendingOrder);
+    noteDataRows(program.DBHL, limit, query->Result());
     Q_EMIT dataGridVisibleChanged(true);
     restoreCursor();
     if (m_noTableStatus) {
@@ -294,6 +302,7 @@ void TDMstd::dataArrived()
            [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
            [this](QObject *) {
                fillStatusGrid();
+               noteTableRowCount();
                submitIndex(m_currentTable);
            });
 }

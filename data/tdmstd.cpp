@@ -61,6 +61,7 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
     events.OnRefreshError = generalError;
     events.OnOptionsError = generalError;
     events.OnShutdownError = generalError;
+    watchDataGrid();
 }
 
 TDMstd::~TDMstd() = default;

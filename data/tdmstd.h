@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "client/mysqlclienttask.h"
+#include "data/datagridrows.h"
 #include "data/appserverstatements.h"
 #include "data/privilegestatements.h"
 
@@ -121,6 +122,11 @@ public:
 
     // Query execution
     void ExecuteScript(const QString &database, const QString &script);
+    // Runs a piece of the editor's text (a selection, one statement):
+    // `offset` is where it stands in the whole text, so that an error is
+    // pointed at there, and `delimiter` the statement delimiter in force
+    // at its start.
+    void ExecuteScript(const QString &database, const QString &script, int offset, const QString &delimiter);
     // Runs one statement; its outcome line goes to the log, then `done` (if
     // any) learns whether the server accepted it.
     using StatementDone = std::function<void(const TmySQLClientOutcome &)>;
@@ -147,6 +153,14 @@ public:
     // The table whose rows the data grid shows (empty before the first).
     QString DataGridTable() const { return m_dataGridTable; }
     QString DataGridDatabase() const { return m_dataGridDatabase; }
+
+    // Rows past the row limit (data/datapaging.cpp). In the normal mode the
+    // client holds the whole table already and the grid shows more of it; in
+    // the hard mode (and after a row was deleted) they are read from the
+    // server. Nothing happens when the grid shows all there is.
+    const TDataGridRows &DataGridRows() const { return m_gridRows; }
+    void ShowAllRows();
+    void ShowNextRows(); // the next `limit` rows
     static QString LockStatement(const QString &table, TableLock lock);
 
     // Server information and maintenance
@@ -239,6 +253,7 @@ Q_SIGNALS:
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
     void statementsRunningChanged(bool running);
+    void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
     // A statement found the connection gone; the session is closed. The
     // window offers to reconnect.
     void connectionLost();
@@ -262,6 +277,15 @@ private:
     void fillDefinitionGrid();
     void fillStatusGrid();
     void fillIndexGrid();
+    // Paging of the data grid
+    void watchDataGrid();
+    void setGridRows(const TDataGridRows &rows);
+    void noteDataRows(bool hard, int limit, const std::shared_ptr<const TmySQLResultRows> &rows);
+    void noteTableRowCount();
+    void showHeldRows(int limit);
+    void readDataRows(const QString &limitClause, bool append, int step);
+    void dataRowsArrived(bool append, int step);
+    static void appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count);
     void submitIndex(const QString &table);
     void showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows,
                   int columns, int limit);
@@ -312,6 +336,11 @@ private:
     QString m_lostDatabase;         // current when the session was lost
     QString m_dataGridTable;
     QString m_dataGridDatabase;
+    QStringList m_dataGridColumns;  // as DESCRIBE named them
+    TDataGridRows m_gridRows;
+    quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
+    bool m_pageFromServer = false;  // further rows are read with LIMIT ... OFFSET
+    std::shared_ptr<const TmySQLResultRows> m_heldRows; // normal mode: the whole table
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

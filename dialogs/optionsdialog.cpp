@@ -119,6 +119,20 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connectRow->addStretch();
     pageLayout->addLayout(connectRow);
 
+    auto *nullRow = new QHBoxLayout;
+    EditNullText = new QLineEdit(page);
+    EditNullText->setObjectName(QStringLiteral("EditNullText"));
+    EditNullText->setAccessibleName(QStringLiteral("Show NULL as"));
+    EditNullText->setMaximumWidth(120);
+    EditNullText->setToolTip(QStringLiteral("Text the grids show in grey italics for a NULL value, for example "
+                                            "NULL (empty: a NULL value looks like an empty text)"));
+    auto *nullLabel = new QLabel(QStringLiteral("Show NULL as :"), page);
+    nullLabel->setBuddy(EditNullText);
+    nullRow->addWidget(nullLabel);
+    nullRow->addWidget(EditNullText);
+    nullRow->addStretch();
+    pageLayout->addLayout(nullRow);
+
     auto *serverBox = new QGroupBox(QStringLiteral("Start ans Stop the local Mysql Server"), page);
     auto *serverLayout = new QGridLayout(serverBox);
     auto *startLabel = new QLabel(QStringLiteral("Start CMD :"), serverBox);
@@ -159,6 +173,7 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connect(FilenameEditStart->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(FilenameEditStop->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(SpinConnectTimeout, &QSpinBox::valueChanged, this, enableApply);
+    connect(EditNullText, &QLineEdit::textChanged, this, enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormOptionen::Apply);
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
@@ -181,6 +196,7 @@ void TFormOptionen::load()
     bool ok = false;
     const int timeout = program.ConnectTimeout.trimmed().toInt(&ok);
     SpinConnectTimeout->setValue(ok ? timeout : 10);
+    EditNullText->setText(program.NullText);
     ButtonApply->setEnabled(false);
 }
 
@@ -198,6 +214,7 @@ void TFormOptionen::Apply()
     program.start = FilenameEditStart->lineEdit()->text();
     program.stop = FilenameEditStop->lineEdit()->text();
     program.ConnectTimeout = QString::number(SpinConnectTimeout->value());
+    program.NullText = EditNullText->text();
     try {
         m_save();
     } catch (const SettingsWriteError &error) {

@@ -31,8 +31,8 @@ private:
     QToolButton *m_button;
 };
 
-// "Programm Optionen": the row limit of the data view, its mode, and the
-// command lines that start and stop the local server.
+// "Programm Optionen": the row limit of the data view, its mode, how the grids
+// show NULL, and the command lines that start and stop the local server.
 class TFormOptionen : public QDialog
 {
     Q_OBJECT
@@ -54,6 +54,7 @@ public:
     FilenameEdit *FilenameEditStart = nullptr;
     FilenameEdit *FilenameEditStop = nullptr;
     QSpinBox *SpinConnectTimeout = nullptr; // seconds; 0: the client library's limit
+    QLineEdit *EditNullText = nullptr;      // "Show NULL as"; empty: NULL shows as an empty cell
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;

@@ -198,6 +198,15 @@ QString SqlEditor::selectedWholeText() const
     return bytes ? QString::fromUtf8(bytes + start, end - start) : QString();
 }
 
+int SqlEditor::textOffset(long position) const
+{
+    position = qBound(0L, position, long(SendScintilla(SCI_GETLENGTH)));
+    if (!isUtf8())
+        return int(position);
+    const auto *bytes = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return bytes ? int(QString::fromUtf8(bytes, position).size()) : 0;
+}
+
 void SqlEditor::setWholeText(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();

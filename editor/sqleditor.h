@@ -95,6 +95,9 @@ public:
     QString wholeText() const;
     void setWholeText(const QString &text);
     QString selectedWholeText() const;
+    // A position of the editor (in bytes of its encoding) as an offset into
+    // wholeText().
+    int textOffset(long position) const;
     // Replaces the selection (or inserts at the caret), zero characters
     // included, as one undo step; the new text is left selected when
     // selectResult is set.

@@ -331,6 +331,17 @@ QString SqlEditorPage::scriptText() const
     return m_editor->wholeText();
 }
 
+QString SqlEditorPage::selectedScript(int *offset) const
+{
+    *offset = m_editor->textOffset(m_editor->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART));
+    return m_editor->selectedWholeText();
+}
+
+int SqlEditorPage::caretOffset() const
+{
+    return m_editor->textOffset(m_editor->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS));
+}
+
 bool SqlEditorPage::selectErrorFragment(const QString &fragment, int from, int to)
 {
     const QString text = m_editor->text();

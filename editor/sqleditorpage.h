@@ -49,6 +49,12 @@ public:
     // when the user cancelled (the caller then keeps the document).
     bool maybeSave();
 
+    // The selected text and where it starts in scriptText(); empty when
+    // nothing is selected.
+    QString selectedScript(int *offset) const;
+    // The caret's place in scriptText().
+    int caretOffset() const;
+
     // ScriptEditor
     QString scriptText() const override;
     bool selectErrorFragment(const QString &fragment, int from, int to) override;

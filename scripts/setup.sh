@@ -9,6 +9,9 @@ shift || true
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
           libxlsxwriter-dev xvfb xauth)
+# The toolbars' icons: a complete freedesktop icon theme (the program's
+# fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
+packages+=(breeze-icon-theme libqt6svg6)
 # The printing tests read the PDF files they print back with pdftotext.
 packages+=(poppler-utils)
 # Only the tests need these: the export tests read the written spreadsheet

@@ -23,12 +23,12 @@ const ActionSpec Actions[] = {
     {"database_select", "database", "&Select Database", "Select a database", "", false, "SR", ""},
     {"databse_create", "database", "&Create new Database", "Create a new database", "", false, "SR", ""},
     {"database_drop", "database", "&Drop Database", "drop the selected database", "", false, "SR", ""},
-    {"table_create", "tables", "&Create Table", "Create a new table", "", false, "SR", ""},
-    {"table_modify", "tables", "&Modify Tablestructur", "Modify Tablestructur", "", false, "SR", ""},
-    {"table_drop", "tables", "&Drop Table", "Delete the selected table", "", false, "SR", ""},
-    {"table_property", "tables", "&Table Status", "", "", false, "SR", ""},
-    {"table_index", "tables", "Get &Index from Table", "Tableindex", "", false, "SR", ""},
-    {"table_optimize", "tables", "&Optimize Table", "Optimize Table", "", false, "SR", ""},
+    {"table_create", "tables", "&Create Table", "Create a new table", "", false, "SR", "insert-table"},
+    {"table_modify", "tables", "&Modify Tablestructur", "Modify Tablestructur", "", false, "SR", "document-edit"},
+    {"table_drop", "tables", "&Drop Table", "Delete the selected table", "", false, "SR", "edit-delete"},
+    {"table_property", "tables", "&Table Status", "", "", false, "SR", "document-properties"},
+    {"table_index", "tables", "Get &Index from Table", "Tableindex", "", false, "SR", "database-index"},
+    {"table_optimize", "tables", "&Optimize Table", "Optimize Table", "", false, "SR", "run-build-clean"},
     {"table_lock", "tables", "&Lock Table", "Lock the Table", "", false, "SR", ""},
     {"table_unlock", "tables", "&Unlock Table", "Unlock the Table", "", false, "SR", ""},
     {"tools_autolog", "tools", "&Auto Log", "Database protocol", "", false, "S", ""},
@@ -45,10 +45,10 @@ const ActionSpec Actions[] = {
     {"server_refresh", "Server", "Refresh &Database List", "", "", false, "SR", "view-refresh"},
     {"EditOpen", "SQL", "&Open Query", "Open", "Ctrl+O", false, "S", "document-open"},
     {"EditExec", "SQL", "Exec", "Execute query", "F9", false, "SR", "system-run"},
-    {"table_def", "tables", "Table d&efinition", "Definition from Table", "", false, "SR", ""},
-    {"admin_status", "admin", "Status Information", "Status Information", "", false, "SR", ""},
-    {"admin_variable", "admin", "System Variables", "System Variables", "", false, "SR", ""},
-    {"admin_process", "admin", "Process List", "Process List from server", "", false, "SR", ""},
+    {"table_def", "tables", "Table d&efinition", "Definition from Table", "", false, "SR", "view-list-details"},
+    {"admin_status", "admin", "Status Information", "Status Information", "", false, "SR", "view-statistics"},
+    {"admin_variable", "admin", "System Variables", "System Variables", "", false, "SR", "configure"},
+    {"admin_process", "admin", "Process List", "Process List from server", "", false, "SR", "view-process-all"},
     {"App_add", "application", "Add Application", "Application Add", "", false, "AR", ""},
     {"App_mod", "application", "&Modify Application", "Modify Application", "", false, "AR", ""},
     {"App_rem", "application", "&Remove Application", "Remove Application", "", false, "AR", ""},
@@ -79,7 +79,7 @@ const ActionSpec Actions[] = {
     {"table_save_index", "tables", "Save Tableindex", "Save table index to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
     {"table_save_prop", "tables", "Save Table Propertis", "Save table preopertis to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
     {"table_save_sql", "tables", "Save SQL-Query Data", "", "", true, "S", "document-save-as"},
-    {"table_delete_row", "tables", "Delete Selected Row", "Delete selected row", "", false, "SR", "edit-delete"},
+    {"table_delete_row", "tables", "Delete Selected Row", "Delete selected row", "", false, "SR", "edit-table-delete-row"},
     {"table_print_result", "tables", "Print Result", "", "", false, "S", "document-print"},
     {"table_print_def", "tables", "Print Tabledefinition", "", "", false, "S", "document-print"},
     {"table_print_index", "tables", "Print Index fom Table", "", "", false, "S", "document-print"},
@@ -115,6 +115,13 @@ const ActionSpec Actions[] = {
     {"admin_stop_local_db", "admin", "St&op Local Database Server", "Stop local Mysql Database", "", true, "", "media-playback-stop"},
     // Beyond the window definition: ends the statement that is running.
     {"query_stop", "SQL", "&Stop", "Stop the running statement", "Esc", false, "", "process-stop"},
+    // Beside Exec: a part of the text, and the statement the caret stands in
+    // (its shortcut works in the editor only).
+    {"EditExecSelection", "SQL", "Exec Selection", "Execute the selected text", "Ctrl+Shift+F9", false, "SR", "debug-run"},
+    {"EditExecStatement", "SQL", "Exec Statement", "Execute the statement under the caret", "Ctrl+Return", false, "SR", "debug-run-cursor"},
+    // The line above the data grid when the row limit holds rows back.
+    {"table_show_all", "tables", "Show all", "Show all rows of the table", "", false, "SR", "go-bottom"},
+    {"table_next_rows", "tables", "Next 100", "Show the next rows of the table", "", false, "SR", "go-down"},
 };
 // clang-format on
 
@@ -170,8 +177,18 @@ const ActionSpec *actionTable(int *count)
     return Actions;
 }
 
+void UseFallbackIconTheme()
+{
+    // Icons that the desktop's theme lacks, and all of them where no
+    // desktop sets a theme (a bare X server), come from the theme that the
+    // set-up installs.
+    if (QIcon::fallbackThemeName() != QLatin1String(FallbackIconTheme))
+        QIcon::setFallbackThemeName(QString::fromLatin1(FallbackIconTheme));
+}
+
 QHash<QString, QAction *> createActions(QObject *parent)
 {
+    UseFallbackIconTheme();
     QHash<QString, QAction *> actions;
     for (const ActionSpec &entry : Actions) {
         auto *action = new QAction(QString::fromUtf8(entry.caption), parent);

@@ -28,3 +28,8 @@ const ActionSpec *actionTable(int *count);
 // Builds every command of the table as a QAction owned by parent, with the
 // command's name as objectName and the category as its property "category".
 QHash<QString, QAction *> createActions(QObject *parent);
+
+// The icon theme the set-up installs (Debian's breeze-icon-theme).
+constexpr const char *FallbackIconTheme = "breeze";
+// Makes it Qt's fallback icon theme; createActions does this first.
+void UseFallbackIconTheme();

@@ -5,6 +5,7 @@
 #include "data/tdmstd.h"
 #include "dialogs/applicationdialog.h"
 #include "dialogs/gridsaver.h"
+#include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -99,11 +100,7 @@ AppServerController::AppServerController(TFormMain *window, TDMstd *data, QObjec
 
 int AppServerController::selectedJob() const
 {
-    QTableView *view = m_window->gridView(JobGrid);
-    if (!view || !view->selectionModel())
-        return -1;
-    const QModelIndexList rows = view->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return ChosenRow(m_window->gridView(JobGrid));
 }
 
 void AppServerController::applyJob()

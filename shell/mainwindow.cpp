@@ -11,8 +11,10 @@
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
+#include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/clipboardcommands.h"
+#include "shell/gridviews.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
 #include "shell/localserver.h"
@@ -58,10 +60,20 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->wireMessageLog();
     d->wireAutoLog();
     d->wireEditor();
+    // Copy in a grid copies its selected rows.
+    for (QTableView *view : std::as_const(d->gridViews)) {
+        d->clipboard->setCopyHandler(view, [this, view] { d->gridSupport->copyRows(view, false); });
+    }
 
     d->formServer = new TFormServer(settings, this);
     d->formMessage = new TFormMessage(this);
-    d->formOptionen = new TFormOptionen(settings, [this] { SaveProgramSettings(); }, this);
+    d->formOptionen = new TFormOptionen(
+        settings,
+        [this] {
+            d->gridSupport->setNullText(d->settings->programSettings().NullText);
+            SaveProgramSettings();
+        },
+        this);
     d->formTableCreate = new TFormTableCreate(this);
     d->formAbout = new TFormAbout(this);
 
@@ -99,6 +111,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     resize(program.Width, program.Height);
     if (program.Max)
         setWindowState(windowState() | Qt::WindowMaximized);
+    d->gridSupport->setNullText(program.NullText);
     d->treeModel->clear();
     d->serverList->clear();
     for (const QString &host : settings->ServerSections())
@@ -229,6 +242,8 @@ GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(na
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
 SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
 ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
+GridViewSupport *TFormMain::gridSupport() const { return d->gridSupport; }
+RowLimitBar *TFormMain::rowLimitBar() const { return d->rowLimitBar; }
 QMenu *TFormMain::popupMenu(const QString &name) const { return d->popups.value(name); }
 QLabel *TFormMain::statusPanel(int index) const { return index >= 0 && index < 3 ? d->panels[index] : nullptr; }
 QTabBar *TFormMain::databaseInfoTabs() const { return d->infoTabs; }
@@ -362,6 +377,13 @@ void TFormMain::Private::wireEditor()
     QAction *paste = actions.value(QStringLiteral("EditPaste1"));
     clipboard = new ClipboardCommands(q, cut, copy, paste, page, q);
     page->setClipboardActions(cut, copy, paste);
+    // Ctrl+Enter runs the statement under the caret while the editor has
+    // the focus; elsewhere it means nothing (the editor may be hidden).
+    QAction *statement = actions.value(QStringLiteral("EditExecStatement"));
+    statement->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    statement->setShortcutContext(Qt::WidgetShortcut);
+    if (page->editor())
+        page->editor()->addAction(statement);
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 
 class ClipboardCommands;
+class GridViewSupport;
+class RowLimitBar;
 class AutoLogChart;
 class GridModel;
 class MessageLog;
@@ -66,6 +68,10 @@ public:
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
     // here (setCopyHandler).
     ClipboardCommands *clipboardCommands() const;
+    // The grids' looks, copy and value viewer.
+    GridViewSupport *gridSupport() const;
+    // The line above the data grid while the row limit holds rows back.
+    RowLimitBar *rowLimitBar() const;
     // Hides the data grid and shows the panel caption "Read Data from Database ..." in its place.
     void setDataGridVisible(bool visible);
     // Brings a page, and optionally a sub-page, to the front by caption

@@ -13,6 +13,8 @@
 #include <initializer_list>
 
 class AutoLogChart;
+class GridViewSupport;
+class RowLimitBar;
 class QPlainTextEdit;
 class QSplitter;
 class QStackedWidget;
@@ -69,6 +71,9 @@ struct TFormMain::Private
     QTabWidget *adminPages = nullptr;
     QTabBar *infoTabs = nullptr;
     QStackedWidget *dataStack = nullptr;
+    RowLimitBar *rowLimitBar = nullptr; // above the data grid
+    QLabel *queryRows = nullptr;        // above the query grid: how many rows came
+    GridViewSupport *gridSupport = nullptr;
     QHash<QString, GridModel *> grids;
     QHash<QString, QTableView *> gridViews;
     QHash<QString, QMenu *> popups;

@@ -8,6 +8,8 @@
 #include "editor/sqleditorpage.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
+#include "shell/gridviews.h"
+#include "shell/rowlimitbar.h"
 #include "shell/splash.h"
 
 #include <QAction>
@@ -57,35 +59,6 @@ QWidget *stripOver(QLabel *strip, QWidget *content, QWidget *parent)
     layout->addWidget(strip);
     layout->addWidget(content, 1);
     return box;
-}
-
-// Column widths as the grid's model asks for them.
-void applyColumnWidths(QTableView *view, GridModel *model)
-{
-    QHeaderView *header = view->horizontalHeader();
-    header->setStretchLastSection(false);
-    // Narrow columns are asked for (25 pixels): the style's minimum must not
-    // widen them.
-    for (int column = 0; column < model->columnCount(); ++column) {
-        const int width = model->columnWidth(column);
-        if (width > 0 && width < header->minimumSectionSize())
-            header->setMinimumSectionSize(width);
-    }
-    for (int column = 0; column < model->columnCount(); ++column) {
-        const int width = model->columnWidth(column);
-        if (width > 0) {
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-            view->setColumnWidth(column, width);
-        } else if (width == GridModel::FillWidth) {
-            // Such columns share what the others leave of the grid's width.
-            header->setSectionResizeMode(column, QHeaderView::Stretch);
-        } else if (width == GridModel::AutoWidth) {
-            view->resizeColumnToContents(column);
-        } else {
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-            view->setColumnWidth(column, header->defaultSectionSize());
-        }
-    }
 }
 
 // A click on a column header sorts the rows by that column's text in
@@ -170,14 +143,13 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
     view->horizontalHeader()->setHighlightSections(false);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(view, &QWidget::customContextMenuRequested, q, [this, name, view](const QPoint &pos) {
-        if (QMenu *menu = gridPopups.value(name))
-            menu->exec(view->viewport()->mapToGlobal(pos));
+        gridSupport->showContextMenu(view, gridPopups.value(name), pos);
     });
-    auto applyWidths = [view, model] { applyColumnWidths(view, model); };
-    QObject::connect(model, &QAbstractItemModel::modelReset, view, applyWidths);
-    QObject::connect(model, &QAbstractItemModel::columnsInserted, view, applyWidths);
-    QObject::connect(model, &QAbstractItemModel::headerDataChanged, view, applyWidths);
-    applyColumnWidths(view, model);
+    // The privilege and job grids keep their double click for their dialogs.
+    static const QStringList viewerGrids = {QStringLiteral("AdvListView1"), QStringLiteral("AdvListView2"),
+                                            QStringLiteral("AdvListView3"), QStringLiteral("AdvListView4"),
+                                            QStringLiteral("AdvListView5"), QStringLiteral("AdvListView6")};
+    gridSupport->addView(view, viewerGrids.contains(name));
     grids.insert(name, model);
     gridViews.insert(name, view);
     return view;
@@ -185,6 +157,7 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
 
 void TFormMain::Private::buildLayout()
 {
+    gridSupport = new GridViewSupport(q);
     // Left column: the tree over the server list.
     auto *leftSplitter = new QSplitter(Qt::Vertical);
     leftSplitter->setObjectName(QStringLiteral("LeftSplitter"));
@@ -245,9 +218,19 @@ void TFormMain::Private::buildLayout()
     }
     readingPanel->setAccessibleName(QStringLiteral("Read Data from Database ..."));
     dataStack->addWidget(readingPanel);
-    QTableView *dataGrid = addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataStack);
+    // The grid under the line that says how much of the table it shows.
+    auto *dataPage = new QWidget;
+    dataPage->setObjectName(QStringLiteral("PanelDataGrid"));
+    auto *dataLayout = new QVBoxLayout(dataPage);
+    dataLayout->setContentsMargins(0, 0, 0, 0);
+    dataLayout->setSpacing(0);
+    rowLimitBar = new RowLimitBar(actions.value(QStringLiteral("table_show_all")),
+                                  actions.value(QStringLiteral("table_next_rows")), dataPage);
+    QTableView *dataGrid = addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataPage);
     sortOnHeaderClicks(dataGrid, grids.value(QStringLiteral("AdvListView1")));
-    dataStack->addWidget(dataGrid);
+    dataLayout->addWidget(rowLimitBar);
+    dataLayout->addWidget(dataGrid, 1);
+    dataStack->addWidget(dataPage);
     dataStack->setCurrentIndex(1);
     tableViewPages->addTab(dataStack, QStringLiteral("Data View"));
     // Widths in pixels; the last column of these three fills the rest.
@@ -278,8 +261,29 @@ void TFormMain::Private::buildLayout()
     if (editorPage->editor() && editorPage->editor()->accessibleName().isEmpty())
         editorPage->editor()->setAccessibleName(QStringLiteral("SQL Query"));
     sqlPages->addTab(editorPage, QStringLiteral("SQL Query"));
-    sqlPages->addTab(addGrid(QStringLiteral("AdvListView5"), QStringLiteral("Query Data"), {}, nullptr),
-                     QStringLiteral("Query  Data"));
+    // The result grid under a line that says how many rows came.
+    auto *queryPage = new QWidget;
+    queryPage->setObjectName(QStringLiteral("PanelQueryData"));
+    auto *queryLayout = new QVBoxLayout(queryPage);
+    queryLayout->setContentsMargins(0, 0, 0, 0);
+    queryLayout->setSpacing(0);
+    queryRows = new QLabel(queryPage);
+    queryRows->setObjectName(QStringLiteral("LabelQueryRows"));
+    queryRows->setAccessibleName(QStringLiteral("Rows of the result"));
+    queryRows->setContentsMargins(4, 2, 4, 2);
+    queryRows->hide();
+    QTableView *queryGrid = addGrid(QStringLiteral("AdvListView5"), QStringLiteral("Query Data"), {}, queryPage);
+    queryLayout->addWidget(queryRows);
+    queryLayout->addWidget(queryGrid, 1);
+    GridModel *queryModel = grids.value(QStringLiteral("AdvListView5"));
+    auto countRows = [this, queryModel] {
+        queryRows->setVisible(queryModel->columnCount() > 0);
+        queryRows->setText(RowCountText(queryModel->rowCount()));
+    };
+    QObject::connect(queryModel, &QAbstractItemModel::modelReset, queryRows, countRows);
+    QObject::connect(queryModel, &QAbstractItemModel::rowsInserted, queryRows, countRows);
+    QObject::connect(queryModel, &QAbstractItemModel::rowsRemoved, queryRows, countRows);
+    sqlPages->addTab(queryPage, QStringLiteral("Query  Data"));
     pageControl->addTab(sqlPages, QStringLiteral("Active SQL"));
 
     adminPages = new QTabWidget;
@@ -360,6 +364,14 @@ void TFormMain::Private::buildLayout()
     autoLogPage->setStretchFactor(1, 1);
     pageControl->addTab(autoLogPage, QStringLiteral("Auto Database Log"));
     pageControl->setCurrentIndex(0);
+    // At the first start's small size the page tabs do not all fit: they
+    // shorten their captions and scroll rather than being cut off.
+    for (QTabWidget *pages : {pageControl, tableViewPages, sqlPages, adminPages}) {
+        pages->setUsesScrollButtons(true);
+        pages->setElideMode(Qt::ElideRight);
+    }
+    infoTabs->setUsesScrollButtons(true);
+    infoTabs->setElideMode(Qt::ElideRight);
 
     auto *messageStrip = titleStrip(QStringLiteral("   Messages and Error Display..."), nullptr);
     messageStrip->setObjectName(QStringLiteral("PanelMessages"));
@@ -436,7 +448,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(groupedUndo);
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
-    fill(query, {"-", "EditExec", "query_stop"});
+    fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_stop"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});
@@ -493,7 +505,8 @@ void TFormMain::Private::buildToolbars()
                           {"EditNew", "EditOpen", "EditSave", "-", "server_print_pref", "server_print", "-",
                            "EditCut1", "EditCopy1", "EditPaste1", "-", "server_undo", "server_redo",
                            "server_inlinks", "server_rechts", "-", "server_find", "server_replace", "server_goto",
-                           "-", "server_font", "-", "EditExec", "query_stop"}));
+                           "-", "server_font", "-", "EditExec", "EditExecSelection", "EditExecStatement",
+                           "query_stop"}));
 }
 
 QMenu *TFormMain::Private::addPopup(const QString &name, std::initializer_list<const char *> names)

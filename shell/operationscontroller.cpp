@@ -10,6 +10,7 @@
 #include "dialogs/createdbdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "dialogs/tablelockdialog.h"
+#include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -241,13 +242,10 @@ void OperationsController::table_comment()
 
 void OperationsController::table_delete_row()
 {
-    QTableView *view = m_window->gridView(QStringLiteral("AdvListView1"));
-    if (!view || !view->selectionModel())
+    // Of several selected rows, the current one.
+    const int row = ChosenRow(m_window->gridView(QStringLiteral("AdvListView1")));
+    if (row < 0)
         return;
-    const QModelIndexList rows = view->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return;
-    const int row = rows.first().row();
     if (!confirm(QStringLiteral("Delete this row ?")))
         return;
     QString table;
@@ -301,12 +299,10 @@ void OperationsController::database_kill()
 {
     QTableView *view = m_window->gridView(QStringLiteral("AdvListView6"));
     GridModel *grid = m_window->grid(QStringLiteral("AdvListView6"));
-    if (!m_showingProcesses || !view || !grid || !view->selectionModel())
+    const int row = ChosenRow(view);
+    if (!m_showingProcesses || !grid || row < 0)
         return;
-    const QModelIndexList rows = view->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return;
-    m_data->KillProcess(grid->caption(rows.first().row()));
+    m_data->KillProcess(grid->caption(row));
     admin_process();
 }
 

@@ -4,6 +4,7 @@
 #include "data/gridmodel.h"
 #include "data/tdmstd.h"
 #include "dialogs/privilegedialogs.h"
+#include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -153,11 +154,7 @@ QString PrivilegeController::gridName(PrivilegeTable table) const
 
 int PrivilegeController::selectedRow(PrivilegeTable table) const
 {
-    QTableView *view = m_window->gridView(gridName(table));
-    if (!view || !view->selectionModel())
-        return -1;
-    const QModelIndexList rows = view->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return ChosenRow(m_window->gridView(gridName(table)));
 }
 
 void PrivilegeController::showCurrentSubPage()

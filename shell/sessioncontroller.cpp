@@ -2,6 +2,8 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/messagelog.h"
+#include "data/scriptsplitter.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/applicationtitle.h"
@@ -9,9 +11,11 @@
 #include "dialogs/logindialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
+#include "shell/rowlimitbar.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -46,6 +50,7 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     // A double click opens a database itself (loading its tables); the
     // view's own expand-on-double-click would toggle it back.
     tree->setExpandsOnDoubleClick(false);
+    tree->installEventFilter(this);
     connect(tree, &QTreeView::clicked, this, &SessionController::TreeServerClick);
     connect(tree, &QTreeView::doubleClicked, this, &SessionController::TreeServerDblClick);
     connect(window->serverList(), &QListWidget::itemDoubleClicked, this,
@@ -62,11 +67,23 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
         {"table_property", &SessionController::table_property},
         {"table_index", &SessionController::table_index},
         {"EditExec", &SessionController::EditExec},
+        {"EditExecSelection", &SessionController::EditExecSelection},
+        {"EditExecStatement", &SessionController::EditExecStatement},
     };
     for (const auto &entry : actions) {
         if (QAction *action = window->action(QString::fromLatin1(entry.name)))
             connect(action, &QAction::triggered, this, entry.handler);
     }
+
+    // The line above the data grid, and its two buttons.
+    if (RowLimitBar *bar = window->rowLimitBar()) {
+        connect(data, &TDMstd::dataGridRowsChanged, bar, [bar, data] { bar->setRows(data->DataGridRows()); });
+        bar->setRows(data->DataGridRows());
+    }
+    if (QAction *showAll = window->action(QStringLiteral("table_show_all")))
+        connect(showAll, &QAction::triggered, data, &TDMstd::ShowAllRows);
+    if (QAction *next = window->action(QStringLiteral("table_next_rows")))
+        connect(next, &QAction::triggered, data, &TDMstd::ShowNextRows);
 
     runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
 }
@@ -276,4 +293,66 @@ void SessionController::EditExec()
     if (!editor)
         return;
     m_data->ExecuteScript(database, editor->scriptText());
+}
+
+void SessionController::EditExecSelection()
+{
+    QString database;
+    SqlEditorPage *editor = m_window->sqlEditor();
+    if (!editor || !selectedDatabase(&database))
+        return;
+    int offset = 0;
+    const QString selection = editor->selectedScript(&offset);
+    if (selection.trimmed().isEmpty()) {
+        m_window->messageLog()->append(QStringLiteral("Exec Selection: no text is selected."));
+        return;
+    }
+    // Errors are pointed at in the whole text; a selection inside a
+    // DELIMITER block is cut by that block's delimiter.
+    m_data->ExecuteScript(database, selection, offset, DelimiterAt(editor->scriptText(), offset));
+}
+
+void SessionController::EditExecStatement()
+{
+    QString database;
+    SqlEditorPage *editor = m_window->sqlEditor();
+    if (!editor || !selectedDatabase(&database))
+        return;
+    ScriptStatement statement;
+    QString delimiter;
+    if (!StatementAt(editor->scriptText(), editor->caretOffset(), &statement, &delimiter))
+        return;
+    m_data->ExecuteScript(database, statement.text, statement.offset, delimiter);
+}
+
+bool SessionController::eventFilter(QObject *watched, QEvent *event)
+{
+    QTreeView *tree = m_window->treeView();
+    if (watched != tree || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    const QModelIndex current = tree->currentIndex();
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!current.isValid())
+            return false;
+        TreeServerDblClick(current);
+        return true;
+    case Qt::Key_Right:
+        // An expanded database goes on to its first table, as usual.
+        if (nodeLevel(current) == 2 || (nodeLevel(current) == 1 && !tree->isExpanded(current))) {
+            TreeServerDblClick(current);
+            return true;
+        }
+        return false;
+    case Qt::Key_F5:
+        if (QAction *refresh = m_window->action(QStringLiteral("server_refresh")); refresh && refresh->isEnabled())
+            refresh->trigger();
+        return true;
+    default:
+        return false;
+    }
 }

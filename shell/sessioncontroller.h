@@ -36,6 +36,10 @@ public:
     void table_property();
     void table_index();
     void EditExec();
+    // "Exec Selection": the selected text, in the selected node's database.
+    void EditExecSelection();
+    // Ctrl+Enter: the statement the editor's caret stands in.
+    void EditExecStatement();
     // After a lost session: asks whether to connect again with the same profile.
     void offerReconnect();
 
@@ -45,6 +49,11 @@ public:
 
     // Shows the login dialog; tests replace it to answer without a window.
     std::function<int(TFormLogin *)> runLoginDialog;
+
+protected:
+    // The tree's keys: Enter and Right open a node as a double click does,
+    // F5 reads the database list again.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QModelIndex selectedNode() const;

@@ -4,6 +4,7 @@
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
 #include "shell/localserver.h"
+#include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 #include "tests/modalhelper.h"
 
@@ -423,6 +424,7 @@ private Q_SLOTS:
         program.DBL = QStringLiteral("42");
         program.start = QStringLiteral("/opt/db/bin/start --now");
         program.stop = QStringLiteral("/opt/db/bin/stop");
+        program.NullText = QStringLiteral("NULL");
         TFormOptionen *dialog = m_window->formOptionen();
         whenModal([&](QWidget *) {
             QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
@@ -431,6 +433,7 @@ private Q_SLOTS:
             QCOMPARE(dialog->EditLimit->text(), QStringLiteral("42"));
             QCOMPARE(dialog->FilenameEditStart->lineEdit()->text(), QStringLiteral("/opt/db/bin/start --now"));
             QCOMPARE(dialog->FilenameEditStop->lineEdit()->text(), QStringLiteral("/opt/db/bin/stop"));
+            QCOMPARE(dialog->EditNullText->text(), QStringLiteral("NULL"));
             QVERIFY(!dialog->ButtonApply->isEnabled());
             dialog->ButtonCancel->click();
         });
@@ -451,6 +454,7 @@ private Q_SLOTS:
         QTest::newRow("limit") << "EditLimit";
         QTest::newRow("start") << "FilenameEditStart";
         QTest::newRow("stop") << "FilenameEditStop";
+        QTest::newRow("show NULL as") << "EditNullText";
     }
     void optionsChangesEnableApply()
     {
@@ -482,10 +486,15 @@ private Q_SLOTS:
             dialog->Radiohard->click();
             dialog->EditLimit->setText(QStringLiteral("ten"));
             dialog->FilenameEditStop->setChosenFile(m_dir->filePath(QStringLiteral("stop me")));
+            dialog->EditNullText->setText(QStringLiteral("NULL"));
             dialog->ButtonOk->click();
         });
+        QCOMPARE(m_window->gridSupport()->nullText(), QString());
         m_window->action(QStringLiteral("tools_optionen"))->trigger();
         QCOMPARE(m_store->programSettings().DBHL, true);
+        // The grids show the new text for NULL at once.
+        QCOMPARE(raw(QStringLiteral("NullText")), QStringLiteral("NULL"));
+        QCOMPARE(m_window->gridSupport()->nullText(), QStringLiteral("NULL"));
         // The limit is taken as typed, not validated.
         QCOMPARE(m_store->programSettings().DBL, QStringLiteral("ten"));
         QCOMPARE(raw(QStringLiteral("DBHL")), QStringLiteral("1"));

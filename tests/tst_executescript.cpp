@@ -42,6 +42,8 @@ private Q_SLOTS:
     void scriptInDroppedDatabaseSendsNothing();
     void zeroByteStaysInStatement();
     void binaryValuesShowAsHex();
+    void pieceOfTheTextMarksErrorsInTheWholeText();
+    void pieceRunsWithTheDelimiterInForce();
 
 private:
     struct Session;
@@ -129,6 +131,17 @@ struct TestExecuteScript::Session : HeadlessViews
         editor.text = script;
         QSignalSpy finished(module.get(), &TDMstd::scriptFinished);
         module->ExecuteScript(database, editor.scriptText());
+        if (finished.isEmpty() && !finished.wait(30000))
+            return false;
+        return finished.first().at(0).toBool();
+    }
+
+    // Runs a piece of the editor's text (a selection, one statement).
+    bool runPiece(const QString &text, const QString &piece, const QString &delimiter = QStringLiteral(";"))
+    {
+        editor.text = text;
+        QSignalSpy finished(module.get(), &TDMstd::scriptFinished);
+        module->ExecuteScript(QStringLiteral("es"), piece, int(text.indexOf(piece)), delimiter);
         if (finished.isEmpty() && !finished.wait(30000))
             return false;
         return finished.first().at(0).toBool();
@@ -419,6 +432,34 @@ void TestExecuteScript::binaryValuesShowAsHex()
     QCOMPARE(m_s->query.snapshot().cell(0, 0), QByteArrayView("0x00414200"));
     QVERIFY(m_s->query.columnInfo(0).binary);
     QVERIFY(!m_s->query.columnInfo(2).binary);
+}
+
+void TestExecuteScript::pieceOfTheTextMarksErrorsInTheWholeText()
+{
+    // Lines 4 and 5 run; the error's quoted text "id" stands on the lines
+    // before as well, and the piece's own offsets would point at line 2.
+    const QString text = QStringLiteral("select id from u;\nselect id from u;\nselect 1;\n"
+                                        "select 2;\nselect id from u, u as v;\nselect 3");
+    const QString piece = QStringLiteral("select 2;\nselect id from u, u as v;");
+    QVERIFY(!m_s->runPiece(text, piece));
+    QCOMPARE(m_s->editor.ranges, QStringList{QStringLiteral("select id from u, u as v")});
+    QCOMPARE(m_s->editor.marks, QSet<int>{5});
+    QVERIFY(m_s->editor.selectionStart > text.indexOf(QStringLiteral("select id from u, u")));
+    QCOMPARE(text.mid(m_s->editor.selectionStart, m_s->editor.selectionLength), QStringLiteral("id"));
+    // Only the piece ran: "select 3" after it was never sent.
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("2"));
+}
+
+void TestExecuteScript::pieceRunsWithTheDelimiterInForce()
+{
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP PROCEDURE IF EXISTS es.three")));
+    const QString text = QStringLiteral("DELIMITER //\ncreate procedure three() begin select 1; select 3 as t; end//\n"
+                                        "DELIMITER ;\ncall three();");
+    QVERIFY(m_s->runPiece(text, QStringLiteral("create procedure three() begin select 1; select 3 as t; end"),
+                          QStringLiteral("//")));
+    QVERIFY(m_s->run(QStringLiteral("call three()")));
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("t"));
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(TestExecuteScript)

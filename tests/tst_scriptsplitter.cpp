@@ -12,6 +12,9 @@ private Q_SLOTS:
     void positions_data();
     void positions();
     void manyStatements();
+    void statementAtCaret_data();
+    void statementAtCaret();
+    void pieceStartsWithTheDelimiterInForce();
 };
 
 namespace {
@@ -156,6 +159,74 @@ void TestScriptSplitter::manyStatements()
     QCOMPARE(count, 20000);
     QCOMPARE(lastLine, 20000);
     QCOMPARE(statement.text, QStringLiteral("insert into t values (19999, 'a;b')"));
+}
+
+
+void TestScriptSplitter::statementAtCaret_data()
+{
+    // "|" marks the caret; it is not part of the script.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("delimiter");
+
+    QTest::newRow("inside the first") << "sel|ect 1;\nselect 2;" << "select 1" << ";";
+    QTest::newRow("inside the second") << "select 1;\nselect| 2;" << "select 2" << ";";
+    QTest::newRow("at the start of a statement") << "select 1;\n|select 2;" << "select 2" << ";";
+    QTest::newRow("right after its delimiter") << "select 1;|\nselect 2;" << "select 1" << ";";
+    QTest::newRow("blanks after the delimiter") << "select 1;   |\nselect 2;" << "select 1" << ";";
+    QTest::newRow("line comment after the delimiter") << "select 1; -- one|\nselect 2;" << "select 1" << ";";
+    QTest::newRow("two on a line, after the first") << "select 1;| select 2;" << "select 1" << ";";
+    QTest::newRow("two on a line, at the second") << "select 1; |select 2;" << "select 2" << ";";
+    QTest::newRow("blank line between: the one before") << "select 1;\n|\nselect 2;" << "select 1" << ";";
+    QTest::newRow("before the first") << "\n|\n  select 1;\nselect 2" << "select 1" << ";";
+    QTest::newRow("after the last") << "select 1;\nselect 2;\n\n|" << "select 2" << ";";
+    QTest::newRow("last without delimiter") << "select 1;\nselect |2" << "select 2" << ";";
+    QTest::newRow("delimiter inside a string") << "select 'a;|b'; select 2" << "select 'a;b'" << ";";
+    QTest::newRow("statement of a DELIMITER block")
+        << "DELIMITER //\ncreate procedure p() begin select 1; sel|ect 2; end//\nDELIMITER ;\nselect 3;"
+        << "create procedure p() begin select 1; select 2; end" << "//";
+    QTest::newRow("after the DELIMITER block") << "DELIMITER //\nselect 1//\nDELIMITER ;\nselect |3;"
+                                               << "select 3" << ";";
+}
+
+void TestScriptSplitter::statementAtCaret()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, statement);
+    QFETCH(QString, delimiter);
+    const int caret = int(script.indexOf(QLatin1Char('|')));
+    script.remove(caret, 1);
+    ScriptStatement found;
+    QString foundDelimiter;
+    QVERIFY(StatementAt(script, caret, &found, &foundDelimiter));
+    QCOMPARE(found.text, statement);
+    QCOMPARE(script.mid(found.offset, found.text.size()), statement);
+    QCOMPARE(foundDelimiter, delimiter);
+    // Cut again with its delimiter, the statement stays one.
+    ScriptSplitter again(found.text, foundDelimiter);
+    ScriptStatement piece;
+    QVERIFY(again.next(&piece));
+    QCOMPARE(piece.text, statement);
+    QVERIFY(!again.next(&piece));
+
+    ScriptStatement none;
+    QVERIFY(!StatementAt(QStringLiteral(" -- nothing\n;;"), 3, &none, &foundDelimiter));
+}
+
+void TestScriptSplitter::pieceStartsWithTheDelimiterInForce()
+{
+    const QString script = QStringLiteral("select 1;\nDELIMITER $$\nselect 2; select 3$$\nDELIMITER ;\nselect 4;");
+    const int piece = int(script.indexOf(QStringLiteral("select 2")));
+    QCOMPARE(DelimiterAt(script, piece), QStringLiteral("$$"));
+    QCOMPARE(DelimiterAt(script, 0), QStringLiteral(";"));
+    QCOMPARE(DelimiterAt(script, int(script.indexOf(QStringLiteral("select 4")))), QStringLiteral(";"));
+    // A selection inside the block is cut by the block's delimiter.
+    ScriptSplitter splitter(script.mid(piece, script.indexOf(QStringLiteral("DELIMITER ;")) - piece),
+                            DelimiterAt(script, piece));
+    ScriptStatement statement;
+    QVERIFY(splitter.next(&statement));
+    QCOMPARE(statement.text, QStringLiteral("select 2; select 3"));
+    QVERIFY(!splitter.next(&statement));
 }
 
 QTEST_GUILESS_MAIN(TestScriptSplitter)

@@ -12,11 +12,13 @@
 #include "tests/support/settle.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -40,6 +42,9 @@ private Q_SLOTS:
     void editExecRunsInSelectedDatabase();
     void tableNodeOpensByNameNotText();
     void longStatementShowsBusyAndEscapeStops();
+    void treeKeysOpenAndRefresh();
+    void execSelectionAndStatementUnderCaret();
+    void statementUnderCaretMarksItsOwnLine();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const;
@@ -326,6 +331,155 @@ void TestSessionController::longStatementShowsBusyAndEscapeStops()
         interrupted = interrupted || line.contains(QStringLiteral("interrupted"), Qt::CaseInsensitive);
     QVERIFY2(interrupted, qPrintable(m_window->messageLog()->lines().join(QLatin1Char('|'))));
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestSessionController::treeKeysOpenAndRefresh()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTreeView *tree = m_window->treeView();
+    tree->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), tree);
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    tree->setCurrentIndex(shop);
+
+    // Right on a closed database reads its tables, as a double click does.
+    QTest::keyClick(tree, Qt::Key_Right);
+    settle();
+    QModelIndex orders = node(QStringLiteral("shop"), QStringLiteral("orders"));
+    QVERIFY(orders.isValid());
+    QVERIFY(tree->isExpanded(shop));
+    // On an open one it goes on to the first table, reading nothing again.
+    m_window->treeModel()->itemFromIndex(orders)->setText(QStringLiteral("orders"));
+    QTest::keyClick(tree, Qt::Key_Right);
+    settle();
+    QCOMPARE(tree->currentIndex().parent(), shop);
+    QCOMPARE(node(QStringLiteral("shop"), QStringLiteral("orders")).data().toString(), QStringLiteral("orders"));
+
+    // Typing a name's first letters goes to it.
+    tree->setCurrentIndex(shop);
+    QTest::keyClicks(tree, QStringLiteral("ord"));
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("shop"), QStringLiteral("orders")));
+
+    // Enter opens the table, and the data view comes to the front.
+    m_window->showPage(QStringLiteral("Active SQL"));
+    tree->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), tree);
+    QTest::keyClick(tree, Qt::Key_Return);
+    settle();
+    GridModel *data = m_window->grid(QStringLiteral("AdvListView1"));
+    QCOMPARE(data->rowCount(), 3);
+    QCOMPARE(m_data->CurrentTable(), QStringLiteral("orders"));
+    QVERIFY(m_window->gridView(QStringLiteral("AdvListView1"))->isVisible());
+
+    // F5 reads the database list again.
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("CREATE DATABASE IF NOT EXISTS keys_new")));
+    QVERIFY(!node(QStringLiteral("keys_new")).isValid());
+    QTest::keyClick(tree, Qt::Key_F5);
+    settle();
+    QVERIFY(node(QStringLiteral("keys_new")).isValid());
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP DATABASE keys_new")));
+}
+
+void TestSessionController::execSelectionAndStatementUnderCaret()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTreeView *tree = m_window->treeView();
+    tree->setCurrentIndex(node(QStringLiteral("shop")));
+    SqlEditor *editor = m_window->sqlEditor()->editor();
+    const QString text = QStringLiteral("select what from orders where id = 1;\n"
+                                        "select what from orders where id = 2;\n"
+                                        "select nosuchcolumn from orders;\n"
+                                        "select what from orders where id = 10");
+    editor->setText(text);
+    GridModel *query = m_window->grid(QStringLiteral("AdvListView5"));
+    MessageLog *log = m_window->messageLog();
+    QAction *selection = m_window->action(QStringLiteral("EditExecSelection"));
+
+    // The selected second line runs, alone.
+    editor->setSelection(1, 0, 1, 37);
+    log->clear();
+    selection->trigger();
+    settle();
+    QCOMPARE(log->lines(), (QStringList{QString(), QStringLiteral("Affected rows:1")}));
+    QCOMPARE(query->caption(0), QStringLiteral("two"));
+
+    // A failing selection: the error is marked on its line of the whole text.
+    editor->setSelection(2, 0, 2, 32);
+    log->clear();
+    selection->trigger();
+    settle();
+    QCOMPARE(log->lines().size(), 1);
+    QVERIFY2(log->lines().at(0).contains(QStringLiteral("nosuchcolumn")), qPrintable(log->lines().at(0)));
+    QVERIFY(editor->hasErrorMark(2));
+    QCOMPARE(editor->selectedText(), QStringLiteral("nosuchcolumn"));
+    QCOMPARE(query->caption(0), QStringLiteral("two"));
+
+    // F9 still runs the whole text, not what the error left selected.
+    log->clear();
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    settle();
+    QCOMPARE(log->lines().size(), 5);
+    QCOMPARE(log->lines().mid(0, 4), (QStringList{QString(), QStringLiteral("Affected rows:1"), QString(),
+                                                  QStringLiteral("Affected rows:1")}));
+
+    // Ctrl+Enter in the editor: the statement under the caret, no new line.
+    m_window->showPage(QStringLiteral("Active SQL"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor));
+    editor->setCursorPosition(3, 8);
+    log->clear();
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+    settle();
+    QCOMPARE(log->lines(), (QStringList{QString(), QStringLiteral("Affected rows:1")}));
+    QCOMPARE(query->caption(0), QStringLiteral("ten"));
+    QCOMPARE(editor->text(), text);
+    // The keypad's Enter does the same.
+    editor->setCursorPosition(0, 3);
+    QTest::keyClick(editor, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    settle();
+    qDebug() << editor->text();
+    QCOMPARE(query->caption(0), QStringLiteral("one"));
+
+    // Elsewhere Ctrl+Enter does not reach the editor.
+    tree->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(tree));
+    log->clear();
+    QTest::keyClick(tree, Qt::Key_Return, Qt::ControlModifier);
+    settle();
+    QCOMPARE(log->lines(), QStringList());
+
+    // Nothing selected: nothing runs, and the log says why.
+    editor->setCursorPosition(0, 0);
+    selection->trigger();
+    settle();
+    QCOMPARE(log->lines(), QStringList{QStringLiteral("Exec Selection: no text is selected.")});
+}
+
+void TestSessionController::statementUnderCaretMarksItsOwnLine()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("shop")));
+    SqlEditor *editor = m_window->sqlEditor()->editor();
+    // "what" of the error stands on line 1 as well.
+    editor->setText(QStringLiteral("select what from orders;\n-- the bad one:\n\nselect what, what\n  from orders, orders as o2\n"
+                                   "  where what = 'a';\nselect 1;"));
+    editor->setCursorPosition(4, 4);
+    m_window->action(QStringLiteral("EditExecStatement"))->trigger();
+    settle();
+    QVERIFY2(m_window->messageLog()->lines().join(QLatin1Char('|')).contains(QStringLiteral("ambiguous")),
+             qPrintable(m_window->messageLog()->lines().join(QLatin1Char('|'))));
+    int line = -1;
+    int index = -1;
+    editor->getCursorPosition(&line, &index);
+    QCOMPARE(line, 3);
+    QVERIFY(editor->hasErrorMark(3));
+    QVERIFY(!editor->hasErrorMark(0));
+    QCOMPARE(editor->selectedText(), QStringLiteral("what"));
 }
 
 QTEST_MAIN(TestSessionController)

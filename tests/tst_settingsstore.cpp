@@ -73,6 +73,8 @@ private Q_SLOTS:
         QCOMPARE(p.DBHL, false);
         QCOMPARE(p.start, LocalServer::defaultStartCommand());
         QCOMPARE(p.stop, LocalServer::defaultStopCommand());
+        // NULL looks like an empty text until the user names a text for it.
+        QCOMPARE(p.NullText, QString());
         QVERIFY(store.ServerSections().isEmpty());
         // The store now exists, holding nothing.
         QVERIFY(QFile::exists(path()));
@@ -94,6 +96,7 @@ private Q_SLOTS:
             p.DBHL = true;
             p.start = QStringLiteral("c:\\mysql\\bin\\mysqld.exe --console, --flush");
             p.stop = QString();
+            p.NullText = QStringLiteral("(null)");
             store.SaveProgramSettings();
         }
         // Stored as text, booleans as "0"/"1".
@@ -113,6 +116,7 @@ private Q_SLOTS:
         QCOMPARE(p.start, QStringLiteral("c:\\mysql\\bin\\mysqld.exe --console, --flush"));
         // A stored empty text stays empty.
         QCOMPARE(p.stop, QString());
+        QCOMPARE(p.NullText, QStringLiteral("(null)"));
         // Sections are only the servers, not the program values.
         QVERIFY(again.ServerSections().isEmpty());
     }
