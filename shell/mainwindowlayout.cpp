@@ -11,6 +11,7 @@
 #include "shell/splash.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -59,6 +61,23 @@ QWidget *stripOver(QLabel *strip, QWidget *content, QWidget *parent)
     return box;
 }
 
+// The width a column's caption and first rows need, within bounds. Only a
+// sample of rows is measured: a grid may hold a million, and the view's own
+// measuring reads every row while the grid is hidden.
+int contentWidth(QTableView *view, GridModel *model, int column)
+{
+    constexpr int SampleRows = 200;
+    constexpr int MaximumWidth = 400;
+    const QFontMetrics cells(view->font());
+    const QFontMetrics captions(view->horizontalHeader()->font());
+    const int padding = 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 12;
+    int width = captions.horizontalAdvance(model->columnCaption(column)) + padding + 8;
+    const int rows = std::min(model->rowCount(), SampleRows);
+    for (int row = 0; row < rows && width < MaximumWidth; ++row)
+        width = std::max(width, cells.horizontalAdvance(model->text(row, column).left(200)) + padding);
+    return std::min(width, MaximumWidth);
+}
+
 // Column widths as the grid's model asks for them.
 void applyColumnWidths(QTableView *view, GridModel *model)
 {
@@ -80,7 +99,7 @@ void applyColumnWidths(QTableView *view, GridModel *model)
             // Such columns share what the others leave of the grid's width.
             header->setSectionResizeMode(column, QHeaderView::Stretch);
         } else if (width == GridModel::AutoWidth) {
-            view->resizeColumnToContents(column);
+            view->setColumnWidth(column, contentWidth(view, model, column));
         } else {
             header->setSectionResizeMode(column, QHeaderView::Interactive);
             view->setColumnWidth(column, header->defaultSectionSize());
@@ -368,6 +387,8 @@ void TFormMain::Private::buildLayout()
     memo->setAccessibleName(QStringLiteral("Messages and Error Display..."));
     memo->setReadOnly(true);
     memo->setUndoRedoEnabled(false);
+    // As many lines as the message log keeps: the oldest go first.
+    memo->setMaximumBlockCount(MessageLog::MaxLines);
     memo->setMaximumBlockCount(0);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
 
