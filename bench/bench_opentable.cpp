@@ -189,7 +189,8 @@ int scriptChild(const QStringList &args)
     QFile file(args.at(5));
     if (!file.open(QIODevice::ReadOnly))
         return 2;
-    const QString script = QString::fromUtf8(file.readAll());
+    QString script = QString::fromUtf8(file.readAll());
+    file.close();
     Module m(args.at(0), args.at(1), args.at(2), args.at(3));
     if (!m.connect())
         return 3;
@@ -203,8 +204,8 @@ int scriptChild(const QStringList &args)
         return 4;
     const int statements = args.at(6).toInt();
     const QStringList &lines = m.log.lines();
-    if (lines.size() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {
-        std::fprintf(stderr, "%d log lines, last %s\n", int(lines.size()), qPrintable(lines.value(lines.size() - 1)));
+    if (m.log.appendedCount() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {
+        std::fprintf(stderr, "%lld log lines, last %s\n", m.log.appendedCount(), qPrintable(lines.value(lines.size() - 1)));
         return 4;
     }
     return 0;

@@ -234,7 +234,13 @@ void TmySQLClientTaskHandler::workerLoop()
     for (;;) {
         // The predicate is checked under the lock, so a wake-up that arrives
         // while the worker is about to sleep is never lost.
-        m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+        // A batch runs ahead of the window only while the results waiting
+        // for it stay small: a script of large SELECTs would otherwise hold
+        // many of them at once.
+        m_wake.wait(lock, [this] {
+            return m_stop
+                || (!m_queue.empty() && (m_queue.front()->Batch == 0 || m_outboxRows.load() < MaxWaitingRows));
+        });
         if (m_stop)
             return;
         TmySQLClientTask task = std::move(m_queue.front());
@@ -582,6 +588,8 @@ void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_outboxMutex);
+        if (task->Rows)
+            m_outboxRows += task->Rows->rowCount();
         m_outbox.emplace_back(int(code), std::move(task));
         if (!m_wakePosted && (queueEmpty || m_outbox.size() >= 32)) {
             wake = true;
@@ -607,6 +615,13 @@ void TmySQLClientTaskHandler::deliverOutcomes()
             }
             next = std::move(m_outbox.front());
             m_outbox.pop_front();
+        }
+        if (next.second && next.second->Rows && next.second->Rows->rowCount() > 0) {
+            m_outboxRows -= next.second->Rows->rowCount();
+            // Under the queue's lock: the worker is either before its check
+            // or waiting, never between the two.
+            { std::lock_guard<std::mutex> lock(m_queueMutex); }
+            m_wake.notify_all();
         }
         handleOutcome(next.first, std::move(next.second));
         if (!self)

@@ -215,6 +215,8 @@ private:
     std::mutex m_outboxMutex;
     std::deque<std::pair<int, TmySQLClientTask>> m_outbox;
     bool m_wakePosted = false;
+    std::atomic<qint64> m_outboxRows{0}; // rows of the results waiting there
+    static constexpr qint64 MaxWaitingRows = 200000;
     QBasicTimer m_pollTimer; // runs while tasks are pending
 
     std::mutex m_queueMutex;

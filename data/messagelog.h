@@ -13,9 +13,15 @@ class MessageLog : public QObject
 public:
     explicit MessageLog(QObject *parent = nullptr);
 
+    // The log keeps its last MaxLines lines: a script of millions of
+    // statements must not make it grow without end.
+    static constexpr int MaxLines = 100000;
+
     void append(const QString &line);
     void clear();
     const QStringList &lines() const { return m_lines; }
+    // Lines appended since the last clear, those dropped from the front included.
+    qint64 appendedCount() const { return m_appended; }
 
 Q_SIGNALS:
     void lineAppended(const QString &line);
@@ -23,4 +29,5 @@ Q_SIGNALS:
 
 private:
     QStringList m_lines;
+    qint64 m_appended = 0;
 };

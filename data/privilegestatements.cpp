@@ -102,7 +102,7 @@ public:
     {
     }
 
-    QString literal(const QString &value) const { return PlainStringLiteral(value, m_escapes); }
+    QString literal(const QString &value) const { return SqlTextLiteral(value, !m_escapes); }
     QString account() const { return AccountName(m_row.user, m_row.host, m_escapes); }
 
     // The positional insert of the old layout: one value per column.
@@ -348,28 +348,10 @@ TPrivilegeRow PrivilegeRowFromGrid(PrivilegeTable table, const GridModel &grid, 
     return result;
 }
 
-QString PlainStringLiteral(const QString &value, bool backslashEscapes)
-{
-    QString literal;
-    literal.reserve(value.size() + 2);
-    literal += QLatin1Char('\'');
-    for (const QChar c : value) {
-        if (c == QLatin1Char('\''))
-            literal += QLatin1String("''");
-        else if (backslashEscapes && c == QLatin1Char('\\'))
-            literal += QLatin1String("\\\\");
-        else if (backslashEscapes && c.unicode() == 0)
-            literal += QLatin1String("\\0");
-        else
-            literal += c;
-    }
-    literal += QLatin1Char('\'');
-    return literal;
-}
 
 QString AccountName(const QString &user, const QString &host, bool backslashEscapes)
 {
-    return PlainStringLiteral(user, backslashEscapes) + QLatin1Char('@') + PlainStringLiteral(host, backslashEscapes);
+    return SqlTextLiteral(user, !backslashEscapes) + QLatin1Char('@') + SqlTextLiteral(host, !backslashEscapes);
 }
 
 QStringList PrivilegeStatements(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,

@@ -73,10 +73,6 @@ int PrivilegeGridColumn(PrivilegeTable table, Privilege privilege);
 // privilege set where its cell holds exactly "Y".
 TPrivilegeRow PrivilegeRowFromGrid(PrivilegeTable table, const GridModel &grid, int row);
 
-// A string literal for places where the grammar takes nothing but a literal
-// (account names, passwords): quotes doubled and, where the session reads
-// backslashes as escapes, backslashes and zero bytes escaped too.
-QString PlainStringLiteral(const QString &value, bool backslashEscapes);
 
 // 'user'@'host', both parts as literals.
 QString AccountName(const QString &user, const QString &host, bool backslashEscapes);

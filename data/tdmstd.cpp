@@ -180,8 +180,12 @@ bool TDMstd::StopAndWait(int milliseconds)
 {
     Stop();
     QDeadlineTimer deadline(milliseconds);
+    // Outcomes arrive meanwhile; the user's input waits, so no command
+    // starts from within this one.
+    QTimer wake; // the deadline is noticed without events
+    wake.start(50);
     while ((statementsRunning() || m_stopping) && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     return !statementsRunning();
 }
 

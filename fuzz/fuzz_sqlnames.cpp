@@ -3,7 +3,9 @@
 // bare name of letters, digits, "_" and "$" that does not start with a digit
 // and is no reserved word. The name read back must be the name given, and
 // the quoted name must stand in a statement as one piece (the script
-// splitter cuts nothing out of it).
+// splitter cuts nothing out of it). Text values go the same way: a string
+// literal reads back as the text in both ways the server may read
+// backslashes, and stays one piece of its statement.
 
 #include "data/scriptsplitter.h"
 #include "data/sqlnames.h"
@@ -75,6 +77,89 @@ bool readIdentifier(const QString &quoted, QString *name)
     return true;
 }
 
+// Reads a single-quoted literal from text at pos: doubled quotes, and with
+// backslash escapes \\ and \0 (the only escapes the program writes).
+bool readQuoted(const QString &text, qsizetype *pos, bool backslashEscapes, QString *value)
+{
+    qsizetype i = *pos;
+    if (i >= text.size() || text.at(i) != u'\'')
+        return false;
+    for (++i; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\'') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\'') {
+                *value += c;
+                ++i;
+                continue;
+            }
+            *pos = i + 1;
+            return true;
+        }
+        if (backslashEscapes && c == u'\\') {
+            if (i + 1 >= text.size())
+                return false;
+            const QChar next = text.at(++i);
+            *value += next == u'0' ? QChar(0) : next;
+            continue;
+        }
+        *value += c;
+    }
+    return false;
+}
+
+// Reads what SqlStringLiteral writes: a quoted piece, CHAR(n USING
+// utf8mb4), or CONCAT of those. Quoted pieces must read the same whatever
+// the server does with backslashes.
+bool readStringExpression(const QString &text, QString *value)
+{
+    auto piece = [&](qsizetype *pos, QString *out) {
+        if (text.mid(*pos, 5) == QLatin1String("CHAR(")) {
+            const qsizetype end = text.indexOf(QLatin1String(" USING utf8mb4)"), *pos);
+            if (end < 0)
+                return false;
+            bool ok = false;
+            const uint code = text.mid(*pos + 5, end - *pos - 5).toUInt(&ok);
+            if (!ok || code > 0xffff)
+                return false;
+            *out += QChar(char16_t(code));
+            *pos = end + 15;
+            return true;
+        }
+        QString plain, escaped;
+        qsizetype a = *pos, b = *pos;
+        if (!readQuoted(text, &a, false, &plain) || !readQuoted(text, &b, true, &escaped) || a != b || plain != escaped)
+            return false;
+        *out += plain;
+        *pos = a;
+        return true;
+    };
+    qsizetype pos = 0;
+    if (text.startsWith(QLatin1String("CONCAT("))) {
+        pos = 7;
+        for (;;) {
+            if (!piece(&pos, value))
+                return false;
+            if (pos < text.size() && text.at(pos) == u',') {
+                ++pos;
+                continue;
+            }
+            return pos == text.size() - 1 && text.at(pos) == u')';
+        }
+    }
+    return piece(&pos, value) && pos == text.size();
+}
+
+void checkOnePiece(const QString &piece, const QString &value, const char *what)
+{
+    const QString statement = QStringLiteral("select ") + piece + QStringLiteral(" as v");
+    ScriptSplitter splitter(statement + QStringLiteral(";\nselect 2;"));
+    ScriptStatement first;
+    ScriptStatement second;
+    if (!splitter.next(&first) || first.text != statement || !splitter.next(&second)
+        || second.text != QStringLiteral("select 2"))
+        fail(what, value, piece);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -103,5 +188,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("the quoted name cut the statement", name, quoted);
     if (!splitter.next(&second) || second.text != QStringLiteral("select 2"))
         fail("the quoted name swallowed the next statement", name, quoted);
+
+    // The same input as a text value.
+    const QString literal = SqlStringLiteral(name);
+    QString read;
+    if (!readStringExpression(literal, &read) || read != name)
+        fail("the string literal reads back as another text", name, literal);
+    checkOnePiece(literal, name, "the string literal is not one piece of its statement");
+    for (const bool noBackslashEscapes : {false, true}) {
+        const QString text = SqlTextLiteral(name, noBackslashEscapes);
+        QString back2;
+        qsizetype pos = 0;
+        if (!readQuoted(text, &pos, !noBackslashEscapes, &back2) || pos != text.size() || back2 != name)
+            fail("the text literal reads back as another text", name, text);
+        // Where backslashes escape, the splitter reads the literal as the
+        // server does; without escapes it must not matter.
+        if (!noBackslashEscapes)
+            checkOnePiece(text, name, "the text literal is not one piece of its statement");
+    }
     return 0;
 }

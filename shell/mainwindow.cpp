@@ -123,6 +123,8 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
 
 TFormMain::~TFormMain()
 {
+    if (d->busyShown)
+        QApplication::restoreOverrideCursor();
     delete d;
 }
 

@@ -13,6 +13,7 @@
 #include "shell/splash.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -23,6 +24,7 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -380,6 +382,8 @@ void TFormMain::Private::buildLayout()
     memo->setAccessibleName(QStringLiteral("Messages and Error Display..."));
     memo->setReadOnly(true);
     memo->setUndoRedoEnabled(false);
+    // As many lines as the message log keeps: the oldest go first.
+    memo->setMaximumBlockCount(MessageLog::MaxLines);
     memo->setMaximumBlockCount(0);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
 

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -425,8 +426,10 @@ private Q_SLOTS:
         program.start = QStringLiteral("/opt/db/bin/start --now");
         program.stop = QStringLiteral("/opt/db/bin/stop");
         program.NullText = QStringLiteral("NULL");
+        program.ConnectTimeout = QStringLiteral("25");
         TFormOptionen *dialog = m_window->formOptionen();
         whenModal([&](QWidget *) {
+            QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
             QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
             QVERIFY(dialog->Radiohard->isChecked());
             QVERIFY(!dialog->Radiolight->isChecked());
@@ -455,6 +458,7 @@ private Q_SLOTS:
         QTest::newRow("start") << "FilenameEditStart";
         QTest::newRow("stop") << "FilenameEditStop";
         QTest::newRow("show NULL as") << "EditNullText";
+        QTest::newRow("connect timeout") << "SpinConnectTimeout";
     }
     void optionsChangesEnableApply()
     {
@@ -470,6 +474,8 @@ private Q_SLOTS:
             radio->click();
         else if (auto *file = qobject_cast<FilenameEdit *>(widget))
             QTest::keyClicks(file->lineEdit(), QStringLiteral(" -v"));
+        else if (auto *spin = qobject_cast<QSpinBox *>(widget))
+            QTest::keyClick(spin, Qt::Key_Up);
         else
             QTest::keyClicks(widget, QStringLiteral("0"));
         QVERIFY(dialog->ButtonApply->isEnabled());
@@ -487,6 +493,7 @@ private Q_SLOTS:
             dialog->EditLimit->setText(QStringLiteral("ten"));
             dialog->FilenameEditStop->setChosenFile(m_dir->filePath(QStringLiteral("stop me")));
             dialog->EditNullText->setText(QStringLiteral("NULL"));
+            dialog->SpinConnectTimeout->setValue(3);
             dialog->ButtonOk->click();
         });
         QCOMPARE(m_window->gridSupport()->nullText(), QString());
@@ -501,6 +508,7 @@ private Q_SLOTS:
         QCOMPARE(raw(QStringLiteral("DBL")), QStringLiteral("ten"));
         // The chosen file replaced the whole command line.
         QCOMPARE(raw(QStringLiteral("stop")), QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("stop me"))));
+        QCOMPARE(raw(QStringLiteral("ConnectTimeout")), QStringLiteral("3"));
         QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("777"));
         QCOMPARE(raw(QStringLiteral("Height")), QStringLiteral("555"));
     }

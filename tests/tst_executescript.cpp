@@ -44,6 +44,7 @@ private Q_SLOTS:
     void binaryValuesShowAsHex();
     void pieceOfTheTextMarksErrorsInTheWholeText();
     void pieceRunsWithTheDelimiterInForce();
+    void largeResultsDoNotPileUp();
 
 private:
     struct Session;
@@ -460,6 +461,20 @@ void TestExecuteScript::pieceRunsWithTheDelimiterInForce()
     QVERIFY(m_s->run(QStringLiteral("call three()")));
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("t"));
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("3"));
+}
+
+void TestExecuteScript::largeResultsDoNotPileUp()
+{
+    // The statements of a script run ahead of the window only while the
+    // results waiting for it are small; then the worker waits its turn.
+    QString script;
+    for (int i = 1; i <= 5; ++i)
+        script += QStringLiteral("select seq as n%1 from seq_1_to_150000;\n").arg(i);
+    QVERIFY(m_s->run(script));
+    QCOMPARE(m_s->log.lines().size(), 10);
+    QCOMPARE(m_s->log.lines().last(), QStringLiteral("Affected rows:150000"));
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("n5"));
+    QCOMPARE(m_s->query.rowCount(), 150000);
 }
 
 QTEST_GUILESS_MAIN(TestExecuteScript)

@@ -460,6 +460,7 @@ void TestOperationsController::databaseInfoPageAndTabs()
     QTRY_VERIFY_WITH_TIMEOUT(statements().contains(QStringLiteral("SHOW STATUS")), 20000);
 
     // Brought to the front, the page shows tab 0 and loads nothing.
+    settle();
     pages->setCurrentIndex(0);
     clearGeneralLog(PrivateServer::shared());
     pages->setCurrentIndex(pages->indexOf(tabs->parentWidget()));

@@ -9,6 +9,7 @@
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/serverqueries.h"
+#include "tests/support/settle.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -95,6 +96,9 @@ QStringList TestServerInfo::statements() const
 
 QString TestServerInfo::selectValue(const QString &select)
 {
+    // The statement seen in the general log may still be running: a new
+    // script is refused until its outcome has been handled.
+    settle();
     QSignalSpy finished(m_s->module.get(), &TDMstd::scriptFinished);
     m_s->module->ExecuteScript(QStringLiteral("mysql"), select);
     if (!QTest::qWaitFor([&] { return finished.count() > 0; }, 20000))
