@@ -141,7 +141,7 @@ void TDMstd::showHeldRows(int limit)
     showHourglass();
     GridModel *grid = m_views.dataGrid;
     showRows(grid, m_heldRows, m_columnCount, limit);
-    describeColumns(grid, m_heldRows);
+    describeDataColumns(m_heldRows);
     grid->sortByLocale(0, Qt::AscendingOrder);
     TDataGridRows rows = m_gridRows;
     rows.shown = grid->rowCount();
@@ -189,7 +189,7 @@ void TDMstd::dataRowsArrived(bool append, int step)
         rows.more = fetched >= step;
     } else {
         showRows(grid, result, m_columnCount, -1);
-        describeColumns(grid, result);
+        describeDataColumns(result);
         rows.shown = fetched;
         rows.more = false;
     }

@@ -191,6 +191,14 @@ void TDMstd::describeArrived(const QStringList &columns)
     m_dataGridTable = m_currentTable;
     m_dataGridDatabase = m_currentDatabase;
     m_dataGridColumns = columns;
+    // The types as declared ("decimal(8,2)"), for the data grid's headers;
+    // the result of the SELECT only knows "DECIMAL".
+    m_dataGridTypes.clear();
+    const TmySQLClientQuery *described = m_client->Query();
+    for (int row = 0; row < described->RowCount(); ++row) {
+        const char *type = described->FieldCount() > 1 ? described->RawValue(row, 1) : nullptr;
+        m_dataGridTypes.insert(QString::fromUtf8(described->RawValue(row, 0)), QString::fromUtf8(type));
+    }
     if (m_views.dataGrid) {
         m_views.dataGrid->clear();
         m_views.dataGrid->setColumns(columns);
@@ -271,6 +279,22 @@ void TDMstd::describeColumns(GridModel *grid, const std::shared_ptr<const TmySQL
     }
 }
 
+void TDMstd::describeDataColumns(const std::shared_ptr<const TmySQLResultRows> &rows)
+{
+    GridModel *grid = m_views.dataGrid;
+    describeColumns(grid, rows);
+    if (!grid)
+        return;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        const QString declared = m_dataGridTypes.value(grid->columnCaption(c));
+        if (declared.isEmpty())
+            continue;
+        GridModel::ColumnInfo info = grid->columnInfo(c);
+        info.typeName = declared;
+        grid->setColumnInfo(c, info);
+    }
+}
+
 void TDMstd::dataArrived()
 {
     showHourglass();
@@ -286,7 +310,7 @@ void TDMstd::dataArrived()
             limit = 0;
     }
     showRows(m_views.dataGrid, query->Result(), m_columnCount, limit);
-    describeColumns(m_views.dataGrid, query->Result());
+    describeDataColumns(query->Result());
     // The grid is sorted by its captions once, after filling.
     if (m_views.dataGrid)
         m_views.dataGrid->sortByLocale(0, Qt::AscendingOrder);

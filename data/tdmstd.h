@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QModelIndex>
 #include <QObject>
@@ -291,6 +292,8 @@ private:
                   int columns, int limit);
     // Types of the grid's columns from the result (binary columns show as hex).
     static void describeColumns(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows);
+    // describeColumns for the data grid, with the types DESCRIBE declared.
+    void describeDataColumns(const std::shared_ptr<const TmySQLResultRows> &rows);
 
     // Operations
     struct RowToDelete;
@@ -337,6 +340,7 @@ private:
     QString m_dataGridTable;
     QString m_dataGridDatabase;
     QStringList m_dataGridColumns;  // as DESCRIBE named them
+    QHash<QString, QString> m_dataGridTypes; // column name: type as DESCRIBE declared it
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
     bool m_pageFromServer = false;  // further rows are read with LIMIT ... OFFSET

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QColor>
 #include <QFont>
+#include <QDir>
 #include <QIcon>
 #include <QKeySequence>
 #include <QPainter>
@@ -184,6 +185,32 @@ void UseFallbackIconTheme()
     // set-up installs.
     if (QIcon::fallbackThemeName() != QLatin1String(FallbackIconTheme))
         QIcon::setFallbackThemeName(QString::fromLatin1(FallbackIconTheme));
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Without a desktop's platform theme (the offscreen platform, some bare
+    // X servers) Qt looks for themes in its resources only: add the
+    // freedesktop folders, where the installed themes are.
+    QStringList paths = QIcon::themeSearchPaths();
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    QStringList folders{QDir::homePath() + QStringLiteral("/.local/share/icons")};
+    for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        folders.append(dir + QStringLiteral("/icons"));
+    bool added = false;
+    for (const QString &folder : std::as_const(folders)) {
+        if (!paths.contains(folder) && QDir(folder).exists()) {
+            paths.append(folder);
+            added = true;
+        }
+    }
+    if (added)
+        QIcon::setThemeSearchPaths(paths);
+#endif
+    // No desktop theme at all, or only the bare base theme that holds no
+    // action images: Qt would not turn to the fallback, so it is the theme.
+    const QString theme = QIcon::themeName();
+    if (theme.isEmpty() || theme == QLatin1String("hicolor"))
+        QIcon::setThemeName(QString::fromLatin1(FallbackIconTheme));
 }
 
 QHash<QString, QAction *> createActions(QObject *parent)

@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,6 +39,41 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeView>
+
+namespace {
+
+// Ctrl+Enter in the editor, from either Enter key, runs the statement
+// under the caret. Caught before the editor takes it as a line break and
+// before the shortcut map, which treats the keypad's Enter apart.
+class StatementKeyFilter : public QObject
+{
+public:
+    StatementKeyFilter(QAction *statement, QObject *parent)
+        : QObject(parent)
+        , m_statement(statement)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+            return QObject::eventFilter(watched, event);
+        key->accept();
+        if (event->type() == QEvent::KeyPress && m_statement->isEnabled())
+            m_statement->trigger();
+        return event->type() == QEvent::KeyPress;
+    }
+
+private:
+    QAction *m_statement;
+};
+
+} // namespace
 
 TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     : QMainWindow(parent)
@@ -382,10 +418,11 @@ void TFormMain::Private::wireEditor()
     // Ctrl+Enter runs the statement under the caret while the editor has
     // the focus; elsewhere it means nothing (the editor may be hidden).
     QAction *statement = actions.value(QStringLiteral("EditExecStatement"));
-    statement->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     statement->setShortcutContext(Qt::WidgetShortcut);
-    if (page->editor())
+    if (page->editor()) {
         page->editor()->addAction(statement);
+        page->editor()->installEventFilter(new StatementKeyFilter(statement, page->editor()));
+    }
     QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
     QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
     QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);

@@ -794,6 +794,16 @@ private Q_SLOTS:
                  (QStringList{"table_create", "table_modify", "table_drop", "|", "table_def", "table_property",
                               "table_index", "table_optimize"}));
         QCOMPARE(table->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        // Every toolbar button shows an image of the icon theme (the set-up
+        // installs the fallback theme), none a drawn letter badge.
+        for (QToolBar *bar : window->findChildren<QToolBar *>()) {
+            for (QAction *entry : bar->actions()) {
+                if (entry->isSeparator())
+                    continue;
+                QVERIFY2(!entry->icon().name().isEmpty(), qPrintable(entry->objectName()));
+                QVERIFY2(!entry->icon().pixmap(20, 20).isNull(), qPrintable(entry->objectName()));
+            }
+        }
         auto *tray = window->popupMenu(QStringLiteral("PopupMenuTray"));
         QCOMPARE(names(tray->actions()), (QStringList{"help_about", "|", "help_Show", "help_Close"}));
         QCOMPARE(names(window->popupMenu(QStringLiteral("PopupServer"))->actions()),

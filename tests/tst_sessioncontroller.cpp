@@ -440,7 +440,7 @@ void TestSessionController::execSelectionAndStatementUnderCaret()
     editor->setCursorPosition(0, 3);
     QTest::keyClick(editor, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
     settle();
-    qDebug() << editor->text();
+    QCOMPARE(editor->text(), text);
     QCOMPARE(query->caption(0), QStringLiteral("one"));
 
     // Elsewhere Ctrl+Enter does not reach the editor.
