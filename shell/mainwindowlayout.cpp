@@ -367,13 +367,14 @@ void TFormMain::Private::buildLayout()
     pageControl->addTab(autoLogPage, QStringLiteral("Auto Database Log"));
     pageControl->setCurrentIndex(0);
     // At the first start's small size the page tabs do not all fit: they
-    // shorten their captions and scroll rather than being cut off.
+    // keep their whole captions and the bar scrolls, rather than tabs being
+    // cut off or shortened past reading.
     for (QTabWidget *pages : {pageControl, tableViewPages, sqlPages, adminPages}) {
         pages->setUsesScrollButtons(true);
-        pages->setElideMode(Qt::ElideRight);
+        pages->setElideMode(Qt::ElideNone);
     }
     infoTabs->setUsesScrollButtons(true);
-    infoTabs->setElideMode(Qt::ElideRight);
+    infoTabs->setElideMode(Qt::ElideNone);
 
     auto *messageStrip = titleStrip(QStringLiteral("   Messages and Error Display..."), nullptr);
     messageStrip->setObjectName(QStringLiteral("PanelMessages"));

@@ -173,6 +173,30 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(path()).size(), 0);
     }
 
+    void pageTabsReadableAtTheFirstSize()
+    {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(640, 480));
+        // Every tab shows its whole caption; a bar too short for its tabs
+        // scrolls.
+        int shown = 0;
+        for (QTabBar *bar : window->findChildren<QTabBar *>()) {
+            if (!bar->isVisible())
+                continue;
+            ++shown;
+            QVERIFY(bar->usesScrollButtons());
+            for (int i = 0; i < bar->count(); ++i) {
+                QString caption = bar->tabText(i);
+                caption.remove(QLatin1Char('&'));
+                QVERIFY2(bar->tabRect(i).width() > bar->fontMetrics().horizontalAdvance(caption),
+                         qPrintable(bar->parentWidget()->objectName() + QLatin1Char(' ') + caption));
+            }
+        }
+        QVERIFY(shown >= 2); // the pages and the table view's pages at least
+    }
+
     void storedStateIsRestored()
     {
         {
