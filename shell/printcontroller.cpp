@@ -7,10 +7,10 @@
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "output/gridpagelayout.h"
-#include "output/previewprinter.h"
+#include "shell/previewprinter.h"
 #include "output/printcanvas.h"
-#include "output/printtarget.h"
-#include "output/sqlprintsource.h"
+#include "shell/printtarget.h"
+#include "shell/sqlprintsource.h"
 #include "output/sqltextlayout.h"
 #include "shell/mainwindow.h"
 

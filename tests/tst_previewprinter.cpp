@@ -1,5 +1,5 @@
-#include "output/previewform.h"
-#include "output/previewprinter.h"
+#include "dialogs/previewform.h"
+#include "shell/previewprinter.h"
 #include "tests/modalhelper.h"
 #include "tests/support/pdffile.h"
 

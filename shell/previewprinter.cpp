@@ -1,7 +1,7 @@
-#include "output/previewprinter.h"
+#include "shell/previewprinter.h"
 
-#include "output/previewform.h"
-#include "output/printtarget.h"
+#include "dialogs/previewform.h"
+#include "shell/printtarget.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "output/previewform.h"
+#include "dialogs/previewform.h"
 
-#include "output/previewprinter.h"
+#include "shell/previewprinter.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

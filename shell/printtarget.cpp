@@ -1,6 +1,6 @@
-#include "output/printtarget.h"
+#include "shell/printtarget.h"
 
-#include "output/pagesetupform.h"
+#include "dialogs/pagesetupform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "output/pagesetupform.h"
+#include "dialogs/pagesetupform.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

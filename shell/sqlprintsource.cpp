@@ -1,4 +1,4 @@
-#include "output/sqlprintsource.h"
+#include "shell/sqlprintsource.h"
 
 #include "editor/sqleditor.h"
 
