@@ -10,6 +10,7 @@
 #include "shell/rowlimitbar.h"
 #include "shell/sessioncontroller.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/treenode.h"
 #include "tests/support/settle.h"
 
 #include <QAction>
@@ -134,19 +135,7 @@ void TestGridLooks::login()
 
 QModelIndex TestGridLooks::node(const QString &database, const QString &table) const
 {
-    QStandardItemModel *tree = m_window->treeModel();
-    for (int row = 0; row < tree->rowCount(); ++row) {
-        QStandardItem *db = tree->item(row);
-        if (db->text() != database)
-            continue;
-        if (table.isEmpty())
-            return db->index();
-        for (int child = 0; child < db->rowCount(); ++child) {
-            if (db->child(child)->data(TDMstd::TableNameRole).toString() == table)
-                return db->child(child)->index();
-        }
-    }
-    return {};
+    return TreeNode(m_window->treeModel(), database, table);
 }
 
 void TestGridLooks::openTable(const QString &table)

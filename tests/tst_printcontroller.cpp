@@ -18,6 +18,7 @@
 #include "tests/modalhelper.h"
 #include "tests/support/pdffile.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/treenode.h"
 #include "tests/support/settle.h"
 
 #include <QAction>
@@ -143,19 +144,7 @@ void TestPrintController::cleanup()
 
 QModelIndex TestPrintController::node(const QString &database, const QString &table) const
 {
-    QStandardItemModel *tree = m_window->treeModel();
-    for (int row = 0; row < tree->rowCount(); ++row) {
-        QStandardItem *db = tree->item(row);
-        if (db->text() != database)
-            continue;
-        if (table.isEmpty())
-            return db->index();
-        for (int child = 0; child < db->rowCount(); ++child) {
-            if (db->child(child)->data(TDMstd::TableNameRole).toString() == table)
-                return db->child(child)->index();
-        }
-    }
-    return {};
+    return TreeNode(m_window->treeModel(), database, table);
 }
 
 void TestPrintController::login()
