@@ -350,7 +350,7 @@ bool TPreviewForm::event(QEvent *event)
 
 bool TPreviewForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ScrollBox1->viewport() && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && watched == ScrollBox1->viewport())
         zoomChanged();
     return QDialog::eventFilter(watched, event);
 }

@@ -327,8 +327,12 @@ void SessionController::EditExecStatement()
 
 bool SessionController::eventFilter(QObject *watched, QEvent *event)
 {
-    QTreeView *tree = m_window->treeView();
-    if (watched != tree || event->type() != QEvent::KeyPress)
+    // Only the tree is watched. Events still come while the window is torn
+    // down: the window is not asked for anything before a key press.
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto *tree = qobject_cast<QTreeView *>(watched);
+    if (!tree)
         return QObject::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
