@@ -3,7 +3,7 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/tdmstd.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/accountchecks.h"
 #include "tests/support/privateserver.h"
 
@@ -34,21 +34,9 @@ private Q_SLOTS:
     void withoutTheDatabaseGridsStay();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     void setSqlMode(const QString &mode);
     std::unique_ptr<Session> m_s;
-};
-
-struct TestAppServer::Session : HeadlessViews
-{
-    Session()
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
-                        PrivateServer::user(), PrivateServer::password())
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 namespace {

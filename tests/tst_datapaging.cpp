@@ -4,7 +4,7 @@
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "tests/support/generallog.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 
@@ -35,22 +35,10 @@ private Q_SLOTS:
     void appendedBinaryRowsShowAsHex();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     void open(const QString &table, bool hard, const QString &limit = QStringLiteral("100"));
     QStringList statements() const;
     std::unique_ptr<Session> m_s;
-};
-
-struct TestDataPaging::Session : HeadlessViews
-{
-    Session()
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
-                        PrivateServer::user(), PrivateServer::password())
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 namespace {

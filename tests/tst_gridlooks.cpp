@@ -9,6 +9,7 @@
 #include "shell/mainwindow.h"
 #include "shell/rowlimitbar.h"
 #include "shell/sessioncontroller.h"
+#include "tests/support/loginanswer.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/treenode.h"
 #include "tests/support/settle.h"
@@ -123,11 +124,7 @@ void TestGridLooks::cleanup()
 
 void TestGridLooks::login()
 {
-    m_controller->runLoginDialog = [](TFormLogin *dialog) {
-        dialog->setUser(PrivateServer::user());
-        dialog->setPassword(PrivateServer::password());
-        return int(TFormLogin::Login);
-    };
+    AnswerLoginAsAdministrator(*m_controller);
     m_controller->ListServerDblClick();
     settle();
     QVERIFY(node(QStringLiteral("looks")).isValid());

@@ -5,7 +5,7 @@
 #include "data/tdmstd.h"
 #include "data/settingsstore.h"
 #include "tests/support/generallog.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 #include "tests/support/serverqueries.h"
@@ -47,7 +47,7 @@ private Q_SLOTS:
     void deleteRowFindsTheRowAfterASort();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     // Waits until the log holds a line after the one that starts with
     // `line` (the outcome of the statement logged there).
     bool waitForOutcomeAfter(const QString &line, int timeout = 20000);
@@ -62,18 +62,6 @@ private:
     QStringList statements() const;
 
     std::unique_ptr<Session> m_s;
-};
-
-struct TestOperations::Session : HeadlessViews
-{
-    Session()
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
-                        PrivateServer::user(), PrivateServer::password())
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 void TestOperations::initTestCase()

@@ -13,6 +13,7 @@
 #include "data/settingsstore.h"
 #include "tests/modalhelper.h"
 #include "tests/support/generallog.h"
+#include "tests/support/loginanswer.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/treenode.h"
 #include "tests/support/settle.h"
@@ -143,11 +144,7 @@ void TestOperationsController::cleanup()
 
 void TestOperationsController::login()
 {
-    m_session->runLoginDialog = [](TFormLogin *dialog) {
-        dialog->setUser(PrivateServer::user());
-        dialog->setPassword(PrivateServer::password());
-        return int(TFormLogin::Login);
-    };
+    AnswerLoginAsAdministrator(*m_session);
     m_window->treeModel()->clear();
     m_session->ListServerDblClick();
     QTRY_VERIFY_WITH_TIMEOUT(m_data->ActiveClient()->Connected() && node(QStringLiteral("shop")).isValid(), 20000);

@@ -17,6 +17,7 @@
 #include "data/settingsstore.h"
 #include "tests/modalhelper.h"
 #include "tests/support/pdffile.h"
+#include "tests/support/loginanswer.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/treenode.h"
 #include "tests/support/settle.h"
@@ -149,11 +150,7 @@ QModelIndex TestPrintController::node(const QString &database, const QString &ta
 
 void TestPrintController::login()
 {
-    m_session->runLoginDialog = [](TFormLogin *dialog) {
-        dialog->setUser(PrivateServer::user());
-        dialog->setPassword(PrivateServer::password());
-        return int(TFormLogin::Login);
-    };
+    AnswerLoginAsAdministrator(*m_session);
     m_window->serverList()->setCurrentRow(m_window->serverList()->count() - 1);
     m_session->ListServerDblClick();
     settle();

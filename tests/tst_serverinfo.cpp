@@ -6,7 +6,7 @@
 #include "data/tdmstd.h"
 #include "data/settingsstore.h"
 #include "tests/support/generallog.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/serverqueries.h"
 #include "tests/support/settle.h"
@@ -46,24 +46,12 @@ private Q_SLOTS:
     void statusSeries();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     QStringList statements() const;
     // Runs a SELECT through the data module and returns its first cell.
     QString selectValue(const QString &select);
 
     std::unique_ptr<Session> m_s;
-};
-
-struct TestServerInfo::Session : HeadlessViews
-{
-    Session(const QString &user = PrivateServer::user(), const QString &password = PrivateServer::password())
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()), user,
-                        password)
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 void TestServerInfo::initTestCase()

@@ -8,6 +8,7 @@
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/sessioncontroller.h"
+#include "tests/support/loginanswer.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/treenode.h"
 #include "tests/support/settle.h"
@@ -114,11 +115,7 @@ QModelIndex TestSessionController::node(const QString &database, const QString &
 
 void TestSessionController::login()
 {
-    m_controller->runLoginDialog = [](TFormLogin *dialog) {
-        dialog->setUser(PrivateServer::user());
-        dialog->setPassword(PrivateServer::password());
-        return int(TFormLogin::Login);
-    };
+    AnswerLoginAsAdministrator(*m_controller);
     m_controller->ListServerDblClick();
     settle();
 }

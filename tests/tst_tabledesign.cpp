@@ -5,7 +5,7 @@
 #include "data/tdmstd.h"
 #include "data/settingsstore.h"
 #include "tests/support/generallog.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 #include "tests/support/serverqueries.h"
@@ -45,24 +45,12 @@ private Q_SLOTS:
     void refusedStatementKeepsDesign();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     bool load(const QString &table, TableDesign *design);
     bool run(const QString &statement, TmySQLClientOutcome *outcome);
     QStringList columns(const QString &table) const;
 
     std::unique_ptr<Session> m_s;
-};
-
-struct TestTableDesign::Session : HeadlessViews
-{
-    Session()
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
-                        PrivateServer::user(), PrivateServer::password())
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 namespace {

@@ -4,7 +4,7 @@
 #include "data/settingsstore.h"
 #include "data/sqlnames.h"
 #include "data/tdmstd.h"
-#include "tests/support/headlessviews.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 
@@ -46,20 +46,8 @@ private Q_SLOTS:
     void statusMatchesExactlyInEverySqlMode();
 
 private:
-    struct Session;
+    using Session = ModuleSession;
     std::unique_ptr<Session> m_s;
-};
-
-struct TestTableViews::Session : HeadlessViews
-{
-    Session()
-        : HeadlessViews(PrivateServer::shared().host(), QString::number(PrivateServer::shared().port()),
-                        PrivateServer::user(), PrivateServer::password())
-    {
-        module = std::make_unique<TDMstd>(views);
-    }
-
-    std::unique_ptr<TDMstd> module;
 };
 
 namespace {
