@@ -119,9 +119,7 @@ const char *storedCell(const GridArena *arena, const GridRowSource *source, int 
             *size = 0;
             return "";
         }
-        const char *cell = source->cell(stored, column);
-        *size = cell ? source->cellLength(stored, column) : 0;
-        return cell;
+        return source->cellBytes(stored, column, size);
     }
     if (!arena) {
         *size = 0;
@@ -180,6 +178,13 @@ int GridRowSource::cellLength(int row, int column) const
 {
     const char *value = cell(row, column);
     return value ? int(std::strlen(value)) : 0;
+}
+
+const char *GridRowSource::cellBytes(int row, int column, int *length) const
+{
+    const char *value = cell(row, column);
+    *length = value ? cellLength(row, column) : 0;
+    return value;
 }
 
 GridModel::GridModel(QObject *parent)

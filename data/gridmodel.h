@@ -18,6 +18,13 @@ public:
     virtual const char *cell(int row, int column) const = 0;
     // Bytes of the cell: a binary value may hold zero bytes.
     virtual int cellLength(int row, int column) const;
+    // Both at once (a source may keep cells without a zero byte after them).
+    virtual const char *cellBytes(int row, int column, int *length) const;
+    // Memory that work over all rows (a sort) may take before it goes to
+    // temporary files in temporaryFolder(); -1: no limit (the rows are all
+    // in memory anyway).
+    virtual qint64 memoryBudget() const { return -1; }
+    virtual QString temporaryFolder() const { return QString(); }
 };
 
 struct GridArena;
