@@ -38,7 +38,8 @@ TmySQLClientQuery::TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *p
 
 void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskName,
                                 TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
-                                TmySQLClientTask_OnComplete OnComplete, quint64 batch)
+                                TmySQLClientTask_OnComplete OnComplete, quint64 batch,
+                                std::shared_ptr<TmySQLRowSink> sink)
 {
     if (!ClientLibraryBound())
         return;
@@ -47,6 +48,7 @@ void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskNam
     task->setTaskName(TaskName);
     task->Statement = statement.toUtf8();
     task->Batch = batch;
+    task->Sink = std::move(sink);
     QPointer<TmySQLClientQuery> self(this);
     task->OnTaskComplete = [self](TmySQLClientTaskHandler *, TmySQLClientTaskData *t) {
         if (self)

@@ -153,6 +153,7 @@ int TmySQLClientTaskHandler::CancelPending()
         dropped.swap(m_queue);
     }
     ++m_epoch;
+    m_stopEpoch.store(m_epoch);
     for (const TmySQLClientTask &task : dropped) {
         removeListLine(task->Serial);
         taskDone();
@@ -202,7 +203,7 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
     }
     removeListLine(task->Serial);
     const bool success = ran && RouteTaskResult(task.get());
-    if (success && task->Kind == ctQuery) {
+    if (success && task->Kind == ctQuery && !task->Streamed) {
         // Reading a large result row by row is work for this thread, not
         // for the window's.
         task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
@@ -393,7 +394,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return libraryFailure();
             task->Status = 0;
             MYSQL_RES *result = nullptr;
-            if (!storeResult(&result))
+            if (task->Sink ? !StreamFirstResult(task) : !storeResult(&result))
                 return false;
             outcome.AffectedRows = affectedRows();
             // Every further result is read now, or the next statement finds
@@ -409,7 +410,11 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                     task->Status = -1;
                     return next > 0 ? libraryFailure() : false;
                 }
-                if (further) {
+                if (further && task->Sink) {
+                    // The streamed result is the one shown.
+                    if (api.mysql_free_result)
+                        api.mysql_free_result(further);
+                } else if (further) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
                     result = further;
@@ -543,7 +548,7 @@ bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
         success = task->Status >= 0;
         break;
     case ctQuery:
-        success = task->ResultSet != nullptr;
+        success = task->ResultSet != nullptr || task->Streamed;
         break;
     case ctListDbs:
     case ctListTables:
@@ -678,7 +683,7 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
             raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
             break;
         case TaskProgress:
-            raw->OnTaskProgress(this, raw, 0, 0);
+            raw->OnTaskProgress(this, raw, raw->ProgressCurrent, raw->ProgressTotal);
             break;
         }
         --m_handlingDepth;
