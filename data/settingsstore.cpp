@@ -1,6 +1,6 @@
 #include "data/settingsstore.h"
 
-#include "shell/localserver.h"
+#include "data/localserver.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,6 +6,16 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# Includes point down the layers only: the core (client/, data/, output/)
+# never includes a window folder, and dialogs/ and editor/ never include shell/.
+up_core=$(grep -rnE '^\s*#\s*include\s*["<](shell|dialogs|editor)/' "$here/client" "$here/data" "$here/output" || true)
+up_windows=$(grep -rnE '^\s*#\s*include\s*["<]shell/' "$here/dialogs" "$here/editor" || true)
+if [ -n "$up_core$up_windows" ]; then
+    echo "Includes that point up the layers:" >&2
+    printf '%s\n' "$up_core" "$up_windows" | sed '/^$/d' >&2
+    exit 1
+fi
+
 "$here/scripts/setup.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$here/build" --output-on-failure -j2
 

@@ -17,8 +17,8 @@
 #include "shell/gridviews.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
-#include "shell/localserver.h"
-#include "shell/splash.h"
+#include "data/localserver.h"
+#include "dialogs/splash.h"
 
 #include <QAction>
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "shell/autologchart.h"
 #include "shell/gridviews.h"
 #include "shell/rowlimitbar.h"
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include <QAction>
 #include <QFontMetrics>

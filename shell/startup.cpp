@@ -12,7 +12,7 @@
 #include "shell/printcontroller.h"
 #include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -3,7 +3,7 @@
 #include "dialogs/messagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
-#include "shell/localserver.h"
+#include "data/localserver.h"
 #include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 #include "tests/modalhelper.h"

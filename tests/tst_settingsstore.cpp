@@ -1,5 +1,5 @@
 #include "data/settingsstore.h"
-#include "shell/localserver.h"
+#include "data/localserver.h"
 
 #include <QDir>
 #include <QFile>
