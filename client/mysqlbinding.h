@@ -79,7 +79,11 @@ extern MySqlApi mysqlApi;
 // Loads ClientLibraryName and looks up every entry point. False when the file
 // could not be loaded; a missing entry point only leaves its slot empty.
 bool LoadClientLibrary();
+// Unloading leaves the library in place while a thread of its own (not a
+// client's worker, which its client ends first) holds it.
 void UnloadClientLibrary();
+void HoldClientLibrary();
+void ReleaseClientLibrary();
 bool ClientLibraryBound();
 
 // The 35 names of the binding, in order, and how many of them are bound.

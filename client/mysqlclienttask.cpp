@@ -54,11 +54,20 @@ TmySQLClientTaskHandler::TmySQLClientTaskHandler(MYSQL *handle, QObject *parent)
 TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
 {
     if (m_worker.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_stop = true;
-        }
+        std::unique_lock<std::mutex> lock(m_queueMutex);
+        m_stop = true;
         m_wake.notify_all();
+        // Whatever still runs is given up: a call waiting on a silent server
+        // (a connect attempt, a statement) returns once its socket is shut
+        // down, so the join below never waits on the server.
+        while (!m_workerEnded) {
+            if (m_executed.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_workerEnded; }))
+                break;
+            lock.unlock();
+            Abandon(m_nextSerial);
+            lock.lock();
+        }
+        lock.unlock();
         m_worker.join();
     }
     // Tasks never run and notifications never handled are dropped here.
@@ -71,6 +80,7 @@ TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
         m_outbox.clear();
     }
     QCoreApplication::removePostedEvents(this);
+    ReleaseHandle();
 }
 
 void TmySQLClientTaskHandler::setTaskListBox(QStringListModel *listBox)
@@ -121,8 +131,10 @@ void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
     if (!task)
         return;
     // A handler of a task from before the last stop continues a chain that
-    // was stopped: its next task is dropped.
-    if (m_handlingDepth > 0 && m_handlingEpoch < m_epoch)
+    // was stopped: its next task is dropped. Opening and closing the session
+    // are the user's own steps, never part of a chain.
+    const bool session = task->Kind == ctClose || task->Kind == ctConnect || task->Kind == ctRealConnect;
+    if (!session && m_handlingDepth > 0 && m_handlingEpoch < m_epoch)
         return;
     task->Serial = m_nextSerial++;
     task->Epoch = m_epoch;
@@ -161,12 +173,39 @@ int TmySQLClientTaskHandler::CancelPending()
     return int(dropped.size());
 }
 
-void TmySQLClientTaskHandler::WaitUntilExecuted()
+bool TmySQLClientTaskHandler::WaitUntilExecuted(int msecs)
 {
     std::unique_lock<std::mutex> lock(m_queueMutex);
     if (!m_worker.joinable())
-        return;
-    m_executed.wait(lock, [this] { return m_stop || (m_queue.empty() && !m_executing); });
+        return true;
+    const auto executed = [this] { return m_stop || m_workerEnded || (m_queue.empty() && !m_executing); };
+    if (msecs < 0) {
+        m_executed.wait(lock, executed);
+        return true;
+    }
+    return m_executed.wait_for(lock, std::chrono::milliseconds(msecs), executed);
+}
+
+void TmySQLClientTaskHandler::Abandon(quint64 upTo)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_abandonUpTo = std::max(m_abandonUpTo, upTo);
+    }
+    breakOff();
+}
+
+bool TmySQLClientTaskHandler::breakOff()
+{
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (m_runningSerial == 0 || m_runningSerial > m_abandonUpTo || m_runningSerial == m_brokenOff)
+        return false;
+    // The library's own way to break a call off from another thread. Before
+    // the connect call has its socket there is nothing to shut down yet:
+    // the caller tries again.
+    if (m_handleInitialized && mysqlApi.mariadb_cancel && mysqlApi.mariadb_cancel(m_handle) == 0)
+        m_brokenOff = m_runningSerial;
+    return m_runningSerial != m_brokenOff;
 }
 
 void TmySQLClientTaskHandler::RunTasks()
@@ -198,7 +237,13 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
     bool ran;
     {
         std::lock_guard<std::mutex> lock(m_executeMutex);
+        {
+            std::lock_guard<std::mutex> handleLock(m_handleMutex);
+            m_runningSerial = task->Serial;
+        }
         ran = ExecuteTask(task.get());
+        std::lock_guard<std::mutex> handleLock(m_handleMutex);
+        m_runningSerial = 0;
     }
     removeListLine(task->Serial);
     const bool success = ran && RouteTaskResult(task.get());
@@ -237,12 +282,18 @@ void TmySQLClientTaskHandler::workerLoop()
         // A batch runs ahead of the window only while the results waiting
         // for it stay small: a script of large SELECTs would otherwise hold
         // many of them at once.
-        m_wake.wait(lock, [this] {
+        const auto ready = [this] {
             return m_stop
                 || (!m_queue.empty() && (m_queue.front()->Batch == 0 || m_outboxRows.load() < MaxWaitingRows));
-        });
-        if (m_stop)
+        };
+        m_heldBack = !ready() && !m_queue.empty();
+        m_wake.wait(lock, ready);
+        m_heldBack = false;
+        if (m_stop) {
+            m_workerEnded = true;
+            m_executed.notify_all();
             return;
+        }
         TmySQLClientTask task = std::move(m_queue.front());
         m_queue.pop_front();
         m_executing = true;
@@ -278,7 +329,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
     auto libraryFailure = [&]() {
         outcome.Failed = true;
         outcome.ErrorNumber = api.mysql_errno ? api.mysql_errno(m_handle) : 0;
-        outcome.ErrorText = LastError();
+        outcome.ErrorText = handleError();
         outcome.AffectedRows = -1;
         return false;
     };
@@ -292,6 +343,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
         if (!api.mysql_init || !api.mysql_close)
             return missing(!api.mysql_init ? "mysql_init" : "mysql_close");
         // What a failed attempt left in the handle is released first.
+        std::lock_guard<std::mutex> lock(m_handleMutex);
         if (m_handleInitialized)
             api.mysql_close(m_handle);
         m_handleInitialized = api.mysql_init(m_handle) != nullptr;
@@ -321,13 +373,15 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (!task->ConnectResult)
                 return libraryFailure();
             break;
-        case ctClose:
+        case ctClose: {
             if (!api.mysql_close)
                 return missing("mysql_close");
+            std::lock_guard<std::mutex> lock(m_handleMutex);
             if (m_handleInitialized)
                 api.mysql_close(m_handle);
             m_handleInitialized = false;
             break;
+        }
         case ctRealConnect: {
             if (!api.mysql_real_connect)
                 return missing("mysql_real_connect");
@@ -353,6 +407,12 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return libraryFailure();
             if (api.mysql_thread_id)
                 task->ConnectionId = api.mysql_thread_id(m_handle);
+            if (api.mysql_get_server_info)
+                task->Connection.ServerInfo = fromClient(api.mysql_get_server_info(m_handle));
+            if (api.mysql_get_host_info)
+                task->Connection.HostInfo = fromClient(api.mysql_get_host_info(m_handle));
+            if (api.mysql_get_proto_info)
+                task->Connection.ProtocolInfo = api.mysql_get_proto_info(m_handle);
             break;
         }
         case ctSelectDb:
@@ -634,7 +694,7 @@ void TmySQLClientTaskHandler::deliverOutcomes()
     }
 }
 
-QString TmySQLClientTaskHandler::LastError() const
+QString TmySQLClientTaskHandler::handleError() const
 {
     if (!mysqlApi.mysql_error)
         return {};
@@ -645,6 +705,9 @@ QString TmySQLClientTaskHandler::LastError() const
 bool TmySQLClientTaskHandler::event(QEvent *event)
 {
     if (event->type() == QEvent::Timer && static_cast<QTimerEvent *>(event)->timerId() == m_pollTimer.timerId()) {
+        // A connect attempt given up before it had its socket is broken off
+        // as soon as it has one.
+        breakOff();
         deliverOutcomes();
         return true;
     }
@@ -662,30 +725,44 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
     const bool told = (code == TaskSucceeded && task->OnTaskComplete) || (code == TaskFailed && task->OnTaskError)
         || (code == TaskProgress && task->OnTaskProgress);
     const bool lost = code == TaskFailed && task->Outcome.LostConnection();
+    if (code == TaskSucceeded || code == TaskFailed)
+        m_lastOutcome = task->Outcome;
     const TmySQLClientOutcome outcome = lost ? task->Outcome : TmySQLClientOutcome();
+    // A handler may destroy the client and this engine with it (the last
+    // thing it does): nothing here is touched once that has happened.
+    QPointer<TmySQLClientTaskHandler> self(this);
     if (told) {
         const quint64 savedEpoch = m_handlingEpoch;
         m_handlingEpoch = task->Epoch;
         ++m_handlingDepth;
-        TmySQLClientTaskData *raw = task.release(); // the wrap-up releases it
+        // The wrap-up takes the task over; the function it runs in is not
+        // the task's own any more, so releasing the task cannot pull it away.
         switch (code) {
-        case TaskSucceeded:
-            raw->OnTaskComplete(this, raw);
-            break;
-        case TaskFailed:
-            // The text taken when the library call failed: later statements
-            // have changed the connection's own text since.
-            raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
-            break;
-        case TaskProgress:
-            raw->OnTaskProgress(this, raw, 0, 0);
+        case TaskSucceeded: {
+            const TmySQLClientTaskComplete wrapUp = std::move(task->OnTaskComplete);
+            wrapUp(this, std::move(task));
             break;
         }
+        case TaskFailed: {
+            // The text taken when the library call failed: later statements
+            // have changed the connection's own text since.
+            const TmySQLClientTaskError wrapUp = std::move(task->OnTaskError);
+            const QString message = task->Outcome.ErrorText;
+            wrapUp(this, std::move(task), message);
+            break;
+        }
+        case TaskProgress: {
+            const TmySQLClientTaskProgress wrapUp = task->OnTaskProgress;
+            wrapUp(this, std::move(task), 0, 0);
+            break;
+        }
+        }
+        if (!self)
+            return;
         --m_handlingDepth;
         m_handlingEpoch = savedEpoch;
     }
     if (lost && OnLostConnection) {
-        QPointer<TmySQLClientTaskHandler> self(this);
         OnLostConnection(outcome);
         if (!self)
             return;
@@ -697,6 +774,7 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
 void TmySQLClientTaskHandler::ReleaseHandle()
 {
     std::lock_guard<std::mutex> lock(m_executeMutex);
+    std::lock_guard<std::mutex> handleLock(m_handleMutex);
     if (m_handleInitialized && mysqlApi.mysql_close)
         mysqlApi.mysql_close(m_handle);
     m_handleInitialized = false;

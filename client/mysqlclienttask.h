@@ -68,11 +68,22 @@ struct TmySQLClientOutcome
     bool LostConnection() const;
 };
 
-using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *)>;
-using TmySQLClientTaskError =
-    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, const QString &)>;
-using TmySQLClientTaskProgress =
-    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, int, int)>;
+// What the window shows about an opened connection, read on the worker
+// right after the connect call: the window never reads the handle itself.
+struct TmySQLClientConnectionInfo
+{
+    QString ServerInfo;
+    QString HostInfo;
+    unsigned int ProtocolInfo = 0;
+};
+
+using TmySQLClientTask = std::unique_ptr<TmySQLClientTaskData>;
+
+// The wrap-ups of the submitting object: each takes the task over and
+// releases it when it is done with it.
+using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask)>;
+using TmySQLClientTaskError = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask, const QString &)>;
+using TmySQLClientTaskProgress = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask, int, int)>;
 
 // One unit of work: what to do, its inputs, the library's results and whom to
 // tell. Statements have no length limit: the text is kept whole.
@@ -97,6 +108,7 @@ struct TmySQLClientTaskData
     unsigned long ClientFlags = 0;
     unsigned int ConnectTimeout = 0; // seconds; 0: the library's default
     unsigned long ConnectionId = 0;  // the server's id of an opened connection
+    TmySQLClientConnectionInfo Connection; // of an opened connection
     unsigned long ProcessId = 0;
     quint8 OptionCode = 0;
     const void *OptionArgument = nullptr;
@@ -125,8 +137,6 @@ struct TmySQLClientTaskData
     TmySQLClientTask_OnError OnError;
     TmySQLClientTask_OnProgress OnProgress;
 };
-
-using TmySQLClientTask = std::unique_ptr<TmySQLClientTaskData>;
 
 // Queues tasks, runs them in submission order on the calling thread or on one
 // worker thread, and hands each outcome back on the thread that created it,
@@ -165,19 +175,32 @@ public:
     // the tasks already under way queue from now on: the chains end with the
     // task that is running. Returns how many queued tasks were dropped.
     int CancelPending();
-    // Blocks until every queued task has been executed (threaded mode).
-    void WaitUntilExecuted();
+    // Blocks until every queued task has been executed (threaded mode), at
+    // most msecs (-1: without limit). False when the time ran out first.
+    bool WaitUntilExecuted(int msecs = -1);
+    // Breaks off the library call of the running task if it was queued as
+    // one of the first upTo (by serial): the connection's socket is shut
+    // down, so a call waiting on a silent server returns with an error. A
+    // task that is still queued is broken off once it runs. The connection
+    // is unusable afterwards. From the window's thread.
+    void Abandon(quint64 upTo);
+    // The serial of the task queued last (tasks are numbered from 1).
+    quint64 LastSerial() const { return m_nextSerial - 1; }
+    // The worker waits for the window to take the results piled up in its
+    // outbox before it runs the next statement of a batch.
+    bool HeldBack() const { return m_heldBack.load(); }
+    // Rows of the results that wait in the outbox for the window.
+    qint64 WaitingRows() const { return m_outboxRows.load(); }
+    static constexpr qint64 MaxWaitingRows = 200000;
 
     // Called after the handler of a task that found the connection gone.
     std::function<void(const TmySQLClientOutcome &)> OnLostConnection;
 
-    MYSQL *Handle() const { return m_handle; }
-    // Whether the library has prepared the handle (and not closed it since).
-    bool HandleReady() const { return m_handleInitialized; }
+    // The outcome handled last (or being handled): what the window knows
+    // of the connection's last error and affected rows.
+    const TmySQLClientOutcome &LastOutcome() const { return m_lastOutcome; }
     // Releases what the library holds in the handle; for the owner's destructor.
     void ReleaseHandle();
-    // The connection's last error text, at most 200 characters.
-    QString LastError() const;
 
 Q_SIGNALS:
     // Active: tasks are pending; inactive again once the last outcome has been handled.
@@ -197,9 +220,23 @@ private:
     void workerLoop();
     void addListLine(quint64 serial, const QString &name);
     void removeListLine(quint64 serial);
+    // The connection's last error text, at most 200 characters; on the
+    // thread that runs the tasks only.
+    QString handleError() const;
+    // Shuts the socket of the running task down if it is to be abandoned;
+    // true while such a task still runs unbroken.
+    bool breakOff();
 
+    // The handle is used by the thread that runs the tasks only; the one
+    // exception is breakOff, which shuts its socket down under m_handleMutex,
+    // the lock under which the handle is also prepared and closed.
     MYSQL *m_handle;
-    std::atomic<bool> m_handleInitialized{false}; // mysql_init done, mysql_close not yet
+    bool m_handleInitialized = false; // mysql_init done, mysql_close not yet; under m_handleMutex
+    std::mutex m_handleMutex;
+    quint64 m_runningSerial = 0; // under m_handleMutex
+    quint64 m_abandonUpTo = 0;   // under m_handleMutex
+    quint64 m_brokenOff = 0;     // under m_handleMutex
+    TmySQLClientOutcome m_lastOutcome; // window's thread only
     bool m_threaded = false;
     QPointer<QStringListModel> m_taskListBox;
     std::atomic<bool> m_hasListBox{false};
@@ -216,7 +253,6 @@ private:
     std::deque<std::pair<int, TmySQLClientTask>> m_outbox;
     bool m_wakePosted = false;
     std::atomic<qint64> m_outboxRows{0}; // rows of the results waiting there
-    static constexpr qint64 MaxWaitingRows = 200000;
     QBasicTimer m_pollTimer; // runs while tasks are pending
 
     std::mutex m_queueMutex;
@@ -225,6 +261,8 @@ private:
     std::deque<TmySQLClientTask> m_queue;
     bool m_executing = false;
     bool m_stop = false;
+    bool m_workerEnded = false;
+    std::atomic<bool> m_heldBack{false};
     std::mutex m_executeMutex; // one library call sequence on the handle at a time
     std::thread m_worker;
 };

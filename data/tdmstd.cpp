@@ -191,8 +191,10 @@ bool TDMstd::StopAndWait(int milliseconds)
 
 void TDMstd::CloseSession()
 {
-    if (statementsRunning() || m_client->Connecting())
-        StopAndWait(5000);
+    // A server that does not answer the stop within its time keeps nobody
+    // waiting: the connection is given up, and the close follows at once.
+    if ((statementsRunning() || m_client->Connecting()) && !StopAndWait(5000))
+        m_client->AbandonConnection();
     m_client->Close();
 }
 

@@ -85,7 +85,10 @@ void TestClient::bindingFailsForMissingLibrary()
     client.OnConnect = [&](QObject *) { raised = true; };
     client.OnConnectError = [&](QObject *, const QString &) { raised = true; };
     client.Connect();
-    QTest::qWait(50);
+    // Nothing was queued, so nothing can come later either.
+    QCOMPARE(client.TaskHandler()->PendingTasks(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!raised);
     QVERIFY(!client.Connected());
 
@@ -186,7 +189,14 @@ void TestClient::connectWhileConnectedDoesNothing()
     client->OnConnectError = [&](QObject *, const QString &) { ++events; };
     TmySQLClientQuery *query = client->Query();
     client->Connect();
-    QTest::qWait(50);
+    QCOMPARE(client->TaskHandler()->PendingTasks(), 0);
+    // Outcomes are handled in posting order: once a statement sent now has
+    // reported, anything the Connect could have caused has been handled.
+    bool marker = false;
+    client->Query()->Execute(QStringLiteral("SELECT 1"), QStringLiteral("marker"), nullptr, nullptr,
+                             [&](QObject *) { marker = true; });
+    client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return marker; }, 5000));
     QCOMPARE(events, 0);
     QCOMPARE(client->Query(), query);
 }
@@ -286,9 +296,10 @@ void TestClient::statementWithoutResultReachesErrorHandlerWithEmptyText()
         },
         [&](QObject *) { completed = true; });
     client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return failed; }, 5000));
+    // The reads of the connection answer from the outcome handled last.
     QCOMPARE(client->Utility()->AffectedRows(), 0);
     QCOMPARE(client->Utility()->LastError(), QString());
-    QVERIFY(QTest::qWaitFor([&] { return failed; }, 5000));
     QVERIFY(!completed);
     QCOMPARE(message, QString());
 }
@@ -306,9 +317,9 @@ void TestClient::failedStatementReportsServerText()
                              },
                              nullptr);
     client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
     QCOMPARE(client->Utility()->AffectedRows(), -1);
     QVERIFY(client->Utility()->LastError().contains(QStringLiteral("nosuchtable")));
-    QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
     QVERIFY2(message.contains(QStringLiteral("'shop.nosuchtable'")), qPrintable(message));
     QVERIFY(outcome.Failed);
     QCOMPARE(outcome.ErrorNumber, 1146u);
@@ -467,11 +478,8 @@ void TestClient::missingEntryPointFailsWithClearError()
     auto task = std::make_unique<TmySQLClientTaskData>();
     task->Kind = ctCreateDb;
     task->Database = "created";
-    task->OnTaskComplete = [](TmySQLClientTaskHandler *, TmySQLClientTaskData *t) { delete t; };
-    task->OnTaskError = [&](TmySQLClientTaskHandler *, TmySQLClientTaskData *t, const QString &m) {
-        message = m;
-        delete t;
-    };
+    task->OnTaskComplete = [](TmySQLClientTaskHandler *, TmySQLClientTask) {};
+    task->OnTaskError = [&](TmySQLClientTaskHandler *, TmySQLClientTask, const QString &m) { message = m; };
     client->TaskHandler()->EnqueueTask(std::move(task));
     client->TaskHandler()->RunTasks();
     QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
@@ -517,8 +525,13 @@ void TestClient::destroyingDropsPendingNotifications()
                              [&](QObject *, const QString &) { called = true; },
                              [&](QObject *) { called = true; });
     client->Query()->Run();
+    // The outcome has been posted (the statement ran inside Run): the
+    // destruction takes it away, and nothing is left to deliver it later.
+    QCOMPARE(client->TaskHandler()->PendingTasks(), 1);
     client.reset();
-    QTest::qWait(50);
+    QCOMPARE(TmySQLClientTaskHandler::PendingTasksOfAll(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!called);
 }
 
@@ -537,7 +550,9 @@ void TestClient::destroyingConnectedClientClosesWithoutOnClose()
     QVERIFY(QTest::qWaitFor([&] { return connected; }, 5000));
     QCOMPARE(serverConnections(QStringLiteral("lonely")), 1);
     client.reset();
-    QTest::qWait(50);
+    QCOMPARE(TmySQLClientTaskHandler::PendingTasksOfAll(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!closed);
     QTRY_COMPARE(serverConnections(QStringLiteral("lonely")), 0);
 }

@@ -230,6 +230,18 @@ void PrivateServer::kill()
     m_pid = 0;
 }
 
+void PrivateServer::pause()
+{
+    if (m_pid > 0)
+        ::kill(pid_t(m_pid), SIGSTOP);
+}
+
+void PrivateServer::resume()
+{
+    if (m_pid > 0)
+        ::kill(pid_t(m_pid), SIGCONT);
+}
+
 bool PrivateServer::restart(QString *error)
 {
     if (m_pid > 0)

@@ -22,6 +22,10 @@ public:
     void stop();
     // Kills the server process at once, as a crash would, keeping its files.
     void kill();
+    // Halts the server process (SIGSTOP) as a hung server would: connections
+    // stay open and nothing answers; resume lets it go on.
+    void pause();
+    void resume();
     // Starts a killed server again on the same port, with the same data.
     bool restart(QString *error = nullptr);
     bool isRunning() const { return m_pid > 0; }
