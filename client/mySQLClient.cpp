@@ -575,9 +575,15 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
         std::lock_guard<std::mutex> lock(state->mutex);
         if (state->receiver) {
             // Delivered only while the client lives: a posted call dies with it.
-            QMetaObject::invokeMethod(state->receiver, [error, done] {
-                if (done)
-                    done(error);
+            // The call is made under the same lock it is posted under, so
+            // what it carries is handed over visibly to the thread checker.
+            QMetaObject::invokeMethod(state->receiver, [state, error, done] {
+                std::unique_lock<std::mutex> handOver(state->mutex);
+                const QString message = error;
+                const std::function<void(const QString &)> report = done;
+                handOver.unlock();
+                if (report)
+                    report(message);
             }, Qt::QueuedConnection);
         }
     }).detach();

@@ -656,8 +656,11 @@ void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
             m_wakePosted = true;
         }
     }
+    // The wake-up carries nothing: the outcomes travel through the outbox
+    // under its lock. Qt makes and frees the call itself, so no memory of
+    // this thread is handed over outside a lock the thread checker can see.
     if (wake)
-        QCoreApplication::postEvent(this, new QEvent(OutboxEvent));
+        QMetaObject::invokeMethod(this, "wakeUp", Qt::QueuedConnection);
 }
 
 void TmySQLClientTaskHandler::deliverOutcomes()
@@ -692,6 +695,11 @@ void TmySQLClientTaskHandler::deliverOutcomes()
             return;
         }
     }
+}
+
+void TmySQLClientTaskHandler::wakeUp()
+{
+    deliverOutcomes();
 }
 
 QString TmySQLClientTaskHandler::handleError() const

@@ -210,6 +210,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    Q_INVOKABLE void wakeUp();
     void taskDone();
     void deliverOutcomes();
     void handleOutcome(int code, TmySQLClientTask task);
