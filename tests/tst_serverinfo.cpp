@@ -142,6 +142,12 @@ void TestServerInfo::processListShowsOwnAndOtherConnections()
                            [&answered](QObject *) { answered = true; });
     other.Query()->Run();
     QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
+    // The server answers before it marks the connection idle again.
+    QTRY_COMPARE_WITH_TIMEOUT(serverRows(PrivateServer::shared(),
+                                         QStringLiteral("SELECT COMMAND FROM information_schema.PROCESSLIST WHERE ID = ")
+                                             + QString::number(other.ConnectionId()))
+                                  .value(0),
+                              QStringLiteral("Sleep"), 20000);
 
     m_s->module->LoadServerInfo(QStringLiteral("SHOW PROCESSLIST"), true);
     QTRY_VERIFY_WITH_TIMEOUT(m_s->info.rowCount() >= 2, 20000);
