@@ -148,6 +148,11 @@ void TestServerInfo::processListShowsOwnAndOtherConnections()
                            [&answered](QObject *) { answered = true; });
     other.Query()->Run();
     QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
+    // The server marks the thread idle just after it has sent the answer.
+    QTRY_COMPARE_WITH_TIMEOUT(serverRows(PrivateServer::shared(),
+                                         QStringLiteral("SELECT COMMAND FROM information_schema.PROCESSLIST WHERE ID = %1;")
+                                             .arg(other.ConnectionId())),
+                              QStringList{QStringLiteral("Sleep")}, 20000);
 
     m_s->module->LoadServerInfo(QStringLiteral("SHOW PROCESSLIST"), true);
     QTRY_VERIFY_WITH_TIMEOUT(m_s->info.rowCount() >= 2, 20000);
