@@ -155,10 +155,8 @@ public:
     QString DataGridTable() const { return m_dataGridTable; }
     QString DataGridDatabase() const { return m_dataGridDatabase; }
 
-    // Rows past the row limit (data/datapaging.cpp). In the normal mode the
-    // client holds the whole table already and the grid shows more of it; in
-    // the hard mode (and after a row was deleted) they are read from the
-    // server. Nothing happens when the grid shows all there is.
+    // Rows past the row limit (data/datapaging.cpp), read from the server in
+    // both modes. Nothing happens when the grid shows all there is.
     const TDataGridRows &DataGridRows() const { return m_gridRows; }
     void ShowAllRows();
     void ShowNextRows(); // the next `limit` rows
@@ -237,7 +235,13 @@ public:
     static QString DescribeStatement(const QString &table);
     // The table's columns as DESCRIBE names them, in that order: "select *"
     // would leave out INVISIBLE columns and shift values under the captions.
+    // In the normal mode it asks for one row past DBL (as a whole number),
+    // which tells whether the table holds more than the grid shows.
     static QString DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program);
+    // The same without any limit.
+    static QString SelectStatement(const QString &table, const QStringList &columns);
+    // DBL read as a whole number for the normal mode (0 when it is none).
+    static int NormalRowLimit(const TProgramSettings &program);
     static QString StatusStatement(const QString &database, const QString &table);
     static QString TableListStatement(const QString &database);
     static QString IndexStatement(const QString &table);
@@ -283,7 +287,6 @@ private:
     void setGridRows(const TDataGridRows &rows);
     void noteDataRows(bool hard, int limit, const std::shared_ptr<const TmySQLResultRows> &rows);
     void noteTableRowCount();
-    void showHeldRows(int limit);
     void readDataRows(const QString &limitClause, bool append, int step);
     void dataRowsArrived(bool append, int step);
     static void appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count);
@@ -343,8 +346,6 @@ private:
     QHash<QString, QString> m_dataGridTypes; // column name: type as DESCRIBE declared it
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
-    bool m_pageFromServer = false;  // further rows are read with LIMIT ... OFFSET
-    std::shared_ptr<const TmySQLResultRows> m_heldRows; // normal mode: the whole table
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };
