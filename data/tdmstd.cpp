@@ -150,6 +150,7 @@ void TDMstd::statementsIdle()
     // A chain stopped between two statements ends here: nobody else will
     // say that the script is over.
     finishScript(false);
+    scriptFileIdle();
     restoreCursor();
 }
 

@@ -23,6 +23,8 @@ class ScriptEditor;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
+struct ScriptFileRun;
+struct TScriptFileProgress;
 struct TProgramSettings;
 struct TServerProfile;
 struct TableDesign;
@@ -132,6 +134,15 @@ public:
     // any) learns whether the server accepted it.
     using StatementDone = std::function<void(const TmySQLClientOutcome &)>;
     void RunStatement(const QString &statement, StatementDone done = {});
+    // "Run SQL File" (data/scriptfile.cpp): the statements of a file of any
+    // size, read from disk part by part, in the database, by Exec's rules
+    // but without a log line per statement. Progress comes a few times a
+    // second; the last report (finished) follows the summary line in the
+    // log. False when nothing started (statements running, unreadable file).
+    bool RunScriptFile(const QString &database, const QString &path);
+    bool scriptFileRunning() const { return bool(m_fileRun); }
+    // Stops the file run: the statement under way is ended by the server.
+    void StopScriptFile();
     // Whether a script run is under way (its statements are sent one after
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
@@ -257,6 +268,7 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
+    void scriptFileProgress(const TScriptFileProgress &progress);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
     // A statement found the connection gone; the session is closed. The
@@ -322,6 +334,10 @@ private:
     void fillMessageGrid();
 
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
+    void runNextFileStatements(const std::shared_ptr<ScriptFileRun> &run);
+    void reportFileProgress(const std::shared_ptr<ScriptFileRun> &run);
+    void finishScriptFile(const std::shared_ptr<ScriptFileRun> &run);
+    void scriptFileIdle();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
     void fillQueryGrid();
@@ -346,6 +362,7 @@ private:
     QHash<QString, QString> m_dataGridTypes; // column name: type as DESCRIBE declared it
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
+    std::shared_ptr<ScriptFileRun> m_fileRun;
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };
