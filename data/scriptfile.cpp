@@ -65,7 +65,7 @@ struct ScriptFileRun
     // Queued ahead: enough that the worker never waits for the window, few
     // and small enough that memory stays bounded with long INSERTs.
     static constexpr int Ahead = 32;
-    static constexpr qint64 AheadBytes = 8 << 20;
+    static constexpr qint64 AheadBytes = 2 << 20;
     // Progress goes out at most this often.
     static constexpr qint64 ReportMs = 250;
 
@@ -168,10 +168,16 @@ void TDMstd::reportFileProgress(const std::shared_ptr<ScriptFileRun> &run)
 
 void TDMstd::StopScriptFile()
 {
-    if (!m_fileRun)
-        return;
-    m_fileRun->progress.stopped = true;
-    Stop();
+    if (m_fileRun)
+        Stop();
+}
+
+void TDMstd::noteScriptFileStop()
+{
+    // The statement under way fails with the server's "interrupted": that
+    // is the stop, not a failure of the file.
+    if (m_fileRun)
+        m_fileRun->progress.stopped = true;
 }
 
 void TDMstd::scriptFileIdle()

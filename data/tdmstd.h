@@ -338,6 +338,7 @@ private:
     void reportFileProgress(const std::shared_ptr<ScriptFileRun> &run);
     void finishScriptFile(const std::shared_ptr<ScriptFileRun> &run);
     void scriptFileIdle();
+    void noteScriptFileStop();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
     void fillQueryGrid();
