@@ -16,7 +16,7 @@ class ScriptFileReader
 {
 public:
     // Bytes read from the file at a time, at least.
-    static constexpr qint64 ChunkBytes = 1 << 20;
+    static constexpr qint64 ChunkBytes = 256 << 10;
     explicit ScriptFileReader(qint64 chunkBytes = ChunkBytes)
         : m_chunkBytes(std::max<qint64>(1, chunkBytes))
     {
