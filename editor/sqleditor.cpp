@@ -209,9 +209,32 @@ int SqlEditor::textOffset(long position) const
 
 void SqlEditor::setWholeText(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    setWholeUtf8(text.toUtf8());
+}
+
+void SqlEditor::setWholeUtf8(QByteArrayView bytes)
+{
+    const bool large = bytes.size() > WrapLimit;
+    if (large && wrapMode() != WrapNone) {
+        QsciScintilla::setWrapMode(WrapNone);
+        m_wrapSuspended = true;
+    } else if (!large && m_wrapSuspended) {
+        QsciScintilla::setWrapMode(WrapWord);
+        m_wrapSuspended = false;
+    }
+    // Without an undo copy of the whole text, in a buffer of its final size.
+    const bool collecting = SendScintilla(SCI_GETUNDOCOLLECTION);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SendScintilla(SCI_CLEARALL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(bytes.size() + 1));
+    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.data());
+    SendScintilla(SCI_SETUNDOCOLLECTION, static_cast<unsigned long>(collecting));
+}
+
+void SqlEditor::setWrapMode(WrapMode mode)
+{
+    m_wrapSuspended = false; // the user's choice from now on
+    QsciScintilla::setWrapMode(mode);
 }
 
 void SqlEditor::replaceSelectionWith(const QString &text, bool selectResult)
