@@ -7,6 +7,7 @@
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "editor/editorprompts.h"
+#include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/sessioncontroller.h"
@@ -63,7 +64,7 @@ qint64 writeScript(const QString &path, qint64 megabytes)
 
 int editorChild(const QStringList &args)
 {
-    // host port user password file statements
+    // host port user password file statements; host "-": the open alone
     if (args.size() < 6 || !LoadClientLibrary())
         return 2;
     QTemporaryDir dir;
@@ -80,7 +81,10 @@ int editorChild(const QStringList &args)
     SessionController session(&window, &data, &window);
     window.resize(1100, 750);
     window.show();
-    if (!data.ConnectProfile() || !waitFor([&] { return data.ActiveClient()->Connected() && !data.statementsRunning(); }, 60000))
+    const bool openOnly = args.at(0) == QLatin1String("-"); // no server: the open alone
+    if (!openOnly
+        && (!data.ConnectProfile()
+            || !waitFor([&] { return data.ActiveClient()->Connected() && !data.statementsRunning(); }, 60000)))
         return 3;
     waitFor([] { return false; }, 300); // the window painted
     SqlEditorPage *editor = window.sqlEditor();
@@ -94,11 +98,16 @@ int editorChild(const QStringList &args)
     prompts.openFileName = [file](QWidget *, const QString &, const QString &, const QString &) { return file; };
     editor->setPrompts(prompts);
     editor->EditOpen();
-    if (editor->scriptText().isEmpty())
+    if (editor->editor()->length() == 0) // not scriptText(): no copy of the text is counted
         return 4;
     waitFor([] { return false; }, 300); // painted and styled as far as shown
     const double openSeconds = clock.nsecsElapsed() / 1e9 - 0.3;
     const long openPeakKb = processStatusKb("VmHWM");
+    if (openOnly) {
+        std::printf("open_seconds: %.3f\nopen_extra_mb: %.1f\n", openSeconds,
+                    peakReset ? (openPeakKb - beforeKb) / 1024.0 : -1.0);
+        return 0;
+    }
     bool finished = false;
     QObject::connect(&data, &TDMstd::scriptFinished, [&finished] { finished = true; });
     window.messageLog()->clear();

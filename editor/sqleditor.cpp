@@ -1,5 +1,7 @@
 #include "editor/sqleditor.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
@@ -227,7 +229,17 @@ void SqlEditor::setWholeUtf8(QByteArrayView bytes)
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SendScintilla(SCI_CLEARALL);
     SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(bytes.size() + 1));
-    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.data());
+    // In pieces: each insertion is also handed to accessibility as a copy in
+    // UTF-16, twice its size. A piece ends before a UTF-8 sequence starts.
+    constexpr qsizetype Piece = 4 << 20;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype end = std::min(bytes.size(), at + Piece);
+        while (end < bytes.size() && end > at + 1 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(end - at), bytes.data() + at);
+        at = end;
+    }
     SendScintilla(SCI_SETUNDOCOLLECTION, static_cast<unsigned long>(collecting));
 }
 

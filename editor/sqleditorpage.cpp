@@ -280,7 +280,18 @@ bool SqlEditorPage::loadFile(const QString &name)
                           tr("Cannot open file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    // A file of known size in one buffer of that size.
+    QByteArray bytes;
+    const qint64 size = file.size();
+    if (size > 0 && !file.isSequential()) {
+        bytes.resize(size);
+        const qint64 read = file.read(bytes.data(), size);
+        bytes.truncate(std::max<qint64>(read, 0));
+        if (read == size)
+            bytes += file.readAll(); // grown meanwhile
+    } else {
+        bytes = file.readAll();
+    }
     if (file.error() != QFileDevice::NoError) {
         m_prompts.message(this, QMessageBox::Critical,
                           tr("Cannot read file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
