@@ -150,6 +150,7 @@ void TDMstd::statementsIdle()
     // A chain stopped between two statements ends here: nobody else will
     // say that the script is over.
     finishScript(false);
+    scriptFileIdle();
     restoreCursor();
 }
 
@@ -165,6 +166,7 @@ void TDMstd::Stop()
     TmySQLClientTaskHandler *engine = m_client->TaskHandler();
     if (engine->PendingTasks() == 0)
         return;
+    noteScriptFileStop();
     engine->CancelPending();
     if (engine->PendingTasks() == 0 || m_stopping)
         return; // nothing had started: dropping it was all

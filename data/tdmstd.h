@@ -23,6 +23,8 @@ class ScriptEditor;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
+struct ScriptFileRun;
+struct TScriptFileProgress;
 struct TProgramSettings;
 struct TServerProfile;
 struct TableDesign;
@@ -132,6 +134,15 @@ public:
     // any) learns whether the server accepted it.
     using StatementDone = std::function<void(const TmySQLClientOutcome &)>;
     void RunStatement(const QString &statement, StatementDone done = {});
+    // "Run SQL File" (data/scriptfile.cpp): the statements of a file of any
+    // size, read from disk part by part, in the database, by Exec's rules
+    // but without a log line per statement. Progress comes a few times a
+    // second; the last report (finished) follows the summary line in the
+    // log. False when nothing started (statements running, unreadable file).
+    bool RunScriptFile(const QString &database, const QString &path);
+    bool scriptFileRunning() const { return bool(m_fileRun); }
+    // Stops the file run: the statement under way is ended by the server.
+    void StopScriptFile();
     // Whether a script run is under way (its statements are sent one after
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
@@ -155,10 +166,8 @@ public:
     QString DataGridTable() const { return m_dataGridTable; }
     QString DataGridDatabase() const { return m_dataGridDatabase; }
 
-    // Rows past the row limit (data/datapaging.cpp). In the normal mode the
-    // client holds the whole table already and the grid shows more of it; in
-    // the hard mode (and after a row was deleted) they are read from the
-    // server. Nothing happens when the grid shows all there is.
+    // Rows past the row limit (data/datapaging.cpp), read from the server in
+    // both modes. Nothing happens when the grid shows all there is.
     const TDataGridRows &DataGridRows() const { return m_gridRows; }
     void ShowAllRows();
     void ShowNextRows(); // the next `limit` rows
@@ -237,7 +246,13 @@ public:
     static QString DescribeStatement(const QString &table);
     // The table's columns as DESCRIBE names them, in that order: "select *"
     // would leave out INVISIBLE columns and shift values under the captions.
+    // In the normal mode it asks for one row past DBL (as a whole number),
+    // which tells whether the table holds more than the grid shows.
     static QString DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program);
+    // The same without any limit.
+    static QString SelectStatement(const QString &table, const QStringList &columns);
+    // DBL read as a whole number for the normal mode (0 when it is none).
+    static int NormalRowLimit(const TProgramSettings &program);
     static QString StatusStatement(const QString &database, const QString &table);
     static QString TableListStatement(const QString &database);
     static QString IndexStatement(const QString &table);
@@ -253,6 +268,7 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
+    void scriptFileProgress(const TScriptFileProgress &progress);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
     // A statement found the connection gone; the session is closed. The
@@ -283,7 +299,6 @@ private:
     void setGridRows(const TDataGridRows &rows);
     void noteDataRows(bool hard, int limit, const std::shared_ptr<const TmySQLResultRows> &rows);
     void noteTableRowCount();
-    void showHeldRows(int limit);
     void readDataRows(const QString &limitClause, bool append, int step);
     void dataRowsArrived(bool append, int step);
     static void appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count);
@@ -319,6 +334,11 @@ private:
     void fillMessageGrid();
 
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
+    void runNextFileStatements(const std::shared_ptr<ScriptFileRun> &run);
+    void reportFileProgress(const std::shared_ptr<ScriptFileRun> &run);
+    void finishScriptFile(const std::shared_ptr<ScriptFileRun> &run);
+    void scriptFileIdle();
+    void noteScriptFileStop();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
     void fillQueryGrid();
@@ -343,8 +363,7 @@ private:
     QHash<QString, QString> m_dataGridTypes; // column name: type as DESCRIBE declared it
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
-    bool m_pageFromServer = false;  // further rows are read with LIMIT ... OFFSET
-    std::shared_ptr<const TmySQLResultRows> m_heldRows; // normal mode: the whole table
+    std::shared_ptr<ScriptFileRun> m_fileRun;
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

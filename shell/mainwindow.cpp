@@ -20,6 +20,7 @@
 #include "data/localserver.h"
 #include "dialogs/splash.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -327,12 +328,13 @@ void TFormMain::showPage(const QString &page, const QString &subPage)
 void TFormMain::Private::wireMessageLog()
 {
     flushTimer.setSingleShot(true);
-    flushTimer.setInterval(0);
     QObject::connect(&flushTimer, &QTimer::timeout, q, [this] { flushMessages(); });
     QObject::connect(log, &MessageLog::lineAppended, q, [this](const QString &line) {
         pendingLines.append(line);
-        if (!flushTimer.isActive())
-            flushTimer.start();
+        if (!flushTimer.isActive()) {
+            const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : qint64(FlushMs);
+            flushTimer.start(int(std::max<qint64>(0, FlushMs - since)));
+        }
     });
     // The range grows again once the view has laid the new lines out (a
     // line wider than the log adds a horizontal scroll bar, which hides the
@@ -380,6 +382,7 @@ void TFormMain::Private::flushMessages()
     cursor.insertText(text);
     memoHasLines = true;
     pendingLines.clear();
+    lastFlush.start();
     // Every new line is brought into view, its start in sight.
     followLog = true;
     memo->horizontalScrollBar()->setValue(0);
