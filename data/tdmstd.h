@@ -311,8 +311,12 @@ private:
     void fillPrivilegeGrid(PrivilegeTable table);
     void composePrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
                                 bool backslashEscapes);
+    void checkNewDbRow(TPrivilegeRow row, bool backslashEscapes);
+    void sendPrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                             PrivilegeLayout layout, bool backslashEscapes);
+    // failedAt, when given, receives the index of a refused statement.
     void runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
-                                std::function<void()> finished);
+                                std::function<void()> finished, std::shared_ptr<int> failedAt = {});
     void readAppServerTable(const QString &statement, void (TDMstd::*fill)());
     void runAppServerStatement(const QString &statement, StatementDone done);
     void fillApplicationGrid();

@@ -172,6 +172,8 @@ TPrivilegeRow TFormPrivilege::row() const
 {
     TPrivilegeRow row;
     row.host = m_host->text();
+    // The user grid shows a role by this marker in place of its empty host.
+    row.role = m_table == PrivilegeTable::User && row.host == RoleMarker;
     if (m_user)
         row.user = m_user->text();
     if (m_password) {
@@ -228,6 +230,8 @@ TFormUser::TFormUser(QWidget *parent)
     Edit1 = addField(QStringLiteral("Edit1"), QStringLiteral("Host :"));
     Edit2 = addField(QStringLiteral("Edit2"), QStringLiteral("User :"));
     Edit3 = addField(QStringLiteral("Edit3"), QStringLiteral("Password :"));
+    // Masked as in the login dialog: the text is a password, typed or stored.
+    Edit3->setEchoMode(QLineEdit::Password);
     m_host = Edit1;
     m_user = Edit2;
     m_password = Edit3;
