@@ -97,6 +97,7 @@ void TDMstd::ChangePrivilegeTable(PrivilegeTable table, PrivilegeChange change, 
                [this, table, change, row](QObject *sender, const QString &message) {
                    if (outcomeOf(sender).LostConnection()) {
                        ActiveClientGeneralError(sender, message);
+                       Q_EMIT privilegeChangeFinished(table, false);
                        return;
                    }
                    // A server without SQL modes always reads backslash escapes.
@@ -118,9 +119,10 @@ void TDMstd::composePrivilegeChange(PrivilegeTable table, PrivilegeChange change
     // positional statements and account statements.
     const QString statement = QStringLiteral("select * from ") + PrivilegeTableName(table) + QStringLiteral(" limit 0");
     submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) {
+           [this, table](QObject *sender, const QString &message) {
                // Without the table there is nothing to change or to read again.
                ActiveClientGeneralError(sender, message);
+               Q_EMIT privilegeChangeFinished(table, false);
            },
            [this, table, change, row, backslashEscapes](QObject *) {
                const TmySQLClientQuery *query = m_client->Query();
@@ -143,7 +145,10 @@ void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
     const QString statement = QStringLiteral("SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME=")
         + SqlTextLiteral(row.database, !backslashEscapes);
     submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+           [this](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+           },
            [this, row, backslashEscapes](QObject *) mutable {
                row.exactDatabase = m_client->Query()->RowCount() > 0;
                const QString stored = row.exactDatabase ? EscapedDatabaseName(row.database) : row.database;
@@ -156,7 +161,10 @@ void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
                    + SqlTextLiteral(stored, !backslashEscapes) + QStringLiteral(" AND User=")
                    + SqlTextLiteral(row.user, !backslashEscapes);
                submit(check, taskName(check),
-                      [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
+                      [this](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+           },
                       [this, row, stored, backslashEscapes](QObject *) {
                           bool exists = false;
                           const TmySQLClientQuery *query = m_client->Query();
@@ -170,6 +178,7 @@ void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
                           log(QStringLiteral("A grant row for host ") + row.host + QStringLiteral(", database ") + stored
                               + QStringLiteral(" and user ") + row.user
                               + QStringLiteral(" exists already; nothing changed. Use \"Change Database Informationen\"."));
+                          Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
                           LoadPrivilegeTable(PrivilegeTable::Db);
                       });
            });
@@ -183,6 +192,7 @@ void TDMstd::sendPrivilegeChange(PrivilegeTable table, PrivilegeChange change, c
     auto failedAt = std::make_shared<int>(-1);
     runPrivilegeStatements(statements, 0, [this, table, statements, rollback, failedAt] {
         auto reload = [this, table] { FlushPrivileges([this, table] { LoadPrivilegeTable(table); }); };
+        Q_EMIT privilegeChangeFinished(table, *failedAt < 0);
         // Once the first statement took effect, a later refusal undoes it.
         if (*failedAt > 0 && !rollback.isEmpty()) {
             log(QStringLiteral("Undoing: ") + rollback.join(QStringLiteral("; ")));

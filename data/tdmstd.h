@@ -255,6 +255,9 @@ Q_SIGNALS:
     void scriptFinished(bool completed); // false: stopped at a failing statement
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
+    // A change of a privilege table has run: false when a statement of it was
+    // refused or the change was not sent (the log says why).
+    void privilegeChangeFinished(PrivilegeTable table, bool succeeded);
     // A statement found the connection gone; the session is closed. The
     // window offers to reconnect.
     void connectionLost();

@@ -55,8 +55,8 @@ TFormPrivilege::TFormPrivilege(PrivilegeTable table, const QString &caption, con
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ButtonApply, &QPushButton::clicked, this, [this] { Q_EMIT applyRequested(); });
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
+        m_closeWhenDone = true;
         Q_EMIT applyRequested();
-        accept();
     });
 }
 
@@ -123,6 +123,7 @@ void TFormPrivilege::prepareNew()
             box->setChecked(false);
     }
     m_shownPassword.clear();
+    m_closeWhenDone = false;
     ButtonApply->setEnabled(false);
     for (QLineEdit *edit : std::as_const(m_keyFields))
         edit->setEnabled(true);
@@ -139,6 +140,7 @@ void TFormPrivilege::prepareChange(const TPrivilegeRow &row)
     if (m_database)
         m_database->setText(row.database);
     m_shownPassword = row.password;
+    m_closeWhenDone = false;
     for (int p = 0; p < PrivilegeCount; ++p) {
         if (QCheckBox *box = m_boxes[size_t(p)])
             box->setChecked(row.privileges[size_t(p)]);
@@ -161,6 +163,15 @@ void TFormPrivilege::focusFirstField()
     }
     if (m_boxGrid->count() > 0)
         m_boxGrid->itemAt(0)->widget()->setFocus();
+}
+
+void TFormPrivilege::changeFinished(bool succeeded)
+{
+    if (!m_closeWhenDone)
+        return;
+    m_closeWhenDone = false;
+    if (succeeded)
+        accept();
 }
 
 bool TFormPrivilege::newMode() const
