@@ -152,8 +152,6 @@ void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
            [this, row, backslashEscapes](QObject *) mutable {
                row.exactDatabase = m_client->Query()->RowCount() > 0;
                const QString stored = row.exactDatabase ? EscapedDatabaseName(row.database) : row.database;
-               log((row.exactDatabase ? QStringLiteral("Granting on the database ") : QStringLiteral("Granting on the pattern "))
-                   + row.database);
                // A grant row of that host, database and user is changed
                // through "Change Database Informationen", not merged into.
                const QString check = QStringLiteral("SELECT Db FROM mysql.db WHERE Host=")
@@ -162,15 +160,14 @@ void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
                    + SqlTextLiteral(row.user, !backslashEscapes);
                submit(check, taskName(check),
                       [this](QObject *sender, const QString &message) {
-               ActiveClientGeneralError(sender, message);
-               Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
-           },
+                          ActiveClientGeneralError(sender, message);
+                          Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+                      },
                       [this, row, stored, backslashEscapes](QObject *) {
-                          bool exists = false;
-                          const TmySQLClientQuery *query = m_client->Query();
-                          for (int r = 0; r < query->RowCount(); ++r)
-                              exists = exists || query->Value(r, 0) == stored; // Db compares without case
-                          if (!exists) {
+                          if (m_client->Query()->RowCount() == 0) {
+                              log((row.exactDatabase ? QStringLiteral("Granting on the database ")
+                                                     : QStringLiteral("Granting on the pattern "))
+                                  + row.database);
                               sendPrivilegeChange(PrivilegeTable::Db, PrivilegeChange::Insert, row,
                                                   PrivilegeLayout::Current, backslashEscapes);
                               return;
