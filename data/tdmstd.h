@@ -271,6 +271,9 @@ Q_SIGNALS:
     void scriptFileProgress(const TScriptFileProgress &progress);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
+    // A change of a privilege table has run: false when a statement of it was
+    // refused or the change was not sent (the log says why).
+    void privilegeChangeFinished(PrivilegeTable table, bool succeeded);
     // A statement found the connection gone; the session is closed. The
     // window offers to reconnect.
     void connectionLost();
@@ -326,8 +329,12 @@ private:
     void fillPrivilegeGrid(PrivilegeTable table);
     void composePrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
                                 bool backslashEscapes);
+    void checkNewDbRow(TPrivilegeRow row, bool backslashEscapes);
+    void sendPrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                             PrivilegeLayout layout, bool backslashEscapes);
+    // failedAt, when given, receives the index of a refused statement.
     void runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
-                                std::function<void()> finished);
+                                std::function<void()> finished, std::shared_ptr<int> failedAt = {});
     void readAppServerTable(const QString &statement, void (TDMstd::*fill)());
     void runAppServerStatement(const QString &statement, StatementDone done);
     void fillApplicationGrid();
