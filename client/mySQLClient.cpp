@@ -257,10 +257,12 @@ void TmySQLClientUtility::wrapUp(TmySQLClientTaskData *task, bool success, const
 void TmySQLClientUtility::OpenSession(const QString &host, const QString &user, const QString &password,
                                       const QString &database, int port, unsigned long clientFlags,
                                       const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout)
+                                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout,
+                                      const TmySQLClientTls &tls)
 {
     queue(ctRealConnect, TaskName, std::move(OnComplete), std::move(OnError), [&](TmySQLClientTaskData &t) {
         t.ConnectTimeout = connectTimeout;
+        t.Tls = tls;
         t.Host = host.toUtf8();
         t.User = user.toUtf8();
         t.Password = password.toUtf8();
@@ -432,7 +434,10 @@ void TmySQLClient::Connect()
                            QStringLiteral("Connect to mySQL Server"),
                            [self, serial](QObject *sender) {
                                if (self)
-                                   self->opened(serial, static_cast<TmySQLClientUtility *>(sender)->OpenedConnectionId());
+                               {
+                                   auto *utility = static_cast<TmySQLClientUtility *>(sender);
+                                   self->opened(serial, utility->OpenedConnectionId(), utility->Outcome());
+                               }
                            },
                            [self, serial](QObject *sender, const QString &message) {
                                if (!self || serial <= self->m_abandonedUpTo)
@@ -441,11 +446,11 @@ void TmySQLClient::Connect()
                                if (self->OnConnectError)
                                    self->OnConnectError(sender, message);
                            },
-                           m_connectTimeout);
+                           m_connectTimeout, m_tls);
     m_utility->Run();
 }
 
-void TmySQLClient::opened(quint64 serial, unsigned long connectionId)
+void TmySQLClient::opened(quint64 serial, unsigned long connectionId, const TmySQLClientOutcome &outcome)
 {
     if (serial <= m_abandonedUpTo) {
         // The user gave up waiting. The late connection is closed again,
@@ -459,6 +464,8 @@ void TmySQLClient::opened(quint64 serial, unsigned long connectionId)
     m_connecting = false;
     m_connected = true;
     m_connectionId = connectionId;
+    m_tlsVersion = outcome.TlsVersion;
+    m_tlsCipher = outcome.TlsCipher;
     m_query = new TmySQLClientQuery(m_engine, this);
     m_modify = new TmySQLClientModify(m_engine, this);
     if (OnConnect)
@@ -545,6 +552,8 @@ void TmySQLClient::closed()
 {
     m_connected = false;
     m_connectionId = 0;
+    m_tlsVersion.clear();
+    m_tlsCipher.clear();
     if (OnClose)
         OnClose(this);
     // A handler of the old objects may still be on the stack: delete later.

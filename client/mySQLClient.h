@@ -121,7 +121,8 @@ public:
     void OpenSession(const QString &host, const QString &user, const QString &password,
                      const QString &database, int port, unsigned long clientFlags,
                      const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0);
+                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0,
+                     const TmySQLClientTls &tls = TmySQLClientTls());
     void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
     void SelectDb(const QString &database, const QString &TaskName);
     // The same with handlers of the caller's own, for a chain that must
@@ -194,6 +195,13 @@ public:
     // Seconds a connect attempt may take before it fails; 0: the library's default.
     unsigned int ConnectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
+    // How connections are secured; Off unless set.
+    const TmySQLClientTls &Tls() const { return m_tls; }
+    void setTls(const TmySQLClientTls &value) { m_tls = value; }
+    // Of the open connection: the TLS protocol and cipher, empty when it is
+    // not encrypted.
+    QString TlsVersion() const { return m_tlsVersion; }
+    QString TlsCipher() const { return m_tlsCipher; }
     // The server's id of the open connection (what KILL names); 0 when closed.
     unsigned long ConnectionId() const { return m_connectionId; }
 
@@ -232,7 +240,7 @@ public:
     TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
 
 private:
-    void opened(quint64 serial, unsigned long connectionId);
+    void opened(quint64 serial, unsigned long connectionId, const TmySQLClientOutcome &outcome);
     void closed();
 
     MYSQL m_mysql;
@@ -250,6 +258,9 @@ private:
     bool m_blockOnClose = true;
     unsigned int m_connectTimeout = 0;
     unsigned long m_connectionId = 0;
+    TmySQLClientTls m_tls;
+    QString m_tlsVersion;
+    QString m_tlsCipher;
     QPointer<QStringListModel> m_taskListBox;
     bool m_connected = false;
     bool m_connecting = false;

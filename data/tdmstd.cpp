@@ -246,6 +246,12 @@ bool TDMstd::ConnectProfile()
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
     m_client->setPort(port);
+    TmySQLClientTls tls;
+    tls.Mode = TlsModeFromText(profile.TlsMode);
+    tls.CAFile = profile.TlsCA;
+    tls.CertFile = profile.TlsCert;
+    tls.KeyFile = profile.TlsKey;
+    m_client->setTls(tls);
     if (m_views.program) {
         bool timeoutOk = false;
         const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
@@ -266,6 +272,11 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("ClientInfo: ") + utility->ClientInfo());
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
+    // A profile that asks for TLS also learns what it got.
+    if (m_client->Tls().Mode != tmOff)
+        log(QStringLiteral("TLS:        ")
+            + (m_client->TlsCipher().isEmpty() ? QStringLiteral("not encrypted")
+                                               : m_client->TlsVersion() + QLatin1Char(' ') + m_client->TlsCipher()));
     RefreshDatabaseList();
     // After a lost session the database that was current is current again.
     if (!m_lostDatabase.isEmpty()) {

@@ -3,6 +3,8 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class SettingsStore;
@@ -37,12 +39,20 @@ public:
     QLineEdit *EditPsw = nullptr;
     QCheckBox *CheckGroupSystem = nullptr;
     QCheckBox *CheckAppServer = nullptr;
+    // "Security": how the connection is secured with TLS and its files.
+    QGroupBox *GroupSecurity = nullptr;
+    QComboBox *ComboTls = nullptr;
+    QLineEdit *EditTlsCA = nullptr;
+    QLineEdit *EditTlsCert = nullptr;
+    QLineEdit *EditTlsKey = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
 
 private:
     void enableApply();
+    void enableTlsFiles();
+    QWidget *fileRow(QLineEdit *edit, const QString &pickerTitle);
 
     SettingsStore *m_settings;
     bool m_applied = false;
