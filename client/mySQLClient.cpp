@@ -258,11 +258,13 @@ void TmySQLClientUtility::OpenSession(const QString &host, const QString &user, 
                                       const QString &database, int port, unsigned long clientFlags,
                                       const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
                                       TmySQLClientTask_OnError OnError, unsigned int connectTimeout,
-                                      const TmySQLClientTls &tls)
+                                      const TmySQLClientTls &tls, const QString &newPassword)
 {
     queue(ctRealConnect, TaskName, std::move(OnComplete), std::move(OnError), [&](TmySQLClientTaskData &t) {
         t.ConnectTimeout = connectTimeout;
         t.Tls = tls;
+        if (!newPassword.isEmpty())
+            t.NewPassword = newPassword.toUtf8();
         t.Host = host.toUtf8();
         t.User = user.toUtf8();
         t.Password = password.toUtf8();
@@ -446,7 +448,7 @@ void TmySQLClient::Connect()
                                if (self->OnConnectError)
                                    self->OnConnectError(sender, message);
                            },
-                           m_connectTimeout, m_tls);
+                           m_connectTimeout, m_tls, m_newPassword);
     m_utility->Run();
 }
 
@@ -464,6 +466,10 @@ void TmySQLClient::opened(quint64 serial, unsigned long connectionId, const TmyS
     m_connecting = false;
     m_connected = true;
     m_connectionId = connectionId;
+    if (!m_newPassword.isEmpty()) {
+        m_password = m_newPassword;
+        m_newPassword.clear();
+    }
     m_tlsVersion = outcome.TlsVersion;
     m_tlsCipher = outcome.TlsCipher;
     m_query = new TmySQLClientQuery(m_engine, this);

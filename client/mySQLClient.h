@@ -122,7 +122,7 @@ public:
                      const QString &database, int port, unsigned long clientFlags,
                      const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0,
-                     const TmySQLClientTls &tls = TmySQLClientTls());
+                     const TmySQLClientTls &tls = TmySQLClientTls(), const QString &newPassword = QString());
     void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
     void SelectDb(const QString &database, const QString &TaskName);
     // The same with handlers of the caller's own, for a chain that must
@@ -195,6 +195,11 @@ public:
     // Seconds a connect attempt may take before it fails; 0: the library's default.
     unsigned int ConnectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
+    // Set after a connect failed because the account's password has expired
+    // (Outcome().PasswordExpired()): the next Connect logs in and sets this
+    // password before anything else, and it becomes Password. Empty: none.
+    QString NewPassword() const { return m_newPassword; }
+    void setNewPassword(const QString &value) { m_newPassword = value; }
     // How connections are secured; Off unless set.
     const TmySQLClientTls &Tls() const { return m_tls; }
     void setTls(const TmySQLClientTls &value) { m_tls = value; }
@@ -259,6 +264,7 @@ private:
     unsigned int m_connectTimeout = 0;
     unsigned long m_connectionId = 0;
     TmySQLClientTls m_tls;
+    QString m_newPassword;
     QString m_tlsVersion;
     QString m_tlsCipher;
     QPointer<QStringListModel> m_taskListBox;

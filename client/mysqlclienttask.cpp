@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <errmsg.h>
+#include <mysqld_error.h>
 
 namespace {
 
@@ -300,6 +301,25 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             return engineFailure(QStringLiteral("The client library could not prepare a connection"));
         return true;
     };
+    // An account whose password has expired may only set a new one: done
+    // before anything else runs on the connection.
+    auto changeExpiredPassword = [&](const QByteArray &password) -> bool {
+        if (!api.mysql_real_query || !api.mysql_escape_string)
+            return false;
+        QByteArray escaped(password.size() * 2 + 1, '\0');
+        escaped.resize(int(api.mysql_escape_string(escaped.data(), password.constData(), password.size())));
+        // MySQL takes ALTER USER here; MariaDB refuses it until the
+        // password is changed, and takes SET PASSWORD (which keeps the
+        // account's authentication plugin).
+        for (const QByteArray &statement :
+             {"ALTER USER CURRENT_USER() IDENTIFIED BY '" + escaped + "'", "SET PASSWORD = PASSWORD('" + escaped + "')"}) {
+            if (api.mysql_real_query(m_handle, statement.constData(), statement.size()) == 0)
+                return true;
+            if (!api.mysql_errno || api.mysql_errno(m_handle) != ER_MUST_CHANGE_PASSWORD)
+                return false;
+        }
+        return false;
+    };
     // A statement's result: none (it returned no rows), or stored. A missing
     // result where the statement has columns is a failure of its own.
     auto storeResult = [&](MYSQL_RES **result) -> bool {
@@ -346,6 +366,15 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                     const unsigned int seconds = task->ConnectTimeout;
                     api.mysql_options(m_handle, MYSQL_OPT_CONNECT_TIMEOUT, &seconds);
                 }
+                // Accounts with other authentication than the library's
+                // built-in ones (ed25519) need its plugins.
+                static const QByteArray pluginDir = QFile::encodeName(ClientPluginDirectory());
+                if (!pluginDir.isEmpty())
+                    api.mysql_options(m_handle, MYSQL_PLUGIN_DIR, pluginDir.constData());
+                if (!task->NewPassword.isNull()) {
+                    const my_bool canHandle = 1;
+                    api.mysql_options(m_handle, MYSQL_OPT_CAN_HANDLE_EXPIRED_PASSWORDS, &canHandle);
+                }
             };
             setConnectOptions();
             if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
@@ -381,6 +410,13 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 task->ConnectResult = nullptr;
                 outcome.TlsVersion.clear();
                 return engineFailure(QStringLiteral("TLS is required, but the server does not offer it"));
+            }
+            if (!task->NewPassword.isNull() && !changeExpiredPassword(task->NewPassword)) {
+                libraryFailure();
+                api.mysql_close(m_handle);
+                m_handleInitialized = false;
+                task->ConnectResult = nullptr;
+                return false;
             }
             if (api.mysql_thread_id)
                 task->ConnectionId = api.mysql_thread_id(m_handle);
@@ -646,6 +682,32 @@ void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome)
         if (api.mariadb_get_infov(handle, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
             outcome.TlsVersion = QString::fromLatin1(version);
     }
+}
+
+bool TmySQLClientOutcome::PasswordExpired() const
+{
+    return ErrorNumber == ER_MUST_CHANGE_PASSWORD_LOGIN || ErrorNumber == ER_MUST_CHANGE_PASSWORD;
+}
+
+QString ClientPluginDirectory()
+{
+    const QByteArray fromEnv = qgetenv("QUARNEL_CLIENT_PLUGIN_DIR");
+    if (!fromEnv.isEmpty())
+        return QString::fromLocal8Bit(fromEnv);
+    // Debian keeps them beside the library, per architecture; other
+    // systems in the client's own folder.
+    const QStringList candidates = {
+        QStringLiteral("/usr/lib/x86_64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/aarch64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/i386-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib64/mariadb/plugin"),
+        QStringLiteral("/usr/lib/mariadb/plugin"),
+    };
+    for (const QString &dir : candidates) {
+        if (QFile::exists(dir + QStringLiteral("/client_ed25519.so")))
+            return dir;
+    }
+    return QString();
 }
 
 bool TmySQLClientOutcome::LostConnection() const

@@ -92,6 +92,9 @@ struct TmySQLClientOutcome
     // The connection went away under the statement (server gone, lost
     // connection during the query): the session is over.
     bool LostConnection() const;
+    // A connect refused because the account's password has expired: it
+    // can log in only to set a new one.
+    bool PasswordExpired() const;
 };
 
 using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *)>;
@@ -123,6 +126,9 @@ struct TmySQLClientTaskData
     unsigned long ClientFlags = 0;
     unsigned int ConnectTimeout = 0; // seconds; 0: the library's default
     TmySQLClientTls Tls;
+    // Not null: the account's password has expired and becomes this one
+    // right after logging in.
+    QByteArray NewPassword;
     unsigned long ConnectionId = 0;  // the server's id of an opened connection
     unsigned long ProcessId = 0;
     quint8 OptionCode = 0;
@@ -163,6 +169,9 @@ bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls);
 // the certificate) before the library's own words.
 QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,
                        const QString &host);
+// Where the library's authentication plugins (ed25519, caching_sha2 ...)
+// are installed; empty when none of the known folders exists.
+QString ClientPluginDirectory();
 // Reads what TLS the open connection uses into outcome.
 void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome);
 
