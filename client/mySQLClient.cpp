@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -432,14 +433,18 @@ void TmySQLClient::Connect()
     m_connecting = true;
     const quint64 serial = ++m_connectSerial;
     QPointer<TmySQLClient> self(this);
+    // A new password is for this attempt only, failed or not.
+    const QString newPassword = std::exchange(m_newPassword, QString());
     m_utility->OpenSession(m_hostname, m_username, m_password, m_database, m_port, flags,
                            QStringLiteral("Connect to mySQL Server"),
-                           [self, serial](QObject *sender) {
-                               if (self)
-                               {
-                                   auto *utility = static_cast<TmySQLClientUtility *>(sender);
-                                   self->opened(serial, utility->OpenedConnectionId(), utility->Outcome());
-                               }
+                           [self, serial, newPassword](QObject *sender) {
+                               if (!self)
+                                   return;
+                               // The account's password is the new one now.
+                               if (!newPassword.isEmpty())
+                                   self->m_password = newPassword;
+                               auto *utility = static_cast<TmySQLClientUtility *>(sender);
+                               self->opened(serial, utility->OpenedConnectionId(), utility->Outcome());
                            },
                            [self, serial](QObject *sender, const QString &message) {
                                if (!self || serial <= self->m_abandonedUpTo)
@@ -448,7 +453,7 @@ void TmySQLClient::Connect()
                                if (self->OnConnectError)
                                    self->OnConnectError(sender, message);
                            },
-                           m_connectTimeout, m_tls, m_newPassword);
+                           m_connectTimeout, m_tls, newPassword);
     m_utility->Run();
 }
 
@@ -466,10 +471,6 @@ void TmySQLClient::opened(quint64 serial, unsigned long connectionId, const TmyS
     m_connecting = false;
     m_connected = true;
     m_connectionId = connectionId;
-    if (!m_newPassword.isEmpty()) {
-        m_password = m_newPassword;
-        m_newPassword.clear();
-    }
     m_tlsVersion = outcome.TlsVersion;
     m_tlsCipher = outcome.TlsCipher;
     m_query = new TmySQLClientQuery(m_engine, this);

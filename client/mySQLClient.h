@@ -196,8 +196,9 @@ public:
     unsigned int ConnectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
     // Set after a connect failed because the account's password has expired
-    // (Outcome().PasswordExpired()): the next Connect logs in and sets this
-    // password before anything else, and it becomes Password. Empty: none.
+    // (Outcome().PasswordExpired()): the next Connect, and only that one,
+    // logs in and sets this password before anything else; once it opens,
+    // the password is Password. Empty: none.
     QString NewPassword() const { return m_newPassword; }
     void setNewPassword(const QString &value) { m_newPassword = value; }
     // How connections are secured; Off unless set.

@@ -286,10 +286,23 @@ void TDMstd::ActiveClientConnect(QObject *)
     }
 }
 
-void TDMstd::ActiveClientConnectError(QObject *, const QString &message)
+void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     log(message);
     restoreCursor();
+    if (outcomeOf(sender).PasswordExpired())
+        Q_EMIT passwordExpired(message);
+}
+
+bool TDMstd::ChangeExpiredPassword(const QString &newPassword)
+{
+    if (newPassword.isEmpty())
+        return false;
+    m_client->setNewPassword(newPassword);
+    if (ConnectProfile())
+        return true;
+    m_client->setNewPassword(QString());
+    return false;
 }
 
 void TDMstd::ActiveClientClose(QObject *)

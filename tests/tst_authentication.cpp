@@ -1,5 +1,10 @@
 #include "client/mySQLClient.h"
+#include "data/tdmstd.h"
+#include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
+
+#include <QSignalSpy>
 
 #include <QTest>
 
@@ -14,6 +19,7 @@ private Q_SLOTS:
     void accountsLogIn_data();
     void accountsLogIn();
     void expiredPasswordIsReplacedAtLogin();
+    void moduleAsksForANewPasswordAndLogsIn();
 
 private:
     struct Attempt
@@ -130,6 +136,43 @@ void TestAuthentication::expiredPasswordIsReplacedAtLogin()
     a = attempt(old);
     QVERIFY(!a.connected);
     QVERIFY(!a.expired);
+
+    // A new password whose attempt failed is not tried again.
+    TmySQLClient retry;
+    retry.setUsername(QStringLiteral("stale"));
+    retry.setPassword(QStringLiteral("wrong"));
+    retry.setNewPassword(QStringLiteral("third"));
+    QVERIFY(!attempt(retry).connected);
+    QCOMPARE(retry.NewPassword(), QString());
+    retry.setPassword(fresh);
+    QVERIFY(attempt(retry).connected);
+    QCOMPARE(retry.Password(), fresh);
+}
+
+void TestAuthentication::moduleAsksForANewPasswordAndLogsIn()
+{
+    QVERIFY(m_server->sql(QStringLiteral("CREATE USER lapsed@'%' IDENTIFIED BY 'was' PASSWORD EXPIRE;")));
+    HeadlessViews views(m_server->host(), QString::number(m_server->port()), QStringLiteral("lapsed"),
+                        QStringLiteral("was"));
+    TDMstd module(views.views);
+    QSignalSpy expired(&module, &TDMstd::passwordExpired);
+    QVERIFY(module.ConnectProfile());
+    QTRY_COMPARE_WITH_TIMEOUT(expired.count(), 1, 15000);
+    QVERIFY2(expired.at(0).at(0).toString().contains(QLatin1String("expired")),
+             qPrintable(expired.at(0).at(0).toString()));
+    QCOMPARE(views.log.lines(), QStringList{expired.at(0).at(0).toString()});
+
+    QVERIFY(!module.ChangeExpiredPassword(QString()));
+    QVERIFY(module.ChangeExpiredPassword(QStringLiteral("is-now")));
+    QTRY_VERIFY_WITH_TIMEOUT(views.log.lines().contains(QStringLiteral("Connect Success.")), 15000);
+    settle();
+    QCOMPARE(expired.count(), 1);
+    QVERIFY(views.log.lines().size() >= 6);
+
+    TmySQLClient check;
+    check.setUsername(QStringLiteral("lapsed"));
+    check.setPassword(QStringLiteral("is-now"));
+    QVERIFY(attempt(check).connected);
 }
 
 QTEST_GUILESS_MAIN(TestAuthentication)
