@@ -53,7 +53,16 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
     events.OnSelectDatabaseError = generalError;
     events.OnCreateDatabaseError = generalError;
     events.OnDropDatabaseError = generalError;
-    events.OnListDatabasesError = generalError;
+    events.OnListDatabasesError = [this](QObject *sender, const QString &message) {
+        ActiveClientGeneralError(sender, message);
+        // A server that lets an account with an expired password in only
+        // to change it: the database list is the first thing refused.
+        if (outcomeOf(sender).PasswordExpired()) {
+            m_client->Close();
+            Q_EMIT SetSessionCommands(false);
+            Q_EMIT passwordExpired(message);
+        }
+    };
     events.OnListTablesError = generalError;
     events.OnListFieldsError = generalError;
     events.OnListProcessesError = generalError;
