@@ -99,6 +99,13 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     starStyle->setParent(this);
     EditPsw->setStyle(starStyle);
 
+    CheckShowPsw = new QCheckBox(QStringLiteral("Show"), this);
+    CheckShowPsw->setObjectName(QStringLiteral("CheckShowPsw"));
+    CheckShowPsw->setAccessibleName(QStringLiteral("Show the password"));
+    connect(CheckShowPsw, &QCheckBox::toggled, this, [this](bool shown) {
+        EditPsw->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
+
     CheckGroupSystem = redCheckBox(QStringLiteral("CheckGroupSystem"),
                                    QStringLiteral("Check &Group-System on this Server:"), this);
     CheckAppServer = redCheckBox(QStringLiteral("CheckAppServer"), QStringLiteral("Check Application Server :"), this);
@@ -149,6 +156,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         fields->addWidget(redLabel(rows[i].first, rows[i].second, this), i, 0);
         fields->addWidget(rows[i].second, i, 1);
     }
+    fields->addWidget(CheckShowPsw, int(rows.size()) - 1, 2);
     layout->addLayout(fields);
     layout->addSpacing(8);
     layout->addWidget(note({QStringLiteral("Check Group-System on login. The Group-System "),
@@ -243,6 +251,7 @@ QWidget *TFormServer::fileRow(QLineEdit *edit, const QString &pickerTitle)
 
 void TFormServer::prepareForAdd()
 {
+    CheckShowPsw->setChecked(false);
     Editserver->clear();
     EditPort->setText(QStringLiteral("3306"));
     EditUser->clear();
@@ -259,6 +268,7 @@ void TFormServer::prepareForAdd()
 
 void TFormServer::prepareForModify()
 {
+    CheckShowPsw->setChecked(false);
     const TServerProfile &profile = m_settings->currentProfile();
     EditUser->setText(profile.User);
     EditPsw->setText(profile.Psw);

@@ -37,6 +37,8 @@ public:
     QLineEdit *EditPort = nullptr;
     QLineEdit *EditUser = nullptr;
     QLineEdit *EditPsw = nullptr;
+    // "Show": the password in clear while checked; masked again on every opening.
+    QCheckBox *CheckShowPsw = nullptr;
     QCheckBox *CheckGroupSystem = nullptr;
     QCheckBox *CheckAppServer = nullptr;
     // "Security": how the connection is secured with TLS and its files.

@@ -195,6 +195,24 @@ private Q_SLOTS:
         QVERIFY(!dialog->ButtonApply->isEnabled());
     }
 
+    void passwordShownOnlyOnRequest()
+    {
+        TFormServer *dialog = m_window->formServer();
+        m_store->currentProfile().Psw = QStringLiteral("hidden");
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+        QCOMPARE(dialog->CheckShowPsw->isChecked(), false);
+        dialog->CheckShowPsw->click();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Normal);
+        // Shown in clear does not count as a change, and ends with the opening.
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        dialog->prepareForAdd();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+        dialog->CheckShowPsw->click();
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+    }
+
     void securityGroupRoundTrip_data()
     {
         QTest::addColumn<int>("mode");
