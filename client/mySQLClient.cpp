@@ -1,5 +1,7 @@
 #include "client/mySQLClient.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -523,6 +525,7 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
     const QByteArray password = m_password.toUtf8();
     const unsigned int port = unsigned(m_port);
     const unsigned long id = m_connectionId;
+    const TmySQLClientTls tls = m_tls;
     QPointer<TmySQLClient> self(this);
     // A connection of its own: the client's connection is busy with the
     // statement to be stopped.
@@ -537,6 +540,12 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
             const unsigned int timeout = 5;
             api.mysql_options(side, MYSQL_OPT_PROTOCOL, &protocol);
             api.mysql_options(side, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+            // Secured and authenticated as the session itself is.
+            const QByteArray pluginDir = QFile::encodeName(ClientPluginDirectory());
+            if (!pluginDir.isEmpty())
+                api.mysql_options(side, MYSQL_PLUGIN_DIR, pluginDir.constData());
+            if (tls.Mode != tmOff)
+                applyTlsOptions(side, tls);
             if (!api.mysql_real_connect(side, host.constData(), user.constData(), password.constData(), nullptr,
                                         port, nullptr, 0)) {
                 error = fromClient(api.mysql_error(side));

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void serverWithoutTls();
     void clientCertificateIsSent_data();
     void clientCertificateIsSent();
+    void stopRequestGoesOverTls();
     void storedModeNames_data();
     void storedModeNames();
     void connectReportOfAProfile_data();
@@ -55,7 +56,8 @@ void TestTls::initTestCase()
     QVERIFY(m_files.serveAs(QStringLiteral("server")));
     m_server.setExtraArguments(m_files.serverArguments());
     QVERIFY2(m_server.start(&error), qPrintable(error));
-    QVERIFY(m_server.sql(QStringLiteral("CREATE USER 'certified'@'%' IDENTIFIED BY 'pw' REQUIRE X509;")));
+    QVERIFY(m_server.sql(QStringLiteral("CREATE USER 'certified'@'%' IDENTIFIED BY 'pw' REQUIRE X509;"
+                                        "CREATE USER 'encrypted'@'%' IDENTIFIED BY 'pw' REQUIRE SSL;")));
 }
 
 void TestTls::cleanupTestCase()
@@ -255,6 +257,48 @@ void TestTls::clientCertificateIsSent()
     QCOMPARE(a.connected, withCertificate);
     if (!withCertificate)
         QVERIFY2(a.error.contains(QLatin1String("Access denied")), qPrintable(a.error));
+}
+
+void TestTls::stopRequestGoesOverTls()
+{
+    // The stop request's own connection is secured like the session: an
+    // account that may only connect with TLS can stop its statement.
+    TmySQLClient client;
+    client.setHostname(m_server.host());
+    client.setPort(m_server.port());
+    client.setUsername(QStringLiteral("encrypted"));
+    client.setPassword(QStringLiteral("pw"));
+    client.setTls(tls(tmRequired, QString()));
+    bool opened = false;
+    client.OnConnect = [&](QObject *) { opened = true; };
+    client.Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(opened, 15000);
+    client.setThreaded(true);
+
+    bool ended = false;
+    QString failure;
+    client.Query()->Execute(QStringLiteral("SELECT SLEEP(60)"), QStringLiteral("sleep"), nullptr,
+                            [&](QObject *, const QString &message) {
+                                failure = message;
+                                ended = true;
+                            },
+                            [&](QObject *) { ended = true; });
+    client.Query()->Run();
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        QString out;
+        return m_server.sql(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT SLEEP(60)%';"),
+                            &out)
+            && out.contains(QLatin1Char('1'));
+    }(), 10000);
+    bool answered = false;
+    QString killError = QStringLiteral("unanswered");
+    client.KillQuery([&](const QString &error) {
+        killError = error;
+        answered = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 15000);
+    QVERIFY2(killError.isEmpty(), qPrintable(killError));
+    QTRY_VERIFY_WITH_TIMEOUT(ended, 15000);
 }
 
 void TestTls::storedModeNames_data()
