@@ -1,8 +1,11 @@
 #include "client/mySQLClient.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -264,10 +267,14 @@ void TmySQLClientUtility::wrapUp(TmySQLClientTask owned, bool success, const QSt
 void TmySQLClientUtility::OpenSession(const QString &host, const QString &user, const QString &password,
                                       const QString &database, int port, unsigned long clientFlags,
                                       const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout)
+                                      TmySQLClientTask_OnError OnError, unsigned int connectTimeout,
+                                      const TmySQLClientTls &tls, const QString &newPassword)
 {
     queue(ctRealConnect, TaskName, std::move(OnComplete), std::move(OnError), [&](TmySQLClientTaskData &t) {
         t.ConnectTimeout = connectTimeout;
+        t.Tls = tls;
+        if (!newPassword.isEmpty())
+            t.NewPassword = newPassword.toUtf8();
         t.Host = host.toUtf8();
         t.User = user.toUtf8();
         t.Password = password.toUtf8();
@@ -434,11 +441,18 @@ void TmySQLClient::Connect()
     const quint64 serial = ++m_connectSerial;
     m_connectTaskSerial = m_engine->LastSerial() + 1;
     QPointer<TmySQLClient> self(this);
+    // A new password is for this attempt only, failed or not.
+    const QString newPassword = std::exchange(m_newPassword, QString());
     m_utility->OpenSession(m_hostname, m_username, m_password, m_database, m_port, flags,
                            QStringLiteral("Connect to mySQL Server"),
-                           [self, serial](QObject *sender) {
-                               if (self)
-                                   self->opened(serial, static_cast<TmySQLClientUtility *>(sender)->OpenedConnectionId());
+                           [self, serial, newPassword](QObject *sender) {
+                               if (!self)
+                                   return;
+                               // The account's password is the new one now.
+                               if (!newPassword.isEmpty())
+                                   self->m_password = newPassword;
+                               auto *utility = static_cast<TmySQLClientUtility *>(sender);
+                               self->opened(serial, utility->OpenedConnectionId(), utility->Outcome());
                            },
                            [self, serial](QObject *sender, const QString &message) {
                                if (!self || serial <= self->m_abandonedUpTo)
@@ -449,11 +463,11 @@ void TmySQLClient::Connect()
                                if (handler)
                                    handler(sender, message);
                            },
-                           m_connectTimeout);
+                           m_connectTimeout, m_tls, newPassword);
     m_utility->Run();
 }
 
-void TmySQLClient::opened(quint64 serial, unsigned long connectionId)
+void TmySQLClient::opened(quint64 serial, unsigned long connectionId, const TmySQLClientOutcome &outcome)
 {
     if (serial <= m_abandonedUpTo) {
         // The user gave up waiting. The late connection is closed again,
@@ -467,6 +481,8 @@ void TmySQLClient::opened(quint64 serial, unsigned long connectionId)
     m_connecting = false;
     m_connected = true;
     m_connectionId = connectionId;
+    m_tlsVersion = outcome.TlsVersion;
+    m_tlsCipher = outcome.TlsCipher;
     m_query = new TmySQLClientQuery(m_engine, this);
     m_modify = new TmySQLClientModify(m_engine, this);
     // A copy: the handler may destroy the client.
@@ -536,6 +552,7 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
     const std::shared_ptr<KillState> state = m_kill;
     const MySqlApi api = mysqlApi; // the thread's own copy: unloading clears the global one
     HoldClientLibrary();
+    const TmySQLClientTls tls = m_tls;
     // A connection of its own: the client's connection is busy with the
     // statement to be stopped. The thread is not waited for: a server that
     // does not answer holds it until its time limits run out, and then it
@@ -559,7 +576,13 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
                 api.mysql_options(side, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
                 api.mysql_options(side, MYSQL_OPT_READ_TIMEOUT, &timeout);
                 api.mysql_options(side, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
+                // Secured and authenticated as the session itself is.
+                const QByteArray pluginDir = QFile::encodeName(ClientPluginDirectory());
+                if (!pluginDir.isEmpty())
+                    api.mysql_options(side, MYSQL_PLUGIN_DIR, pluginDir.constData());
             }
+            if (tls.Mode != tmOff)
+                applyTlsOptions(side, tls);
             if (!api.mysql_real_connect(side, host.constData(), user.constData(), password.constData(), nullptr,
                                         port, nullptr, 0)) {
                 error = sideError();
@@ -593,6 +616,8 @@ void TmySQLClient::closed()
 {
     m_connected = false;
     m_connectionId = 0;
+    m_tlsVersion.clear();
+    m_tlsCipher.clear();
     QPointer<TmySQLClient> self(this);
     const TmySQLClientTask_OnComplete handler = OnClose;
     if (handler)

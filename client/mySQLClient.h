@@ -122,7 +122,8 @@ public:
     void OpenSession(const QString &host, const QString &user, const QString &password,
                      const QString &database, int port, unsigned long clientFlags,
                      const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0);
+                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0,
+                     const TmySQLClientTls &tls = TmySQLClientTls(), const QString &newPassword = QString());
     void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
     void SelectDb(const QString &database, const QString &TaskName);
     // The same with handlers of the caller's own, for a chain that must
@@ -201,6 +202,19 @@ public:
     // Seconds a connect attempt may take before it fails; 0: the library's default.
     unsigned int ConnectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
+    // Set after a connect failed because the account's password has expired
+    // (Outcome().PasswordExpired()): the next Connect, and only that one,
+    // logs in and sets this password before anything else; once it opens,
+    // the password is Password. Empty: none.
+    QString NewPassword() const { return m_newPassword; }
+    void setNewPassword(const QString &value) { m_newPassword = value; }
+    // How connections are secured; Off unless set.
+    const TmySQLClientTls &Tls() const { return m_tls; }
+    void setTls(const TmySQLClientTls &value) { m_tls = value; }
+    // Of the open connection: the TLS protocol and cipher, empty when it is
+    // not encrypted.
+    QString TlsVersion() const { return m_tlsVersion; }
+    QString TlsCipher() const { return m_tlsCipher; }
     // The server's id of the open connection (what KILL names); 0 when closed.
     unsigned long ConnectionId() const { return m_connectionId; }
 
@@ -247,7 +261,7 @@ public:
     TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
 
 private:
-    void opened(quint64 serial, unsigned long connectionId);
+    void opened(quint64 serial, unsigned long connectionId, const TmySQLClientOutcome &outcome);
     void closed();
 
     // Shared with the threads that send KILL QUERY: they report to the
@@ -273,6 +287,10 @@ private:
     bool m_blockOnClose = true;
     unsigned int m_connectTimeout = 0;
     unsigned long m_connectionId = 0;
+    TmySQLClientTls m_tls;
+    QString m_newPassword;
+    QString m_tlsVersion;
+    QString m_tlsCipher;
     QPointer<QStringListModel> m_taskListBox;
     bool m_connected = false;
     bool m_connecting = false;

@@ -108,6 +108,10 @@ bool LoadClientLibrary()
     resolve(a.mysql_fetch_fields, "mysql_fetch_fields");
     resolve(a.mysql_thread_id, "mysql_thread_id");
     resolve(a.mariadb_cancel, "mariadb_cancel");
+    resolve(a.mysql_optionsv, "mysql_optionsv");
+    resolve(a.mysql_ssl_set, "mysql_ssl_set");
+    resolve(a.mysql_get_ssl_cipher, "mysql_get_ssl_cipher");
+    resolve(a.mariadb_get_infov, "mariadb_get_infov");
     return true;
 }
 

@@ -71,6 +71,12 @@ struct MySqlApi
     // Breaks off what a connection is doing (its socket is shut down), from
     // another thread: gives up a connect attempt without waiting for its timeout.
     decltype(&::mariadb_cancel) mariadb_cancel = nullptr;
+    // Secured connections: options set before connecting, and what the
+    // connection negotiated. Libraries without them leave their slots empty.
+    decltype(&::mysql_optionsv) mysql_optionsv = nullptr;
+    decltype(&::mysql_ssl_set) mysql_ssl_set = nullptr;
+    decltype(&::mysql_get_ssl_cipher) mysql_get_ssl_cipher = nullptr;
+    decltype(&::mariadb_get_infov) mariadb_get_infov = nullptr;
 };
 
 // The bound entry points; all empty while the library is not bound.

@@ -3,6 +3,7 @@
 #include "client/mysqlresultrows.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QEvent>
 #include <QStringListModel>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QThread>
 
 #include <errmsg.h>
+#include <mysqld_error.h>
 
 namespace {
 
@@ -351,6 +353,25 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             return engineFailure(QStringLiteral("The client library could not prepare a connection"));
         return true;
     };
+    // An account whose password has expired may only set a new one: done
+    // before anything else runs on the connection.
+    auto changeExpiredPassword = [&](const QByteArray &password) -> bool {
+        if (!api.mysql_real_query || !api.mysql_escape_string)
+            return false;
+        QByteArray escaped(password.size() * 2 + 1, '\0');
+        escaped.resize(int(api.mysql_escape_string(escaped.data(), password.constData(), password.size())));
+        // MySQL takes ALTER USER here; MariaDB refuses it until the
+        // password is changed, and takes SET PASSWORD (which keeps the
+        // account's authentication plugin).
+        for (const QByteArray &statement :
+             {"ALTER USER CURRENT_USER() IDENTIFIED BY '" + escaped + "'", "SET PASSWORD = PASSWORD('" + escaped + "')"}) {
+            if (api.mysql_real_query(m_handle, statement.constData(), statement.size()) == 0)
+                return true;
+            if (!api.mysql_errno || api.mysql_errno(m_handle) != ER_MUST_CHANGE_PASSWORD)
+                return false;
+        }
+        return false;
+    };
     // A statement's result: none (it returned no rows), or stored. A missing
     // result where the statement has columns is a failure of its own.
     auto storeResult = [&](MYSQL_RES **result) -> bool {
@@ -387,7 +408,9 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return missing("mysql_real_connect");
             if (!prepareHandle())
                 return false;
-            if (api.mysql_options) {
+            auto setConnectOptions = [&] {
+                if (!api.mysql_options)
+                    return;
                 api.mysql_options(m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
                 // Always TCP to the given port, also for "localhost", which
                 // the library would otherwise take as its default local socket.
@@ -397,14 +420,58 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                     const unsigned int seconds = task->ConnectTimeout;
                     api.mysql_options(m_handle, MYSQL_OPT_CONNECT_TIMEOUT, &seconds);
                 }
+                // Accounts with other authentication than the library's
+                // built-in ones (ed25519) need its plugins.
+                static const QByteArray pluginDir = QFile::encodeName(ClientPluginDirectory());
+                if (!pluginDir.isEmpty())
+                    api.mysql_options(m_handle, MYSQL_PLUGIN_DIR, pluginDir.constData());
+                if (!task->NewPassword.isNull()) {
+                    const my_bool canHandle = 1;
+                    api.mysql_options(m_handle, MYSQL_OPT_CAN_HANDLE_EXPIRED_PASSWORDS, &canHandle);
+                }
+            };
+            setConnectOptions();
+            if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
+                return engineFailure(QStringLiteral("The client library cannot secure connections with TLS"));
+            auto realConnect = [&] {
+                return api.mysql_real_connect(
+                    m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
+                    orEmpty(task->Password).constData(),
+                    task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
+                    task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
+            };
+            task->ConnectResult = realConnect();
+            if (!task->ConnectResult && task->Tls.Mode == tmPreferred && api.mysql_errno
+                && api.mysql_errno(m_handle) == CR_SSL_CONNECTION_ERROR) {
+                // Preferred: a server that cannot do TLS is used in clear.
+                if (!prepareHandle())
+                    return false;
+                setConnectOptions();
+                task->ConnectResult = realConnect();
             }
-            task->ConnectResult = api.mysql_real_connect(
-                m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
-                orEmpty(task->Password).constData(),
-                task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
-                task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
-            if (!task->ConnectResult)
-                return libraryFailure();
+            if (!task->ConnectResult) {
+                libraryFailure();
+                outcome.ErrorText = tlsFailureText(task->Tls, outcome.ErrorNumber, outcome.ErrorText,
+                                                   QString::fromUtf8(task->Host));
+                return false;
+            }
+            readTlsState(m_handle, outcome);
+            if (task->Tls.Mode >= tmRequired && outcome.TlsCipher.isEmpty()) {
+                // The library let a server without TLS through: the
+                // connection is not what the profile asks for.
+                api.mysql_close(m_handle);
+                m_handleInitialized = false;
+                task->ConnectResult = nullptr;
+                outcome.TlsVersion.clear();
+                return engineFailure(QStringLiteral("TLS is required, but the server does not offer it"));
+            }
+            if (!task->NewPassword.isNull() && !changeExpiredPassword(task->NewPassword)) {
+                libraryFailure();
+                api.mysql_close(m_handle);
+                m_handleInitialized = false;
+                task->ConnectResult = nullptr;
+                return false;
+            }
             if (api.mysql_thread_id)
                 task->ConnectionId = api.mysql_thread_id(m_handle);
             if (api.mysql_get_server_info)
@@ -565,6 +632,144 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
 }
 
 // Decides success by the kind's rule; a successful list task gets its names.
+namespace {
+
+QByteArray fileOption(const QString &path)
+{
+    return path.isEmpty() ? QByteArray() : QFile::encodeName(path);
+}
+
+const char *orNull(const QByteArray &bytes)
+{
+    return bytes.isEmpty() ? nullptr : bytes.constData();
+}
+
+} // namespace
+
+namespace {
+
+const char *const tlsModeNames[] = {"Off", "Preferred", "Required", "VerifyCA", "VerifyIdentity"};
+
+} // namespace
+
+TTlsMode TlsModeFromText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return tmOff;
+    for (int i = 0; i < 5; ++i) {
+        if (trimmed.compare(QLatin1String(tlsModeNames[i]), Qt::CaseInsensitive) == 0)
+            return TTlsMode(i);
+    }
+    return tmVerifyIdentity;
+}
+
+QString TlsModeText(TTlsMode mode)
+{
+    return QLatin1String(tlsModeNames[int(mode) >= 0 && int(mode) < 5 ? int(mode) : 0]);
+}
+
+bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    if (!api.mysql_options)
+        return false;
+    // The library checks the chain whenever it has a CA file: only the
+    // verifying modes hand it over.
+    const bool verifying = tls.Mode == tmVerifyCA || tls.Mode == tmVerifyIdentity;
+    const QByteArray ca = verifying ? fileOption(tls.CAFile) : QByteArray();
+    const QByteArray cert = fileOption(tls.CertFile);
+    const QByteArray key = fileOption(tls.KeyFile);
+    // The client certificate is handed over in every mode, so it is sent
+    // whenever the server asks for one.
+    if (api.mysql_ssl_set) {
+        api.mysql_ssl_set(handle, orNull(key), orNull(cert), orNull(ca), nullptr, nullptr);
+    } else {
+        if (!ca.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_CA, ca.constData());
+        if (!cert.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_CERT, cert.constData());
+        if (!key.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_KEY, key.constData());
+    }
+    // Asks for TLS also when no file is given. Whether a server without TLS
+    // is refused differs between library versions; the connect checks the
+    // outcome itself.
+    const my_bool enforce = 1;
+    if (api.mysql_options(handle, MYSQL_OPT_SSL_ENFORCE, &enforce) != 0)
+        return false;
+    // The host name is checked on request only.
+    const my_bool verifyName = tls.Mode == tmVerifyIdentity ? 1 : 0;
+    if (api.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verifyName) != 0)
+        return false;
+    return true;
+}
+
+QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,
+                       const QString &host)
+{
+    if (tls.Mode == tmOff || errorNumber != CR_SSL_CONNECTION_ERROR)
+        return libraryText;
+    const QString lower = libraryText.toLower();
+    QString check;
+    if (lower.contains(QLatin1String("does not support")) || lower.contains(QLatin1String("not support ssl"))
+        || lower.contains(QLatin1String("server doesn't support")))
+        check = QStringLiteral("TLS is required, but the server does not offer it");
+    else if (tls.Mode == tmVerifyIdentity
+             && (lower.contains(QLatin1String("hostname")) || lower.contains(QLatin1String("host name"))
+                 || lower.contains(QLatin1String("mismatch")) || lower.contains(QLatin1String("validation of ssl server"))))
+        check = QStringLiteral("The server's certificate does not name the host %1").arg(host);
+    else if ((tls.Mode == tmVerifyCA || tls.Mode == tmVerifyIdentity)
+             && (lower.contains(QLatin1String("verify")) || lower.contains(QLatin1String("certificate"))
+                 || lower.contains(QLatin1String("issuer"))))
+        check = QStringLiteral("The server's certificate is not signed by the CA of %1").arg(tls.CAFile);
+    else
+        check = QStringLiteral("The TLS connection could not be set up");
+    return check + QStringLiteral(" (") + libraryText + QStringLiteral(")");
+}
+
+void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome)
+{
+    outcome.TlsVersion.clear();
+    outcome.TlsCipher.clear();
+    const MySqlApi &api = mysqlApi;
+    if (api.mysql_get_ssl_cipher) {
+        if (const char *cipher = api.mysql_get_ssl_cipher(handle))
+            outcome.TlsCipher = QString::fromLatin1(cipher);
+    }
+    if (!outcome.TlsCipher.isEmpty() && api.mariadb_get_infov) {
+        const char *version = nullptr;
+        if (api.mariadb_get_infov(handle, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
+            outcome.TlsVersion = QString::fromLatin1(version);
+    }
+}
+
+bool TmySQLClientOutcome::PasswordExpired() const
+{
+    return ErrorNumber == ER_MUST_CHANGE_PASSWORD_LOGIN || ErrorNumber == ER_MUST_CHANGE_PASSWORD;
+}
+
+QString ClientPluginDirectory()
+{
+    const QByteArray fromEnv = qgetenv("QUARNEL_CLIENT_PLUGIN_DIR");
+    if (!fromEnv.isEmpty())
+        return QString::fromLocal8Bit(fromEnv);
+    // Debian keeps them beside the library, per architecture; other
+    // systems in the client's own folder.
+    const QStringList candidates = {
+        QStringLiteral("/usr/lib/x86_64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/aarch64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/i386-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib64/mariadb/plugin"),
+        QStringLiteral("/usr/lib/mariadb/plugin"),
+    };
+    for (const QString &dir : candidates) {
+        if (QFile::exists(dir + QStringLiteral("/client_ed25519.so")))
+            return dir;
+    }
+    return QString();
+}
+
 bool TmySQLClientOutcome::LostConnection() const
 {
     switch (ErrorNumber) {

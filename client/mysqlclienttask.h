@@ -47,6 +47,28 @@ enum TClientTaskKind {
     ctStat = 17,
 };
 
+// How a connection is secured with TLS. Off: in clear, as without these
+// settings. Preferred: encrypted where the server offers it. Required:
+// encrypted or no connection, the certificate unchecked. VerifyCA: the
+// certificate must be signed by the given CA. VerifyIdentity: besides, it
+// must name the host connected to.
+enum TTlsMode { tmOff = 0, tmPreferred = 1, tmRequired = 2, tmVerifyCA = 3, tmVerifyIdentity = 4 };
+
+// The stored names of the modes: "Off", "Preferred", "Required",
+// "VerifyCA", "VerifyIdentity". Empty text is Off; any other text reads as
+// the strictest mode, so a mistyped setting fails loudly instead of
+// connecting in clear.
+TTlsMode TlsModeFromText(const QString &text);
+QString TlsModeText(TTlsMode mode);
+
+struct TmySQLClientTls
+{
+    TTlsMode Mode = tmOff;
+    QString CAFile;
+    QString CertFile; // client certificate; empty: none
+    QString KeyFile;  // its private key
+};
+
 class TmySQLClientTaskHandler;
 class TmySQLResultRows;
 struct TmySQLClientTaskData;
@@ -62,10 +84,17 @@ struct TmySQLClientOutcome
     unsigned int ErrorNumber = 0;
     QString ErrorText; // at most 200 characters; empty after success
     qint64 AffectedRows = -1; // of the statement's last result; -1 after a failure
+    // After a connect: the TLS protocol and cipher negotiated, both empty
+    // when the connection is not encrypted.
+    QString TlsVersion;
+    QString TlsCipher;
 
     // The connection went away under the statement (server gone, lost
     // connection during the query): the session is over.
     bool LostConnection() const;
+    // A connect refused because the account's password has expired: it
+    // can log in only to set a new one.
+    bool PasswordExpired() const;
 };
 
 // What the window shows about an opened connection, read on the worker
@@ -107,6 +136,10 @@ struct TmySQLClientTaskData
     QByteArray Socket; // null: none
     unsigned long ClientFlags = 0;
     unsigned int ConnectTimeout = 0; // seconds; 0: the library's default
+    TmySQLClientTls Tls;
+    // Not null: the account's password has expired and becomes this one
+    // right after logging in.
+    QByteArray NewPassword;
     unsigned long ConnectionId = 0;  // the server's id of an opened connection
     TmySQLClientConnectionInfo Connection; // of an opened connection
     unsigned long ProcessId = 0;
@@ -137,6 +170,20 @@ struct TmySQLClientTaskData
     TmySQLClientTask_OnError OnError;
     TmySQLClientTask_OnProgress OnProgress;
 };
+
+// Hands the TLS settings to a handle before it connects; false when the
+// library cannot take them.
+bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls);
+// The text of a failed connect: for a TLS failure it names the check that
+// failed (server without TLS, certificate of another CA, host name not in
+// the certificate) before the library's own words.
+QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,
+                       const QString &host);
+// Where the library's authentication plugins (ed25519, caching_sha2 ...)
+// are installed; empty when none of the known folders exists.
+QString ClientPluginDirectory();
+// Reads what TLS the open connection uses into outcome.
+void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome);
 
 // Queues tasks, runs them in submission order on the calling thread or on one
 // worker thread, and hands each outcome back on the thread that created it,

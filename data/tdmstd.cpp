@@ -53,7 +53,16 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
     events.OnSelectDatabaseError = generalError;
     events.OnCreateDatabaseError = generalError;
     events.OnDropDatabaseError = generalError;
-    events.OnListDatabasesError = generalError;
+    events.OnListDatabasesError = [this](QObject *sender, const QString &message) {
+        ActiveClientGeneralError(sender, message);
+        // A server that lets an account with an expired password in only
+        // to change it: the database list is the first thing refused.
+        if (outcomeOf(sender).PasswordExpired()) {
+            m_client->Close();
+            Q_EMIT SetSessionCommands(false);
+            Q_EMIT passwordExpired(message);
+        }
+    };
     events.OnListTablesError = generalError;
     events.OnListFieldsError = generalError;
     events.OnListProcessesError = generalError;
@@ -250,6 +259,12 @@ bool TDMstd::ConnectProfile()
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
     m_client->setPort(port);
+    TmySQLClientTls tls;
+    tls.Mode = TlsModeFromText(profile.TlsMode);
+    tls.CAFile = profile.TlsCA;
+    tls.CertFile = profile.TlsCert;
+    tls.KeyFile = profile.TlsKey;
+    m_client->setTls(tls);
     if (m_views.program) {
         bool timeoutOk = false;
         const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
@@ -270,6 +285,11 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("ClientInfo: ") + utility->ClientInfo());
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
+    // A profile that asks for TLS also learns what it got.
+    if (m_client->Tls().Mode != tmOff)
+        log(QStringLiteral("TLS:        ")
+            + (m_client->TlsCipher().isEmpty() ? QStringLiteral("not encrypted")
+                                               : m_client->TlsVersion() + QLatin1Char(' ') + m_client->TlsCipher()));
     RefreshDatabaseList();
     // After a lost session the database that was current is current again.
     if (!m_lostDatabase.isEmpty()) {
@@ -279,10 +299,23 @@ void TDMstd::ActiveClientConnect(QObject *)
     }
 }
 
-void TDMstd::ActiveClientConnectError(QObject *, const QString &message)
+void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     log(message);
     restoreCursor();
+    if (outcomeOf(sender).PasswordExpired())
+        Q_EMIT passwordExpired(message);
+}
+
+bool TDMstd::ChangeExpiredPassword(const QString &newPassword)
+{
+    if (newPassword.isEmpty())
+        return false;
+    m_client->setNewPassword(newPassword);
+    if (ConnectProfile())
+        return true;
+    m_client->setNewPassword(QString());
+    return false;
 }
 
 void TDMstd::ActiveClientClose(QObject *)

@@ -81,6 +81,9 @@ public:
     // Connects again with the profile of the session that was lost and makes
     // the database current again that was current then.
     bool Reconnect();
+    // After passwordExpired: logs in with the profile again, setting
+    // newPassword as the account's password first.
+    bool ChangeExpiredPassword(const QString &newPassword);
     // Ends the session: a statement under way is stopped first, so closing
     // never waits for it.
     void CloseSession();
@@ -277,6 +280,9 @@ Q_SIGNALS:
     // A statement found the connection gone; the session is closed. The
     // window offers to reconnect.
     void connectionLost();
+    // The login was refused because the account's password has expired;
+    // message: the server's. ChangeExpiredPassword continues the login.
+    void passwordExpired(const QString &message);
 private:
     void showHourglass();
     void restoreCursor();

@@ -4,6 +4,7 @@
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/logindialog.h"
+#include "dialogs/newpassworddialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
@@ -15,6 +16,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QListWidget>
@@ -47,6 +50,8 @@ private Q_SLOTS:
     void treeKeysOpenAndRefresh();
     void execSelectionAndStatementUnderCaret();
     void statementUnderCaretMarksItsOwnLine();
+    void expiredPasswordAsksForANewOne_data();
+    void expiredPasswordAsksForANewOne();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const;
@@ -466,6 +471,54 @@ void TestSessionController::statementUnderCaretMarksItsOwnLine()
     QVERIFY(editor->hasErrorMark(3));
     QVERIFY(!editor->hasErrorMark(0));
     QCOMPARE(editor->selectedText(), QStringLiteral("what"));
+}
+
+void TestSessionController::expiredPasswordAsksForANewOne_data()
+{
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("new password given") << QStringLiteral("expiring1") << true;
+    QTest::newRow("cancelled") << QStringLiteral("expiring2") << false;
+}
+
+void TestSessionController::expiredPasswordAsksForANewOne()
+{
+    QFETCH(QString, account);
+    QFETCH(bool, accept);
+    QVERIFY(PrivateServer::shared().sql(
+        QStringLiteral("SET GLOBAL disconnect_on_expired_password = ON;"
+                       "CREATE USER %1@'%' IDENTIFIED BY 'first' PASSWORD EXPIRE;"
+                       // The profile's database.
+                       "GRANT SELECT ON mysql.* TO %1@'%';")
+            .arg(account)));
+    m_controller->runLoginDialog = [&](TFormLogin *dialog) {
+        dialog->setUser(account);
+        dialog->setPassword(QStringLiteral("first"));
+        return int(TFormLogin::Login);
+    };
+    QString shownMessage;
+    bool maskedAtFirst = false;
+    bool okNeedsBothFields = false;
+    m_controller->runNewPasswordDialog = [&](TFormNewPassword *dialog) {
+        shownMessage = dialog->LabelMessage->text();
+        maskedAtFirst = dialog->EditPassword->echoMode() == QLineEdit::Password;
+        dialog->EditPassword->setText(QStringLiteral("second"));
+        okNeedsBothFields = !dialog->ButtonOk->isEnabled();
+        dialog->EditConfirm->setText(QStringLiteral("second"));
+        dialog->CheckShow->setChecked(true);
+        if (dialog->EditConfirm->echoMode() != QLineEdit::Normal)
+            maskedAtFirst = false;
+        return accept && dialog->ButtonOk->isEnabled() ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    m_controller->ListServerDblClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!shownMessage.isEmpty(), 15000);
+    settle();
+    QVERIFY2(shownMessage.contains(QLatin1String("expired")), qPrintable(shownMessage));
+    QVERIFY(maskedAtFirst);
+    QVERIFY(okNeedsBothFields);
+    QCOMPARE(m_data->ActiveClient()->Connected(), accept);
+    QCOMPARE(node(QStringLiteral("mysql")).isValid(), accept);
+    QCOMPARE(m_settings->currentProfile().Psw, accept ? QStringLiteral("second") : QStringLiteral("first"));
 }
 
 QTEST_MAIN(TestSessionController)

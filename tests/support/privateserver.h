@@ -18,6 +18,8 @@ public:
     // One server per test binary, started on first use.
     static PrivateServer &shared();
 
+    // Options added to the server's command line (before start).
+    void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
     bool start(QString *error = nullptr);
     void stop();
     // Kills the server process at once, as a crash would, keeping its files.
@@ -54,6 +56,7 @@ private:
 
     int m_port = 0;
     long m_pid = 0;
+    QStringList m_extraArguments;
     QString m_dir;
 };
 
