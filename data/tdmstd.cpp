@@ -133,7 +133,9 @@ bool TDMstd::acceptsCommands() const
 bool TDMstd::mayStart()
 {
     if (!acceptsCommands()) {
-        log(QStringLiteral("A statement is still running: wait for it or stop it."));
+        // A chain's next step after a stop request just ends the chain.
+        if (!(m_stopping && m_client->TaskHandler()->HandlingOutcome()))
+            log(QStringLiteral("A statement is still running: wait for it or stop it."));
         return false;
     }
     if (!m_commandTurn && !m_client->TaskHandler()->HandlingOutcome()) {
@@ -151,6 +153,15 @@ void TDMstd::statementsIdle()
     // say that the script is over.
     finishScript(false);
     restoreCursor();
+    endStop();
+}
+
+void TDMstd::endStop()
+{
+    // Commands wait until the stopped statement has come back and the stop
+    // request is through: a late KILL QUERY must not meet the next statement.
+    if (m_stopping && !m_killInFlight && !statementsRunning())
+        m_stopping = false;
 }
 
 void TDMstd::Stop()
@@ -165,14 +176,26 @@ void TDMstd::Stop()
     TmySQLClientTaskHandler *engine = m_client->TaskHandler();
     if (engine->PendingTasks() == 0)
         return;
-    engine->CancelPending();
-    if (engine->PendingTasks() == 0 || m_stopping)
-        return; // nothing had started: dropping it was all
+    if (!m_stopping)
+        log(QStringLiteral("Stopped."));
+    // No further statement of a script goes out, also when the one running
+    // now ends before the server hears of the stop.
+    if (m_scriptRunning)
+        m_scriptStopped = true;
     m_stopping = true;
+    engine->CancelPending();
+    if (engine->PendingTasks() == 0 || m_killInFlight) {
+        endStop(); // nothing had started: dropping it was all
+        return;
+    }
+    m_killInFlight = true;
     m_client->KillQuery([this](const QString &error) {
-        m_stopping = false;
-        if (!error.isEmpty())
+        m_killInFlight = false;
+        if (!error.isEmpty()) {
             log(QStringLiteral("Stop failed: ") + error);
+            m_stopping = false;
+        }
+        endStop();
     });
 }
 

@@ -263,6 +263,7 @@ private:
     void restoreCursor();
     void log(const QString &line);
     void statementsIdle();
+    void endStop();
     void lostConnection();
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
@@ -334,7 +335,9 @@ private:
     bool m_busy = false;
     bool m_scriptRunning = false;
     bool m_commandTurn = false;     // a command of the user is being started
-    bool m_stopping = false;        // a stop request is on its way to the server
+    bool m_stopping = false;        // stopped statements have not all come back yet
+    bool m_killInFlight = false;    // the stop request is on its way to the server
+    bool m_scriptStopped = false;   // the script run was stopped: send nothing more
     bool m_lost = false;            // the session was lost; cleared by the next connect
     QString m_lostDatabase;         // current when the session was lost
     QString m_dataGridTable;
