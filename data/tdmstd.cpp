@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
+#include <QSet>
 #include <QTimer>
 #include <QStandardItemModel>
 
@@ -246,6 +247,8 @@ bool TDMstd::Reconnect()
     if (!ConnectProfile())
         return false;
     m_lostDatabase = database;
+    // The same server again: the tree keeps the nodes and the chosen one.
+    m_rebuildTree = false;
     return true;
 }
 
@@ -276,6 +279,7 @@ bool TDMstd::ConnectProfile()
     }
     m_lost = false;
     m_lostDatabase.clear();
+    m_rebuildTree = true;
     m_client->Connect();
     return true;
 }
@@ -325,12 +329,8 @@ void TDMstd::ActiveClientListDatabases(QObject *)
     showHourglass();
     const QStringList names = m_client->Utility()->ResultNames();
     QStandardItemModel *tree = m_views.tree;
-    if (tree)
-        tree->removeRows(0, tree->rowCount());
     const bool check = m_views.profile && m_views.profile->Check;
     bool appServerMet = false;
-    QList<QStandardItem *> nodes;
-    nodes.reserve(names.size());
     for (const QString &name : names) {
         if (check && !appServerMet) {
             if (name == QLatin1String("appserver")) {
@@ -340,20 +340,61 @@ void TDMstd::ActiveClientListDatabases(QObject *)
                 Q_EMIT SetAppServerCommands(false);
             }
         }
-        auto *node = new QStandardItem(m_databaseIcon, name);
-        node->setEditable(false);
-        nodes.append(node);
     }
+    const bool rebuild = m_rebuildTree;
+    m_rebuildTree = false;
     if (tree) {
-        for (QStandardItem *node : std::as_const(nodes))
-            tree->appendRow(node);
-        if (tree->rowCount() > 0 && m_views.treeSelection)
-            m_views.treeSelection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
-    } else {
-        qDeleteAll(nodes);
+        // Within a session (the list read again, a lost session connected
+        // again) the nodes still there stay as they are: the chosen database
+        // stays chosen, its tables open. A new login starts afresh.
+        if (rebuild || !mergeDatabaseNodes(names)) {
+            tree->removeRows(0, tree->rowCount());
+            QList<QStandardItem *> nodes;
+            nodes.reserve(names.size());
+            for (const QString &name : names)
+                nodes.append(newDatabaseNode(name));
+            for (QStandardItem *node : std::as_const(nodes))
+                tree->appendRow(node);
+        }
+        QItemSelectionModel *selection = m_views.treeSelection;
+        if (tree->rowCount() > 0 && selection && (rebuild || !selection->currentIndex().isValid()))
+            selection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
     }
     Q_EMIT treeFocusRequested();
     restoreCursor();
+}
+
+QStandardItem *TDMstd::newDatabaseNode(const QString &name) const
+{
+    auto *node = new QStandardItem(m_databaseIcon, name);
+    node->setEditable(false);
+    return node;
+}
+
+bool TDMstd::mergeDatabaseNodes(const QStringList &names)
+{
+    QStandardItemModel *tree = m_views.tree;
+    const QSet<QString> wanted(names.cbegin(), names.cend());
+    for (int row = tree->rowCount() - 1; row >= 0; --row) {
+        if (!wanted.contains(tree->item(row)->text()))
+            tree->removeRow(row);
+    }
+    // The nodes kept must stand in the server's order; new ones go between.
+    int row = 0;
+    for (const QString &name : names) {
+        if (row < tree->rowCount() && tree->item(row)->text() == name) {
+            ++row;
+            continue;
+        }
+        bool later = false;
+        for (int other = row + 1; other < tree->rowCount() && !later; ++other)
+            later = tree->item(other)->text() == name;
+        if (later)
+            return false; // another order than before: built afresh
+        tree->insertRow(row, newDatabaseNode(name));
+        ++row;
+    }
+    return row == tree->rowCount();
 }
 
 void TDMstd::UseDatabase(const QString &database)

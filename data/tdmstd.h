@@ -271,6 +271,11 @@ private:
                 std::function<void(QObject *, const QString &)> onError,
                 std::function<void(QObject *)> onComplete);
     QStandardItem *databaseNode(const QString &database) const;
+    QStandardItem *newDatabaseNode(const QString &name) const;
+    // Brings the tree's database nodes to the list, keeping the nodes still
+    // listed (their tables, the view's selection and open nodes); false when
+    // the kept nodes are in another order, which the caller builds afresh.
+    bool mergeDatabaseNodes(const QStringList &names);
     void fillTableNodes(const QStringList &names, const QStringList &rows, bool withRows);
 
     // The chain of OpenTable
@@ -340,6 +345,7 @@ private:
     bool m_scriptStopped = false;   // the script run was stopped: send nothing more
     bool m_lost = false;            // the session was lost; cleared by the next connect
     QString m_lostDatabase;         // current when the session was lost
+    bool m_rebuildTree = true;      // the next database list starts the tree afresh (a login)
     QString m_dataGridTable;
     QString m_dataGridDatabase;
     QStringList m_dataGridColumns;  // as DESCRIBE named them
