@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
+#include <QSet>
 #include <QTimer>
 #include <QStandardItemModel>
 
@@ -142,7 +143,9 @@ bool TDMstd::acceptsCommands() const
 bool TDMstd::mayStart()
 {
     if (!acceptsCommands()) {
-        log(QStringLiteral("A statement is still running: wait for it or stop it."));
+        // A chain's next step after a stop request just ends the chain.
+        if (!(m_stopping && m_client->TaskHandler()->HandlingOutcome()))
+            log(QStringLiteral("A statement is still running: wait for it or stop it."));
         return false;
     }
     if (!m_commandTurn && !m_client->TaskHandler()->HandlingOutcome()) {
@@ -161,6 +164,15 @@ void TDMstd::statementsIdle()
     finishScript(false);
     scriptFileIdle();
     restoreCursor();
+    endStop();
+}
+
+void TDMstd::endStop()
+{
+    // Commands wait until the stopped statement has come back and the stop
+    // request is through: a late KILL QUERY must not meet the next statement.
+    if (m_stopping && !m_killInFlight && !statementsRunning())
+        m_stopping = false;
 }
 
 void TDMstd::Stop()
@@ -176,14 +188,26 @@ void TDMstd::Stop()
     if (engine->PendingTasks() == 0)
         return;
     noteScriptFileStop();
-    engine->CancelPending();
-    if (engine->PendingTasks() == 0 || m_stopping)
-        return; // nothing had started: dropping it was all
+    if (!m_stopping)
+        log(QStringLiteral("Stopped."));
+    // No further statement of a script goes out, also when the one running
+    // now ends before the server hears of the stop.
+    if (m_scriptRunning)
+        m_scriptStopped = true;
     m_stopping = true;
+    engine->CancelPending();
+    if (engine->PendingTasks() == 0 || m_killInFlight) {
+        endStop(); // nothing had started: dropping it was all
+        return;
+    }
+    m_killInFlight = true;
     m_client->KillQuery([this](const QString &error) {
-        m_stopping = false;
-        if (!error.isEmpty())
+        m_killInFlight = false;
+        if (!error.isEmpty()) {
             log(QStringLiteral("Stop failed: ") + error);
+            m_stopping = false;
+        }
+        endStop();
     });
 }
 
@@ -236,6 +260,8 @@ bool TDMstd::Reconnect()
     if (!ConnectProfile())
         return false;
     m_lostDatabase = database;
+    // The same server again: the tree keeps the nodes and the chosen one.
+    m_rebuildTree = false;
     return true;
 }
 
@@ -272,6 +298,7 @@ bool TDMstd::ConnectProfile()
     }
     m_lost = false;
     m_lostDatabase.clear();
+    m_rebuildTree = true;
     m_client->Connect();
     return true;
 }
@@ -339,12 +366,8 @@ void TDMstd::ActiveClientListDatabases(QObject *)
     showHourglass();
     const QStringList names = m_client->Utility()->ResultNames();
     QStandardItemModel *tree = m_views.tree;
-    if (tree)
-        tree->removeRows(0, tree->rowCount());
     const bool check = m_views.profile && m_views.profile->Check;
     bool appServerMet = false;
-    QList<QStandardItem *> nodes;
-    nodes.reserve(names.size());
     for (const QString &name : names) {
         if (check && !appServerMet) {
             if (name == QLatin1String("appserver")) {
@@ -354,20 +377,61 @@ void TDMstd::ActiveClientListDatabases(QObject *)
                 Q_EMIT SetAppServerCommands(false);
             }
         }
-        auto *node = new QStandardItem(m_databaseIcon, name);
-        node->setEditable(false);
-        nodes.append(node);
     }
+    const bool rebuild = m_rebuildTree;
+    m_rebuildTree = false;
     if (tree) {
-        for (QStandardItem *node : std::as_const(nodes))
-            tree->appendRow(node);
-        if (tree->rowCount() > 0 && m_views.treeSelection)
-            m_views.treeSelection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
-    } else {
-        qDeleteAll(nodes);
+        // Within a session (the list read again, a lost session connected
+        // again) the nodes still there stay as they are: the chosen database
+        // stays chosen, its tables open. A new login starts afresh.
+        if (rebuild || !mergeDatabaseNodes(names)) {
+            tree->removeRows(0, tree->rowCount());
+            QList<QStandardItem *> nodes;
+            nodes.reserve(names.size());
+            for (const QString &name : names)
+                nodes.append(newDatabaseNode(name));
+            for (QStandardItem *node : std::as_const(nodes))
+                tree->appendRow(node);
+        }
+        QItemSelectionModel *selection = m_views.treeSelection;
+        if (tree->rowCount() > 0 && selection && (rebuild || !selection->currentIndex().isValid()))
+            selection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
     }
     Q_EMIT treeFocusRequested();
     restoreCursor();
+}
+
+QStandardItem *TDMstd::newDatabaseNode(const QString &name) const
+{
+    auto *node = new QStandardItem(m_databaseIcon, name);
+    node->setEditable(false);
+    return node;
+}
+
+bool TDMstd::mergeDatabaseNodes(const QStringList &names)
+{
+    QStandardItemModel *tree = m_views.tree;
+    const QSet<QString> wanted(names.cbegin(), names.cend());
+    for (int row = tree->rowCount() - 1; row >= 0; --row) {
+        if (!wanted.contains(tree->item(row)->text()))
+            tree->removeRow(row);
+    }
+    // The nodes kept must stand in the server's order; new ones go between.
+    int row = 0;
+    for (const QString &name : names) {
+        if (row < tree->rowCount() && tree->item(row)->text() == name) {
+            ++row;
+            continue;
+        }
+        bool later = false;
+        for (int other = row + 1; other < tree->rowCount() && !later; ++other)
+            later = tree->item(other)->text() == name;
+        if (later)
+            return false; // another order than before: built afresh
+        tree->insertRow(row, newDatabaseNode(name));
+        ++row;
+    }
+    return row == tree->rowCount();
 }
 
 void TDMstd::UseDatabase(const QString &database)

@@ -288,6 +288,7 @@ private:
     void restoreCursor();
     void log(const QString &line);
     void statementsIdle();
+    void endStop();
     void lostConnection();
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
@@ -295,6 +296,11 @@ private:
                 std::function<void(QObject *, const QString &)> onError,
                 std::function<void(QObject *)> onComplete);
     QStandardItem *databaseNode(const QString &database) const;
+    QStandardItem *newDatabaseNode(const QString &name) const;
+    // Brings the tree's database nodes to the list, keeping the nodes still
+    // listed (their tables, the view's selection and open nodes); false when
+    // the kept nodes are in another order, which the caller builds afresh.
+    bool mergeDatabaseNodes(const QStringList &names);
     void fillTableNodes(const QStringList &names, const QStringList &rows, bool withRows);
 
     // The chain of OpenTable
@@ -367,9 +373,12 @@ private:
     bool m_busy = false;
     bool m_scriptRunning = false;
     bool m_commandTurn = false;     // a command of the user is being started
-    bool m_stopping = false;        // a stop request is on its way to the server
+    bool m_stopping = false;        // stopped statements have not all come back yet
+    bool m_killInFlight = false;    // the stop request is on its way to the server
+    bool m_scriptStopped = false;   // the script run was stopped: send nothing more
     bool m_lost = false;            // the session was lost; cleared by the next connect
     QString m_lostDatabase;         // current when the session was lost
+    bool m_rebuildTree = true;      // the next database list starts the tree afresh (a login)
     QString m_dataGridTable;
     QString m_dataGridDatabase;
     QStringList m_dataGridColumns;  // as DESCRIBE named them

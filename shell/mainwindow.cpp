@@ -74,6 +74,39 @@ private:
     QAction *m_statement;
 };
 
+// Esc stops the running statement wherever the focus is in the window. The
+// editor (and any other control that binds Esc) would claim the key for
+// itself; while Stop is on, the key is left to the window's shortcut.
+class EscapeStopFilter : public QObject
+{
+public:
+    EscapeStopFilter(QWidget *window, QAction *stop)
+        : QObject(window)
+        , m_window(window)
+        , m_stop(stop)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride || !m_stop->isEnabled())
+            return QObject::eventFilter(watched, event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->key() != Qt::Key_Escape || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || !widget
+            || widget->window() != m_window)
+            return QObject::eventFilter(watched, event);
+        // Not overridden: the shortcut map gives Esc to Stop.
+        event->ignore();
+        return true;
+    }
+
+private:
+    QWidget *m_window;
+    QAction *m_stop;
+};
+
 } // namespace
 
 TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
@@ -117,6 +150,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->busyDelay.setSingleShot(true);
     d->busyDelay.setInterval(200);
     connect(&d->busyDelay, &QTimer::timeout, this, [this] { d->showBusy(true); });
+    qApp->installEventFilter(new EscapeStopFilter(this, d->actions.value(QStringLiteral("query_stop"))));
     d->busyTick.setInterval(100);
     connect(&d->busyTick, &QTimer::timeout, this, [this] {
         d->busyLabel->setText(
@@ -204,6 +238,9 @@ void TFormMain::setStatementsRunning(bool running)
     if (d->statementsRunning == running)
         return;
     d->statementsRunning = running;
+    // Stop works from the moment a statement is sent; only the display
+    // waits a little.
+    d->actions.value(QStringLiteral("query_stop"))->setEnabled(running);
     if (running) {
         d->busyClock.start();
         d->busyDelay.start();
@@ -241,7 +278,6 @@ void TFormMain::Private::showBusy(bool shown)
         busyLabel->hide();
         QApplication::restoreOverrideCursor();
     }
-    actions.value(QStringLiteral("query_stop"))->setEnabled(shown);
     applyStatementActions();
 }
 

@@ -210,10 +210,18 @@ void TestServerInfo::killAnotherConnection()
     };
     QVERIFY(alive());
     m_s->module->KillProcess(id);
-    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 1, 20000);
-    QCOMPARE(m_s->log.lines(), QStringList{QString()});
+    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 2, 20000);
+    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Killed ") + id}));
     QCOMPARE(statements(), QStringList{QStringLiteral("KILL ") + id});
     QTRY_VERIFY_WITH_TIMEOUT(!alive(), 20000);
+    // A kill the server refuses is not reported as done.
+    m_s->log.clear();
+    m_s->module->KillProcess(id);
+    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 1, 20000);
+    settle();
+    QCOMPARE(m_s->log.lines().size(), 1);
+    QVERIFY2(m_s->log.lines().first().contains(QStringLiteral("Unknown thread")),
+             qPrintable(m_s->log.lines().first()));
     // Our own connection goes on.
     QCOMPARE(selectValue(QStringLiteral("SELECT 40 + 2")), QStringLiteral("42"));
 }
