@@ -26,19 +26,6 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs = 900000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.start(20);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 // Statements of about 900 bytes, as a script of INSERTs with comments.
 qint64 writeScript(const QString &path, qint64 megabytes)
 {
@@ -113,7 +100,7 @@ int editorChild(const QStringList &args)
     window.messageLog()->clear();
     clock.restart();
     data.ExecuteScript(QStringLiteral("bench"), editor->scriptText());
-    if (!waitFor([&] { return finished && !data.statementsRunning(); }))
+    if (!waitFor([&] { return finished && !data.statementsRunning(); }, 900000))
         return 5;
     const double execSeconds = clock.nsecsElapsed() / 1e9;
     const long execPeakKb = processStatusKb("VmHWM");

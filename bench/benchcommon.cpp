@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -172,6 +174,19 @@ QString rowTable(qint64 rows)
                           "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
                           " seq * 1.25 FROM seq_1_to_%1;")
         .arg(rows);
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(20);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 long processStatusKb(const char *field)

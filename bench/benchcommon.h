@@ -64,6 +64,10 @@ QString millionRowTable();
 // The same table with `rows` rows.
 QString rowTable(qint64 rows);
 
+// Runs the event loop (sleeping while nothing happens) until done() holds;
+// false when timeoutMs ran out first.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000);
+
 // A line of /proc/self/status in kB ("VmRSS", "VmHWM"), or -1.
 long processStatusKb(const char *field);
 // Sets the peak resident size (VmHWM) back to the current one.

@@ -1,4 +1,5 @@
 #include "client/mySQLClient.h"
+#include "tests/support/connectedclient.h"
 #include "tests/support/privateserver.h"
 
 #include <QStringListModel>
@@ -115,18 +116,7 @@ std::unique_ptr<TmySQLClient> TestClient::connectedClient(const QString &databas
     auto client = std::make_unique<TmySQLClient>();
     configure(*client, *m_server);
     client->setDatabase(database);
-    bool done = false;
-    client->OnConnect = [&](QObject *) { done = true; };
-    client->OnConnectError = [&](QObject *, const QString &message) {
-        qWarning("connect failed: %s", qPrintable(message));
-        done = true;
-    };
-    client->Connect();
-    if (!QTest::qWaitFor([&] { return done; }, 5000) || !client->Connected())
-        return nullptr;
-    client->OnConnect = nullptr;
-    client->OnConnectError = nullptr;
-    return client;
+    return loggedIn(std::move(client), 5000);
 }
 
 int TestClient::serverConnections(const QString &user)

@@ -1,4 +1,5 @@
 #include "client/mySQLClient.h"
+#include "tests/support/connectedclient.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/watchdog.h"
 
@@ -64,18 +65,7 @@ std::unique_ptr<TmySQLClient> TestClientClose::connectedClient(bool threaded)
     auto client = std::make_unique<TmySQLClient>();
     configure(*client);
     client->setThreaded(threaded);
-    bool done = false;
-    client->OnConnect = [&](QObject *) { done = true; };
-    client->OnConnectError = [&](QObject *, const QString &message) {
-        qWarning("connect failed: %s", qPrintable(message));
-        done = true;
-    };
-    client->Connect();
-    if (!QTest::qWaitFor([&] { return done; }, 10000) || !client->Connected())
-        return nullptr;
-    client->OnConnect = nullptr;
-    client->OnConnectError = nullptr;
-    return client;
+    return loggedIn(std::move(client), 10000);
 }
 
 void TestClientClose::closeDoesNotWait_data()
