@@ -50,7 +50,7 @@ bool TmySQLClientTaskHandler::StreamFirstResult(TmySQLClientTaskData *task)
     MYSQL_RES *result = api.mysql_use_result(m_handle);
     if (!result) {
         if (api.mysql_field_count && api.mysql_field_count(m_handle) != 0)
-            return failure(api.mysql_errno ? api.mysql_errno(m_handle) : 0, LastError());
+            return failure(api.mysql_errno ? api.mysql_errno(m_handle) : 0, handleError());
         return true; // no result set: the task ends without one, as a stored query does
     }
     std::vector<TmySQLField> fields = TmySQLResultRows::readFields(result);
@@ -91,7 +91,7 @@ bool TmySQLClientTaskHandler::StreamFirstResult(TmySQLClientTaskData *task)
         }
     }
     const unsigned int error = api.mysql_errno ? api.mysql_errno(m_handle) : 0;
-    const QString errorText = error != 0 ? LastError() : QString();
+    const QString errorText = error != 0 ? handleError() : QString();
     sink.publish();
     api.mysql_free_result(result);
     if (error != 0)

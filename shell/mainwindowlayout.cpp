@@ -10,7 +10,7 @@
 #include "shell/autologchart.h"
 #include "shell/gridviews.h"
 #include "shell/rowlimitbar.h"
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -453,7 +453,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(groupedUndo);
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
-    fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_stop"});
+    fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_run_file", "query_stop"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});

@@ -264,10 +264,11 @@ private Q_SLOTS:
             if (!before.contains(name))
                 switched << name;
         }
-        // 66 commands, the table designer's two, and four of the editor and
-        // the data grid (Exec Selection, Exec Statement, Show all, Next);
-        // table_save_sql was already on.
-        QCOMPARE(switched.size() + 1, 72);
+        // 66 commands, the table designer's two, and five of the editor and
+        // the data grid (Exec Selection, Exec Statement, Run SQL File, Show
+        // all, Next); table_save_sql was already on.
+        QCOMPARE(switched.size() + 1, 73);
+        QVERIFY(switched.contains(QStringLiteral("query_run_file")));
         QVERIFY(window->treeView()->isEnabled());
         QVERIFY(window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->isEnabled());
         for (const char *title : {"User Administartion", "Host Administration", "Database Administartion"})
