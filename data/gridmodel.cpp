@@ -365,6 +365,36 @@ void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLi
     endResetModel();
 }
 
+void GridModel::adoptGrowingRows(std::shared_ptr<const GridRowSource> source, int rows)
+{
+    beginResetModel();
+    m_arena.reset();
+    m_order.reset();
+    m_sortColumn = -1;
+    m_source = std::move(source);
+    m_sourceRows = m_source ? std::max(0, std::min(rows, m_source->rowCount())) : 0;
+    endResetModel();
+}
+
+void GridModel::showSourceRows(int rows)
+{
+    if (!m_source)
+        return;
+    rows = std::min(rows, m_source->rowCount());
+    if (rows <= m_sourceRows)
+        return;
+    beginInsertRows(QModelIndex(), m_sourceRows, rows - 1);
+    if (m_order) {
+        if (m_order.use_count() > 1)
+            m_order = std::make_shared<std::vector<quint32>>(*m_order);
+        m_order->reserve(size_t(rows));
+        for (int row = m_sourceRows; row < rows; ++row)
+            m_order->push_back(quint32(row));
+    }
+    m_sourceRows = rows;
+    endInsertRows();
+}
+
 void GridModel::materializeSource()
 {
     if (!m_source)
@@ -383,8 +413,7 @@ void GridModel::materializeSource()
     ++m_bulkDepth;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < count; ++c) {
-            cells[size_t(c)] = source->cell(r, c);
-            lengths[size_t(c)] = source->cellLength(r, c);
+            cells[size_t(c)] = source->cellBytes(r, c, &lengths[size_t(c)]);
         }
         appendRow(cells.data(), lengths.data(), count);
     }

@@ -118,6 +118,14 @@ public:
     void appendRow(const char *const *cells, const int *lengths, int count);
     // Shows the first rowLimit rows of source (all with -1) without copying them.
     void adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit = -1);
+    // Shows a source that grows while it is shown (rows arriving from the
+    // server): the first `rows` of its rows now, more with showSourceRows().
+    void adoptGrowingRows(std::shared_ptr<const GridRowSource> source, int rows = 0);
+    // The adopted source's first `rows` rows are shown (never fewer than
+    // now); rows past a sort order are added after the sorted ones.
+    void showSourceRows(int rows);
+    // The source adopted last (null when the rows are the grid's own).
+    std::shared_ptr<const GridRowSource> rowSource() const { return m_source; }
 
     // Appending many rows: one reset instead of a signal per row.
     void beginBulkAppend();
