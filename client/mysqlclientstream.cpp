@@ -33,8 +33,14 @@ void TmySQLClientTaskHandler::postProgress(const TmySQLClientTaskData &task, int
     post(std::move(note), TaskProgress);
 }
 
-bool TmySQLClientTaskHandler::StreamFirstResult(TmySQLClientTaskData *task)
+qint64 TmySQLClientTaskHandler::waitingRows(const TmySQLClientTaskData &task)
 {
+    return (task.Rows ? task.Rows->rowCount() : 0) + (task.Streamed ? task.RowsRead : 0);
+}
+
+bool TmySQLClientTaskHandler::StreamResult(TmySQLClientTaskData *task, bool *rows)
+{
+    *rows = false;
     const MySqlApi &api = mysqlApi;
     TmySQLClientOutcome &outcome = task->Outcome;
     auto failure = [&](unsigned int number, const QString &text) {
@@ -53,6 +59,8 @@ bool TmySQLClientTaskHandler::StreamFirstResult(TmySQLClientTaskData *task)
             return failure(api.mysql_errno ? api.mysql_errno(m_handle) : 0, handleError());
         return true; // no result set: the task ends without one, as a stored query does
     }
+    *rows = true;
+    task->RowsRead = 0;
     std::vector<TmySQLField> fields = TmySQLResultRows::readFields(result);
     TmySQLRowSink &sink = *task->Sink;
     sink.begin(fields);
@@ -68,6 +76,7 @@ bool TmySQLClientTaskHandler::StreamFirstResult(TmySQLClientTaskData *task)
     bool skipped = false;
     QString sinkError;
     while (MYSQL_ROW row = api.mysql_fetch_row(result)) {
+        ++task->RowsRead;
         if (keep) {
             if (m_stopEpoch.load(std::memory_order_relaxed) > task->Epoch) {
                 // Stopped: the server has been told; what it still sends is

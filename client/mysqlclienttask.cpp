@@ -521,9 +521,12 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return libraryFailure();
             task->Status = 0;
             MYSQL_RES *result = nullptr;
-            if (task->Sink ? !StreamFirstResult(task) : !storeResult(&result))
+            // Of a result read row by row the library counts nothing: the
+            // rows read are its count, as a stored result's.
+            bool streamed = false;
+            if (task->Sink ? !StreamResult(task, &streamed) : !storeResult(&result))
                 return false;
-            outcome.AffectedRows = affectedRows();
+            outcome.AffectedRows = streamed ? task->RowsRead : affectedRows();
             // Every further result is read now, or the next statement finds
             // the connection out of sync; the last result set is the one shown.
             while (api.mysql_more_results && api.mysql_next_result && api.mysql_more_results(m_handle)) {
@@ -531,17 +534,21 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 if (next < 0)
                     break;
                 MYSQL_RES *further = nullptr;
+                if (next == 0 && task->Sink) {
+                    // Each further row set goes to the sink in turn: the
+                    // last one is what it holds.
+                    if (!StreamResult(task, &streamed))
+                        return false;
+                    outcome.AffectedRows = streamed ? task->RowsRead : affectedRows();
+                    continue;
+                }
                 if (next > 0 || !storeResult(&further)) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
                     task->Status = -1;
                     return next > 0 ? libraryFailure() : false;
                 }
-                if (further && task->Sink) {
-                    // The streamed result is the one shown.
-                    if (api.mysql_free_result)
-                        api.mysql_free_result(further);
-                } else if (further) {
+                if (further) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
                     result = further;
@@ -858,8 +865,7 @@ void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_outboxMutex);
-        if (task->Rows)
-            m_outboxRows += task->Rows->rowCount();
+        m_outboxRows += waitingRows(*task);
         m_outbox.emplace_back(int(code), std::move(task));
         if (!m_wakePosted && (queueEmpty || m_outbox.size() >= 32)) {
             wake = true;
@@ -889,8 +895,8 @@ void TmySQLClientTaskHandler::deliverOutcomes()
             next = std::move(m_outbox.front());
             m_outbox.pop_front();
         }
-        if (next.second && next.second->Rows && next.second->Rows->rowCount() > 0) {
-            m_outboxRows -= next.second->Rows->rowCount();
+        if (next.second && waitingRows(*next.second) > 0) {
+            m_outboxRows -= waitingRows(*next.second);
             // Under the queue's lock: the worker is either before its check
             // or waiting, never between the two.
             { std::lock_guard<std::mutex> lock(m_queueMutex); }

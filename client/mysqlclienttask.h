@@ -161,6 +161,7 @@ struct TmySQLClientTaskData
     // tell the rows so far. Null: stored.
     std::shared_ptr<TmySQLRowSink> Sink;
     bool Streamed = false; // the result went to Sink
+    qint64 RowsRead = 0;   // of a streamed result: the rows the server sent
     // Of a progress notification: rows so far, and of how many (0: unknown).
     int ProgressCurrent = 0;
     int ProgressTotal = 0;
@@ -275,9 +276,12 @@ private:
     bool RouteTaskResult(TmySQLClientTaskData *task);
     void finishTask(TmySQLClientTask task);
     void post(TmySQLClientTask task, Notification code);
-    // Reads the first result of a streamed query into its sink
-    // (client/mysqlclientstream.cpp); false when the task failed.
-    bool StreamFirstResult(TmySQLClientTaskData *task);
+    // Reads the connection's current result of a streamed query into its
+    // sink (client/mysqlclientstream.cpp); *rows: it had a row set. False
+    // when the task failed.
+    bool StreamResult(TmySQLClientTaskData *task, bool *rows);
+    // Rows an outcome brings that the window has not taken yet.
+    static qint64 waitingRows(const TmySQLClientTaskData &task);
     void postProgress(const TmySQLClientTaskData &task, int current);
     void workerLoop();
     void addListLine(quint64 serial, const QString &name);
