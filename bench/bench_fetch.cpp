@@ -102,7 +102,7 @@ int fetchStreamChild(const QStringList &args)
                         store->cellBytes(r, c, &length);
                         characters += length;
                     }
-                    if (r % (1 << 20) == 0)
+                    if (r % (1 << 16) == 0)
                         store->releaseFilePages();
                 }
                 std::fprintf(stderr, "first_row_ms: %lld\nlongest_stall_ms: %lld\nspilled_mb: %.1f\n",

@@ -536,19 +536,38 @@ void GridModel::sort(int column, Qt::SortOrder order)
     if (column < 0 || column >= columnCount())
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<quint32> rows(static_cast<size_t>(rowCount()));
-    for (size_t i = 0; i < rows.size(); ++i)
-        rows[i] = quint32(storedRow(int(i)));
+    // Each row's first eight bytes, packed big-endian, decide most
+    // comparisons: the cells (which may lie in a row store's file) are read
+    // once each, and again only where two rows begin alike.
+    struct Keyed {
+        quint64 prefix;
+        quint32 row;
+    };
+    std::vector<Keyed> keyed(static_cast<size_t>(rowCount()));
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        const quint32 stored = quint32(storedRow(int(i)));
+        const CellRef cell = cellRef(int(i), column);
+        quint64 prefix = 0;
+        for (int k = 0; k < 8; ++k)
+            prefix = (prefix << 8) | (k < cell.size ? quint8(cell.data[k]) : 0u);
+        keyed[i] = {prefix, stored};
+    }
     m_order.reset(); // the comparison below reads stored rows
     // UTF-8 byte order is code point order: the plain character-code sort.
-    auto less = [this, column](quint32 a, quint32 b) {
-        const CellRef x = cellRef(int(a), column);
-        const CellRef y = cellRef(int(b), column);
+    auto less = [this, column](const Keyed &a, const Keyed &b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const CellRef x = cellRef(int(a.row), column);
+        const CellRef y = cellRef(int(b.row), column);
         const int n = std::min(std::max(x.size, 0), std::max(y.size, 0));
         const int c = std::memcmp(x.data, y.data, size_t(n));
         return c != 0 ? c < 0 : std::max(x.size, 0) < std::max(y.size, 0);
     };
-    std::stable_sort(rows.begin(), rows.end(), less);
+    std::stable_sort(keyed.begin(), keyed.end(), less);
+    std::vector<quint32> rows(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        rows[i] = keyed[i].row;
+    std::vector<Keyed>().swap(keyed);
     if (order == Qt::DescendingOrder)
         std::reverse(rows.begin(), rows.end());
     m_order = std::make_shared<std::vector<quint32>>(std::move(rows));
