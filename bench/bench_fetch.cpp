@@ -74,8 +74,13 @@ int fetchStreamChild(const QStringList &args)
             args.at(5), QStringLiteral("bench"),
             [&](QObject *, const QString &, int current, int) {
                 const std::shared_ptr<RowStore> store = rows->store();
-                if (current == 0 && store)
+                if (current == 0 && store) {
+                    QStringList captions;
+                    for (const TmySQLField &field : rows->fields())
+                        captions.append(field.name);
+                    grid.setColumns(captions);
                     grid.adoptGrowingRows(store);
+                }
                 else
                     grid.showSourceRows(current);
                 if (current > 0 && firstRowMs < 0)
