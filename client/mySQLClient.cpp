@@ -49,7 +49,8 @@ TmySQLClientQuery::TmySQLClientQuery(TmySQLClientTaskHandler *engine, QObject *p
 
 void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskName,
                                 TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
-                                TmySQLClientTask_OnComplete OnComplete, quint64 batch)
+                                TmySQLClientTask_OnComplete OnComplete, quint64 batch,
+                                std::shared_ptr<TmySQLRowSink> sink)
 {
     if (!ClientLibraryBound())
         return;
@@ -58,6 +59,7 @@ void TmySQLClientQuery::Execute(const QString &statement, const QString &TaskNam
     task->setTaskName(TaskName);
     task->Statement = statement.toUtf8();
     task->Batch = batch;
+    task->Sink = std::move(sink);
     // A task whose object is gone is released unreported.
     QPointer<TmySQLClientQuery> self(this);
     task->OnTaskComplete = [self](TmySQLClientTaskHandler *, TmySQLClientTask t) {

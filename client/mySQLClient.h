@@ -36,9 +36,13 @@ public:
 
     // batch: statements of one batch (non-zero, from NewBatch) that are
     // queued together; the first that fails drops the rest of it unrun.
+    // sink: the result's rows go there while they arrive; OnProgress then
+    // hears of the columns (0 rows) and of the rows so far a few times a
+    // second, and the handlers' result holds the columns only.
     void Execute(const QString &statement, const QString &TaskName,
                  TmySQLClientTask_OnProgress OnProgress, TmySQLClientTask_OnError OnError,
-                 TmySQLClientTask_OnComplete OnComplete, quint64 batch = 0);
+                 TmySQLClientTask_OnComplete OnComplete, quint64 batch = 0,
+                 std::shared_ptr<TmySQLRowSink> sink = nullptr);
     static quint64 NewBatch();
     void Run();
 

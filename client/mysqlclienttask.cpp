@@ -167,6 +167,7 @@ int TmySQLClientTaskHandler::CancelPending()
         dropped.swap(m_queue);
     }
     ++m_epoch;
+    m_stopEpoch.store(m_epoch);
     for (const TmySQLClientTask &task : dropped) {
         removeListLine(task->Serial);
         taskDone();
@@ -249,7 +250,7 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
     }
     removeListLine(task->Serial);
     const bool success = ran && RouteTaskResult(task.get());
-    if (success && task->Kind == ctQuery) {
+    if (success && task->Kind == ctQuery && !task->Streamed) {
         // Reading a large result row by row is work for this thread, not
         // for the window's.
         task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
@@ -520,9 +521,12 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return libraryFailure();
             task->Status = 0;
             MYSQL_RES *result = nullptr;
-            if (!storeResult(&result))
+            // Of a result read row by row the library counts nothing: the
+            // rows read are its count, as a stored result's.
+            bool streamed = false;
+            if (task->Sink ? !StreamResult(task, &streamed) : !storeResult(&result))
                 return false;
-            outcome.AffectedRows = affectedRows();
+            outcome.AffectedRows = streamed ? task->RowsRead : affectedRows();
             // Every further result is read now, or the next statement finds
             // the connection out of sync; the last result set is the one shown.
             while (api.mysql_more_results && api.mysql_next_result && api.mysql_more_results(m_handle)) {
@@ -530,6 +534,14 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 if (next < 0)
                     break;
                 MYSQL_RES *further = nullptr;
+                if (next == 0 && task->Sink) {
+                    // Each further row set goes to the sink in turn: the
+                    // last one is what it holds.
+                    if (!StreamResult(task, &streamed))
+                        return false;
+                    outcome.AffectedRows = streamed ? task->RowsRead : affectedRows();
+                    continue;
+                }
                 if (next > 0 || !storeResult(&further)) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
@@ -808,7 +820,7 @@ bool TmySQLClientTaskHandler::RouteTaskResult(TmySQLClientTaskData *task)
         success = task->Status >= 0;
         break;
     case ctQuery:
-        success = task->ResultSet != nullptr;
+        success = task->ResultSet != nullptr || task->Streamed;
         break;
     case ctListDbs:
     case ctListTables:
@@ -853,8 +865,7 @@ void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_outboxMutex);
-        if (task->Rows)
-            m_outboxRows += task->Rows->rowCount();
+        m_outboxRows += waitingRows(*task);
         m_outbox.emplace_back(int(code), std::move(task));
         if (!m_wakePosted && (queueEmpty || m_outbox.size() >= 32)) {
             wake = true;
@@ -884,8 +895,8 @@ void TmySQLClientTaskHandler::deliverOutcomes()
             next = std::move(m_outbox.front());
             m_outbox.pop_front();
         }
-        if (next.second && next.second->Rows && next.second->Rows->rowCount() > 0) {
-            m_outboxRows -= next.second->Rows->rowCount();
+        if (next.second && waitingRows(*next.second) > 0) {
+            m_outboxRows -= waitingRows(*next.second);
             // Under the queue's lock: the worker is either before its check
             // or waiting, never between the two.
             { std::lock_guard<std::mutex> lock(m_queueMutex); }
@@ -966,7 +977,9 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
         }
         case TaskProgress: {
             const TmySQLClientTaskProgress wrapUp = task->OnTaskProgress;
-            wrapUp(this, std::move(task), 0, 0);
+            const int current = task->ProgressCurrent;
+            const int total = task->ProgressTotal;
+            wrapUp(this, std::move(task), current, total);
             break;
         }
         }

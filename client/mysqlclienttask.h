@@ -71,6 +71,7 @@ struct TmySQLClientTls
 
 class TmySQLClientTaskHandler;
 class TmySQLResultRows;
+class TmySQLRowSink;
 struct TmySQLClientTaskData;
 
 // What the library said about one task, taken the moment its calls returned:
@@ -154,6 +155,16 @@ struct TmySQLClientTaskData
     std::shared_ptr<TmySQLResultRows> Rows;
     int Status = -1;
     QStringList ResultNames;
+    // A query whose rows go to Sink while they arrive (the library's
+    // use_result), instead of being stored whole before the outcome; its
+    // handler's result then holds the columns only. Progress notifications
+    // tell the rows so far. Null: stored.
+    std::shared_ptr<TmySQLRowSink> Sink;
+    bool Streamed = false; // the result went to Sink
+    qint64 RowsRead = 0;   // of a streamed result: the rows the server sent
+    // Of a progress notification: rows so far, and of how many (0: unknown).
+    int ProgressCurrent = 0;
+    int ProgressTotal = 0;
     TmySQLClientOutcome Outcome;
     quint64 Serial = 0;
     quint64 Epoch = 0; // the engine's stop count when the task was queued
@@ -265,6 +276,13 @@ private:
     bool RouteTaskResult(TmySQLClientTaskData *task);
     void finishTask(TmySQLClientTask task);
     void post(TmySQLClientTask task, Notification code);
+    // Reads the connection's current result of a streamed query into its
+    // sink (client/mysqlclientstream.cpp); *rows: it had a row set. False
+    // when the task failed.
+    bool StreamResult(TmySQLClientTaskData *task, bool *rows);
+    // Rows an outcome brings that the window has not taken yet.
+    static qint64 waitingRows(const TmySQLClientTaskData &task);
+    void postProgress(const TmySQLClientTaskData &task, int current);
     void workerLoop();
     void addListLine(quint64 serial, const QString &name);
     void removeListLine(quint64 serial);
@@ -295,6 +313,9 @@ private:
     int m_handlingDepth = 0;
     quint64 m_handlingEpoch = 0;
     quint64 m_epoch = 0;
+    // m_epoch for the worker: a stream queued before the last stop keeps no
+    // more rows.
+    std::atomic<quint64> m_stopEpoch{0};
 
     // Outcomes waiting for the handler's thread, in posting order.
     std::mutex m_outboxMutex;

@@ -119,6 +119,44 @@ QString TmySQLField::typeName() const
 
 // --- TmySQLResultRows -------------------------------------------------------
 
+std::vector<TmySQLField> TmySQLResultRows::readFields(MYSQL_RES *result)
+{
+    std::vector<TmySQLField> fields;
+    const MySqlApi &api = mysqlApi;
+    if (!result)
+        return fields;
+    const int count = api.mysql_num_fields ? int(api.mysql_num_fields(result)) : 0;
+    fields.reserve(size_t(std::max(count, 0)));
+    auto addField = [&fields](const MYSQL_FIELD &field) {
+        TmySQLField f;
+        f.name = fromClient(field.name);
+        f.type = field.type;
+        f.charsetnr = field.charsetnr;
+        f.flags = field.flags;
+        f.length = field.length;
+        fields.push_back(std::move(f));
+    };
+    if (api.mysql_fetch_fields) {
+        if (const MYSQL_FIELD *all = api.mysql_fetch_fields(result)) {
+            for (int i = 0; i < count; ++i)
+                addField(all[i]);
+        }
+    } else if (api.mysql_fetch_field) {
+        while (const MYSQL_FIELD *field = api.mysql_fetch_field(result))
+            addField(*field);
+    }
+    return fields;
+}
+
+TmySQLResultRows::TmySQLResultRows(std::vector<TmySQLField> fields)
+    : m_result(nullptr)
+    , m_fieldCount(int(fields.size()))
+    , m_fields(std::move(fields))
+{
+    for (const TmySQLField &field : m_fields)
+        m_fieldNames.append(field.name);
+}
+
 TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
     : m_result(result)
 {
@@ -126,26 +164,9 @@ TmySQLResultRows::TmySQLResultRows(MYSQL_RES *result)
         return;
     const MySqlApi &api = mysqlApi;
     m_fieldCount = api.mysql_num_fields ? int(api.mysql_num_fields(m_result)) : 0;
-    m_fields.reserve(size_t(m_fieldCount));
-    auto addField = [this](const MYSQL_FIELD &field) {
-        TmySQLField f;
-        f.name = fromClient(field.name);
-        f.type = field.type;
-        f.charsetnr = field.charsetnr;
-        f.flags = field.flags;
-        f.length = field.length;
-        m_fieldNames.append(f.name);
-        m_fields.push_back(std::move(f));
-    };
-    if (api.mysql_fetch_fields) {
-        if (const MYSQL_FIELD *fields = api.mysql_fetch_fields(m_result)) {
-            for (int i = 0; i < m_fieldCount; ++i)
-                addField(fields[i]);
-        }
-    } else if (api.mysql_fetch_field) {
-        while (const MYSQL_FIELD *field = api.mysql_fetch_field(m_result))
-            addField(*field);
-    }
+    m_fields = readFields(m_result);
+    for (const TmySQLField &field : m_fields)
+        m_fieldNames.append(field.name);
     // Only text and byte columns can hold a zero byte inside a value.
     std::vector<int> checked;
     for (int i = 0; i < int(m_fields.size()); ++i) {

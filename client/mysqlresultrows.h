@@ -24,6 +24,24 @@ struct TmySQLField
     QString typeName() const;
 };
 
+// Where the rows of a streamed result go, on the thread that reads them from
+// the server, as they come.
+class TmySQLRowSink
+{
+public:
+    virtual ~TmySQLRowSink() = default;
+    // The result's columns, before its first row.
+    virtual void begin(const std::vector<TmySQLField> &fields) = 0;
+    // One row of as many cells as there are columns; cells[i] == nullptr is
+    // NULL. False: the row could not be kept (errorString() says why); the
+    // transfer is then read to its end without keeping more, and the
+    // statement fails with that text.
+    virtual bool append(const char *const *cells, const unsigned long *lengths) = 0;
+    // The rows appended so far may be read.
+    virtual void publish() = 0;
+    virtual QString errorString() const = 0;
+};
+
 // A stored result set with its rows, read once. It may outlive the handler
 // that received it when a caller takes it over (a grid showing the rows
 // without copying them); the library's memory is freed with the last owner.
@@ -31,6 +49,11 @@ class TmySQLResultRows
 {
 public:
     explicit TmySQLResultRows(MYSQL_RES *result);
+    // Columns without rows: what a handler reads of a streamed result, whose
+    // rows went to a sink.
+    explicit TmySQLResultRows(std::vector<TmySQLField> fields);
+    // What a result says about its columns.
+    static std::vector<TmySQLField> readFields(MYSQL_RES *result);
     ~TmySQLResultRows();
     TmySQLResultRows(const TmySQLResultRows &) = delete;
     TmySQLResultRows &operator=(const TmySQLResultRows &) = delete;

@@ -5,6 +5,7 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/resultstream.h"
 #include "data/settingsstore.h"
 
 namespace {
@@ -126,24 +127,44 @@ void TDMstd::readDataRows(const QString &limitClause, bool append, int step)
     const QStringList columns = m_dataGridColumns;
     UseDatabase(m_dataGridDatabase, [this, load, table, columns, limitClause, append, step] {
         const QString statement = SelectStatement(table, columns) + limitClause;
-        submit(statement, QStringLiteral("Query: ") + statement,
-               [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-               [this, load, append, step](QObject *) {
-                   // The grid was emptied or refilled meanwhile: these rows
-                   // belong to nothing shown.
-                   if (load == m_dataGridLoad)
-                       dataRowsArrived(append, step);
-               });
+        TmySQLClientQuery *query = m_client->Query();
+        if (!query || !mayStart())
+            return;
+        // All rows of the table: the grid shows them while they arrive.
+        const std::shared_ptr<StreamedRows> streamed = append ? nullptr : newStreamedRows();
+        TmySQLClientTask_OnProgress progress;
+        if (streamed) {
+            progress = [this, load, streamed](QObject *, const QString &, int current, int) {
+                if (load == m_dataGridLoad)
+                    streamedRowsArrived(m_views.dataGrid, streamed, current, false);
+            };
+        }
+        query->Execute(
+            statement, QStringLiteral("Query: ") + statement, std::move(progress),
+            [this, streamed](QObject *sender, const QString &message) {
+                // Rows read before a failure (a stop) stay shown.
+                showAllStreamedRows(m_views.dataGrid, streamed);
+                ActiveClientGeneralError(sender, message);
+            },
+            [this, load, append, step, streamed](QObject *) {
+                // The grid was emptied or refilled meanwhile: these rows
+                // belong to nothing shown.
+                if (load == m_dataGridLoad)
+                    dataRowsArrived(append, step, streamed);
+            },
+            0, streamed);
+        query->Run();
     });
     restoreCursor();
 }
 
-void TDMstd::dataRowsArrived(bool append, int step)
+void TDMstd::dataRowsArrived(bool append, int step, const std::shared_ptr<StreamedRows> &streamed)
 {
     showHourglass();
     GridModel *grid = m_views.dataGrid;
     const std::shared_ptr<const TmySQLResultRows> result = m_client->Query()->Result();
-    const int fetched = result ? result->rowCount() : 0;
+    const std::shared_ptr<RowStore> store = streamed ? streamed->store() : nullptr;
+    const int fetched = store ? store->rowCount() : result ? result->rowCount() : 0;
     ++m_dataGridLoad;
     TDataGridRows rows = m_gridRows;
     if (append) {
@@ -152,7 +173,8 @@ void TDMstd::dataRowsArrived(bool append, int step)
         rows.shown += fetched;
         rows.more = fetched >= step;
     } else {
-        showRows(grid, result, m_columnCount, -1);
+        if (!showAllStreamedRows(grid, streamed))
+            showRows(grid, result, m_columnCount, -1);
         describeDataColumns(result);
         rows.shown = fetched;
         rows.more = false;

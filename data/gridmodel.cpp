@@ -119,9 +119,7 @@ const char *storedCell(const GridArena *arena, const GridRowSource *source, int 
             *size = 0;
             return "";
         }
-        const char *cell = source->cell(stored, column);
-        *size = cell ? source->cellLength(stored, column) : 0;
-        return cell;
+        return source->cellBytes(stored, column, size);
     }
     if (!arena) {
         *size = 0;
@@ -180,6 +178,13 @@ int GridRowSource::cellLength(int row, int column) const
 {
     const char *value = cell(row, column);
     return value ? int(std::strlen(value)) : 0;
+}
+
+const char *GridRowSource::cellBytes(int row, int column, int *length) const
+{
+    const char *value = cell(row, column);
+    *length = value ? cellLength(row, column) : 0;
+    return value;
 }
 
 GridModel::GridModel(QObject *parent)
@@ -360,6 +365,36 @@ void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLi
     endResetModel();
 }
 
+void GridModel::adoptGrowingRows(std::shared_ptr<const GridRowSource> source, int rows)
+{
+    beginResetModel();
+    m_arena.reset();
+    m_order.reset();
+    m_sortColumn = -1;
+    m_source = std::move(source);
+    m_sourceRows = m_source ? std::max(0, std::min(rows, m_source->rowCount())) : 0;
+    endResetModel();
+}
+
+void GridModel::showSourceRows(int rows)
+{
+    if (!m_source)
+        return;
+    rows = std::min(rows, m_source->rowCount());
+    if (rows <= m_sourceRows)
+        return;
+    beginInsertRows(QModelIndex(), m_sourceRows, rows - 1);
+    if (m_order) {
+        if (m_order.use_count() > 1)
+            m_order = std::make_shared<std::vector<quint32>>(*m_order);
+        m_order->reserve(size_t(rows));
+        for (int row = m_sourceRows; row < rows; ++row)
+            m_order->push_back(quint32(row));
+    }
+    m_sourceRows = rows;
+    endInsertRows();
+}
+
 void GridModel::materializeSource()
 {
     if (!m_source)
@@ -378,8 +413,7 @@ void GridModel::materializeSource()
     ++m_bulkDepth;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < count; ++c) {
-            cells[size_t(c)] = source->cell(r, c);
-            lengths[size_t(c)] = source->cellLength(r, c);
+            cells[size_t(c)] = source->cellBytes(r, c, &lengths[size_t(c)]);
         }
         appendRow(cells.data(), lengths.data(), count);
     }
@@ -502,19 +536,38 @@ void GridModel::sort(int column, Qt::SortOrder order)
     if (column < 0 || column >= columnCount())
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<quint32> rows(static_cast<size_t>(rowCount()));
-    for (size_t i = 0; i < rows.size(); ++i)
-        rows[i] = quint32(storedRow(int(i)));
+    // Each row's first eight bytes, packed big-endian, decide most
+    // comparisons: the cells (which may lie in a row store's file) are read
+    // once each, and again only where two rows begin alike.
+    struct Keyed {
+        quint64 prefix;
+        quint32 row;
+    };
+    std::vector<Keyed> keyed(static_cast<size_t>(rowCount()));
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        const quint32 stored = quint32(storedRow(int(i)));
+        const CellRef cell = cellRef(int(i), column);
+        quint64 prefix = 0;
+        for (int k = 0; k < 8; ++k)
+            prefix = (prefix << 8) | (k < cell.size ? quint8(cell.data[k]) : 0u);
+        keyed[i] = {prefix, stored};
+    }
     m_order.reset(); // the comparison below reads stored rows
     // UTF-8 byte order is code point order: the plain character-code sort.
-    auto less = [this, column](quint32 a, quint32 b) {
-        const CellRef x = cellRef(int(a), column);
-        const CellRef y = cellRef(int(b), column);
+    auto less = [this, column](const Keyed &a, const Keyed &b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const CellRef x = cellRef(int(a.row), column);
+        const CellRef y = cellRef(int(b.row), column);
         const int n = std::min(std::max(x.size, 0), std::max(y.size, 0));
         const int c = std::memcmp(x.data, y.data, size_t(n));
         return c != 0 ? c < 0 : std::max(x.size, 0) < std::max(y.size, 0);
     };
-    std::stable_sort(rows.begin(), rows.end(), less);
+    std::stable_sort(keyed.begin(), keyed.end(), less);
+    std::vector<quint32> rows(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        rows[i] = keyed[i].row;
+    std::vector<Keyed>().swap(keyed);
     if (order == Qt::DescendingOrder)
         std::reverse(rows.begin(), rows.end());
     m_order = std::make_shared<std::vector<quint32>>(std::move(rows));

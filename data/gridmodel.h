@@ -18,6 +18,13 @@ public:
     virtual const char *cell(int row, int column) const = 0;
     // Bytes of the cell: a binary value may hold zero bytes.
     virtual int cellLength(int row, int column) const;
+    // Both at once (a source may keep cells without a zero byte after them).
+    virtual const char *cellBytes(int row, int column, int *length) const;
+    // Memory that work over all rows (a sort) may take before it goes to
+    // temporary files in temporaryFolder(); -1: no limit (the rows are all
+    // in memory anyway).
+    virtual qint64 memoryBudget() const { return -1; }
+    virtual QString temporaryFolder() const { return QString(); }
 };
 
 struct GridArena;
@@ -111,6 +118,14 @@ public:
     void appendRow(const char *const *cells, const int *lengths, int count);
     // Shows the first rowLimit rows of source (all with -1) without copying them.
     void adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit = -1);
+    // Shows a source that grows while it is shown (rows arriving from the
+    // server): the first `rows` of its rows now, more with showSourceRows().
+    void adoptGrowingRows(std::shared_ptr<const GridRowSource> source, int rows = 0);
+    // The adopted source's first `rows` rows are shown (never fewer than
+    // now); rows past a sort order are added after the sorted ones.
+    void showSourceRows(int rows);
+    // The source adopted last (null when the rows are the grid's own).
+    std::shared_ptr<const GridRowSource> rowSource() const { return m_source; }
 
     // Appending many rows: one reset instead of a signal per row.
     void beginBulkAppend();

@@ -7,6 +7,7 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/resultrowsource.h"
+#include "data/resultstream.h"
 #include "data/scripteditor.h"
 #include "data/scriptsplitter.h"
 #include "data/splitpiece.h"
@@ -77,12 +78,22 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
             --run->queued;
             runNextStatement(run);
         };
+        // The rows of a result go to the grid while they arrive.
+        const std::shared_ptr<StreamedRows> streamed = newStreamedRows();
         query->Execute(
-            statement.text, QString::number(run->number), {},
-            [this, run, from, to, reported](QObject *sender, const QString &message) {
+            statement.text, QString::number(run->number),
+            [this, streamed](QObject *, const QString &, int current, int) {
+                const bool first = current == 0;
+                streamedRowsArrived(m_views.queryGrid, streamed, current, first);
+                if (first)
+                    Q_EMIT pageRequested(QStringLiteral("Active SQL"), QStringLiteral("Query  Data"));
+            },
+            [this, run, from, to, reported, streamed](QObject *sender, const QString &message) {
                 // A statement without a result set arrives here too, with an
                 // empty text; only the library's own verdict makes it a failure.
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
+                // Rows read before a failure (a stop) stay shown.
+                showAllStreamedRows(m_views.queryGrid, streamed);
                 log(message);
                 if (outcome.Failed) {
                     // The client has dropped the statements queued after it.
@@ -93,13 +104,16 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
                 }
                 reported(outcome);
             },
-            [this, reported](QObject *sender) {
+            [this, reported, streamed](QObject *sender) {
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
                 log(outcome.ErrorText);
-                fillQueryGrid();
+                if (streamed->store())
+                    showAllStreamedRows(m_views.queryGrid, streamed);
+                else
+                    fillQueryGrid();
                 reported(outcome);
             },
-            run->batch);
+            run->batch, streamed);
     }
     query = m_client->Query();
     if (query && run->queued > 0)

@@ -329,6 +329,7 @@ void SettingsStore::LoadProgramSettings()
     m_program.stop = readText(QStringLiteral("stop"), defaults.stop);
     m_program.ConnectTimeout = readText(QStringLiteral("ConnectTimeout"), defaults.ConnectTimeout);
     m_program.NullText = readText(QStringLiteral("NullText"), defaults.NullText);
+    m_program.ResultMemory = readText(QStringLiteral("ResultMemory"), defaults.ResultMemory);
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
@@ -358,6 +359,7 @@ void SettingsStore::SaveProgramSettings()
         settings.setValue(QStringLiteral("stop"), program.stop);
         settings.setValue(QStringLiteral("ConnectTimeout"), program.ConnectTimeout);
         settings.setValue(QStringLiteral("NullText"), program.NullText);
+        settings.setValue(QStringLiteral("ResultMemory"), program.ResultMemory);
     });
 }
 

@@ -48,6 +48,9 @@ struct TProgramSettings
     // What the grids show in a NULL cell (in grey italics); empty: NULL
     // looks like an empty text.
     QString NullText;
+    // Megabytes the rows of all results may hold in memory together before
+    // further rows go to temporary files, as text like the other numbers.
+    QString ResultMemory = QStringLiteral("256");
 };
 
 // A write or key creation that the store refused; the message names the value.

@@ -20,6 +20,7 @@ class QItemSelectionModel;
 class QStandardItem;
 class QStandardItemModel;
 class ScriptEditor;
+class StreamedRows;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
@@ -315,7 +316,16 @@ private:
     void noteDataRows(bool hard, int limit, const std::shared_ptr<const TmySQLResultRows> &rows);
     void noteTableRowCount();
     void readDataRows(const QString &limitClause, bool append, int step);
-    void dataRowsArrived(bool append, int step);
+    void dataRowsArrived(bool append, int step, const std::shared_ptr<StreamedRows> &streamed = nullptr);
+    // Rows that arrive while the server sends them (data/querystream.cpp):
+    // a sink with the budget of the settings, and the grid following it.
+    // current == 0: the columns are known, the grid shows the store
+    // (captions set when setCaptions); otherwise the first `current` rows.
+    std::shared_ptr<StreamedRows> newStreamedRows() const;
+    void streamedRowsArrived(GridModel *grid, const std::shared_ptr<StreamedRows> &rows, int current,
+                             bool setCaptions);
+    // All rows the store holds are shown; false when the grid shows other rows.
+    static bool showAllStreamedRows(GridModel *grid, const std::shared_ptr<StreamedRows> &rows);
     static void appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count);
     void submitIndex(const QString &table);
     void showRows(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &rows,

@@ -1,5 +1,6 @@
 #include "dialogs/optionsdialog.h"
 
+#include "data/resultstream.h"
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/placement.h"
@@ -133,6 +134,20 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     nullRow->addStretch();
     pageLayout->addLayout(nullRow);
 
+    auto *memoryRow = new QHBoxLayout;
+    SpinResultMemory = new QSpinBox(page);
+    SpinResultMemory->setObjectName(QStringLiteral("SpinResultMemory"));
+    SpinResultMemory->setAccessibleName(QStringLiteral("Result memory budget (MB)"));
+    SpinResultMemory->setRange(1, 1024 * 1024);
+    SpinResultMemory->setToolTip(QStringLiteral("Memory the rows of all results may take together; further rows "
+                                                "go to a temporary file that only you can read"));
+    auto *memoryLabel = new QLabel(QStringLiteral("Result memory budget (MB) :"), page);
+    memoryLabel->setBuddy(SpinResultMemory);
+    memoryRow->addWidget(memoryLabel);
+    memoryRow->addWidget(SpinResultMemory);
+    memoryRow->addStretch();
+    pageLayout->addLayout(memoryRow);
+
     auto *serverBox = new QGroupBox(QStringLiteral("Start ans Stop the local Mysql Server"), page);
     auto *serverLayout = new QGridLayout(serverBox);
     auto *startLabel = new QLabel(QStringLiteral("Start CMD :"), serverBox);
@@ -173,6 +188,7 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connect(FilenameEditStart->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(FilenameEditStop->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(SpinConnectTimeout, &QSpinBox::valueChanged, this, enableApply);
+    connect(SpinResultMemory, &QSpinBox::valueChanged, this, enableApply);
     connect(EditNullText, &QLineEdit::textChanged, this, enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormOptionen::Apply);
@@ -197,6 +213,7 @@ void TFormOptionen::load()
     const int timeout = program.ConnectTimeout.trimmed().toInt(&ok);
     SpinConnectTimeout->setValue(ok ? timeout : 10);
     EditNullText->setText(program.NullText);
+    SpinResultMemory->setValue(int(ResultMemoryBudget(program.ResultMemory) / (1024 * 1024)));
     ButtonApply->setEnabled(false);
 }
 
@@ -215,6 +232,7 @@ void TFormOptionen::Apply()
     program.stop = FilenameEditStop->lineEdit()->text();
     program.ConnectTimeout = QString::number(SpinConnectTimeout->value());
     program.NullText = EditNullText->text();
+    program.ResultMemory = QString::number(SpinResultMemory->value());
     try {
         m_save();
     } catch (const SettingsWriteError &error) {

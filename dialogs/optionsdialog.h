@@ -55,6 +55,7 @@ public:
     FilenameEdit *FilenameEditStop = nullptr;
     QSpinBox *SpinConnectTimeout = nullptr; // seconds; 0: the client library's limit
     QLineEdit *EditNullText = nullptr;      // "Show NULL as"; empty: NULL shows as an empty cell
+    QSpinBox *SpinResultMemory = nullptr;   // megabytes of result rows held in memory before a temporary file
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;

@@ -199,6 +199,14 @@ void GridViewSupport::addView(QTableView *view, bool valueViewer)
     connect(model, &QAbstractItemModel::modelReset, view, schedule);
     connect(model, &QAbstractItemModel::columnsInserted, view, schedule);
     connect(model, &QAbstractItemModel::headerDataChanged, view, schedule);
+    // Rows that arrive after the columns (a result read while the server
+    // sends it): the widths follow until the rows they are fitted to are in.
+    connect(model, &QAbstractItemModel::rowsInserted, view,
+            [model, schedule](const QModelIndex &, int first, int) {
+                const GridModel *grid = gridOf(model);
+                if (first < SampledRows && grid && grid->rowSource())
+                    schedule();
+            });
     applyColumnWidths(view);
 
     // A double click on a header's edge fits the column to what it holds,

@@ -498,9 +498,12 @@ private Q_SLOTS:
         program.stop = QStringLiteral("/opt/db/bin/stop");
         program.NullText = QStringLiteral("NULL");
         program.ConnectTimeout = QStringLiteral("25");
+        program.ResultMemory = QStringLiteral("96");
         TFormOptionen *dialog = m_window->formOptionen();
         whenModal([&](QWidget *) {
             QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
+            QCOMPARE(dialog->SpinResultMemory->value(), 96);
+            QCOMPARE(dialog->SpinResultMemory->accessibleName(), QStringLiteral("Result memory budget (MB)"));
             QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
             QVERIFY(dialog->Radiohard->isChecked());
             QVERIFY(!dialog->Radiolight->isChecked());
@@ -530,6 +533,7 @@ private Q_SLOTS:
         QTest::newRow("stop") << "FilenameEditStop";
         QTest::newRow("show NULL as") << "EditNullText";
         QTest::newRow("connect timeout") << "SpinConnectTimeout";
+        QTest::newRow("result memory budget") << "SpinResultMemory";
     }
     void optionsChangesEnableApply()
     {
@@ -565,6 +569,7 @@ private Q_SLOTS:
             dialog->FilenameEditStop->setChosenFile(m_dir->filePath(QStringLiteral("stop me")));
             dialog->EditNullText->setText(QStringLiteral("NULL"));
             dialog->SpinConnectTimeout->setValue(3);
+            dialog->SpinResultMemory->setValue(512);
             dialog->ButtonOk->click();
         });
         QCOMPARE(m_window->gridSupport()->nullText(), QString());
@@ -580,6 +585,7 @@ private Q_SLOTS:
         // The chosen file replaced the whole command line.
         QCOMPARE(raw(QStringLiteral("stop")), QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("stop me"))));
         QCOMPARE(raw(QStringLiteral("ConnectTimeout")), QStringLiteral("3"));
+        QCOMPARE(raw(QStringLiteral("ResultMemory")), QStringLiteral("512"));
         QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("777"));
         QCOMPARE(raw(QStringLiteral("Height")), QStringLiteral("555"));
     }

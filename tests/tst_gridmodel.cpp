@@ -1,7 +1,10 @@
 #include "data/gridmodel.h"
 
 #include <QCollator>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <numeric>
 
 #include <algorithm>
 #include <random>
@@ -21,6 +24,9 @@ private Q_SLOTS:
     void sortKeepsRowsTogetherAndNulls();
     void adoptedRowsWithLimit();
     void headerSortByCharacterCode();
+    void headerSortComparesPastTheFirstBytes_data();
+    void headerSortComparesPastTheFirstBytes();
+    void growingSourceShowsItsRows();
     void rowsKeepTheirLength();
     void snapshotOutlivesChanges_data();
     void snapshotOutlivesChanges();
@@ -186,6 +192,79 @@ void TestGridModel::headerSortByCharacterCode()
     grid->sort(0, Qt::DescendingOrder);
     QCOMPARE(captions(*grid), (QStringList{"ä", "b", "a", "B", "9", "10"}));
     QCOMPARE(grid->sortOrder(), Qt::DescendingOrder);
+}
+
+void TestGridModel::headerSortComparesPastTheFirstBytes_data()
+{
+    // Cells as bytes; "~" stands for NULL.
+    QTest::addColumn<QList<QByteArray>>("cells");
+    QTest::newRow("long common beginning")
+        << QList<QByteArray>{"abcdefgh-2", "abcdefgh-10", "abcdefgh", "abcdefgh-1", "abcdefghZ"};
+    QTest::newRow("zero bytes and shorter texts")
+        << QList<QByteArray>{QByteArray("ab\0\0\0\0\0\0x", 9), "ab", QByteArray("ab\0", 3), "", "~", "a"};
+    QTest::newRow("equal cells keep their order")
+        << QList<QByteArray>{"same-prefix-1", "same-prefix-1", "same-prefix-0", "~", ""};
+}
+
+void TestGridModel::headerSortComparesPastTheFirstBytes()
+{
+    QFETCH(QList<QByteArray>, cells);
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        GridModel grid;
+        grid.setColumns({QStringLiteral("value"), QStringLiteral("row")});
+        for (int i = 0; i < cells.size(); ++i) {
+            const QByteArray number = QByteArray::number(i);
+            const char *row[] = {cells.at(i) == "~" ? nullptr : cells.at(i).constData(), number.constData()};
+            const int lengths[] = {int(cells.at(i).size()), int(number.size())};
+            grid.appendRow(row, lengths, 2);
+        }
+        // The byte order, NULL as the empty text, equal cells as they came.
+        QList<int> expected(cells.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        auto bytes = [&cells](int i) { return cells.at(i) == "~" ? QByteArray() : cells.at(i); };
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return bytes(a) < bytes(b); });
+        if (order == Qt::DescendingOrder)
+            std::reverse(expected.begin(), expected.end());
+        grid.sort(0, order);
+        QList<int> sorted;
+        for (int row = 0; row < grid.rowCount(); ++row)
+            sorted.append(grid.text(row, 1).toInt());
+        QCOMPARE(sorted, expected);
+    }
+}
+
+void TestGridModel::growingSourceShowsItsRows()
+{
+    // A source whose rows arrive while it is shown.
+    std::vector<std::vector<const char *>> all{{"c", "1"}, {"a", "2"}, {"b", "3"}, {"0", "4"}, {"z", "5"}};
+    auto rows = std::make_shared<Rows>(std::vector<std::vector<const char *>>(all.begin(), all.begin() + 3));
+    GridModel grid;
+    grid.setColumns({QStringLiteral("k"), QStringLiteral("v")});
+    grid.adoptGrowingRows(rows);
+    QCOMPARE(grid.rowCount(), 0);
+    QVERIFY(grid.rowSource() == rows);
+    QSignalSpy inserted(&grid, &QAbstractItemModel::rowsInserted);
+    grid.showSourceRows(2);
+    QCOMPARE(grid.rowCount(), 2);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 0);
+    QCOMPARE(inserted.first().at(2).toInt(), 1);
+    // Never more than the source holds, never fewer than shown.
+    grid.showSourceRows(10);
+    QCOMPARE(grid.rowCount(), 3);
+    grid.showSourceRows(1);
+    QCOMPARE(grid.rowCount(), 3);
+    // Sorted rows stay sorted; later rows come after them.
+    grid.sort(0, Qt::AscendingOrder);
+    QCOMPARE(captions(grid), (QStringList{"a", "b", "c"}));
+    const GridSnapshot before = grid.snapshot();
+    rows = std::make_shared<Rows>(all);
+    grid.adoptGrowingRows(rows, 3);
+    grid.sort(0, Qt::AscendingOrder);
+    grid.showSourceRows(5);
+    QCOMPARE(captions(grid), (QStringList{"a", "b", "c", "0", "z"}));
+    QCOMPARE(grid.text(3, 1), QStringLiteral("4"));
+    QCOMPARE(before.rowCount(), 3);
 }
 
 void TestGridModel::rowsKeepTheirLength()

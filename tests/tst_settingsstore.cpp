@@ -75,6 +75,7 @@ private Q_SLOTS:
         QCOMPARE(p.stop, LocalServer::defaultStopCommand());
         // NULL looks like an empty text until the user names a text for it.
         QCOMPARE(p.NullText, QString());
+        QCOMPARE(p.ResultMemory, QStringLiteral("256"));
         QVERIFY(store.ServerSections().isEmpty());
         // The store now exists, holding nothing.
         QVERIFY(QFile::exists(path()));
@@ -97,6 +98,7 @@ private Q_SLOTS:
             p.start = QStringLiteral("c:\\mysql\\bin\\mysqld.exe --console, --flush");
             p.stop = QString();
             p.NullText = QStringLiteral("(null)");
+            p.ResultMemory = QStringLiteral("64");
             store.SaveProgramSettings();
         }
         // Stored as text, booleans as "0"/"1".
@@ -117,6 +119,8 @@ private Q_SLOTS:
         // A stored empty text stays empty.
         QCOMPARE(p.stop, QString());
         QCOMPARE(p.NullText, QStringLiteral("(null)"));
+        QCOMPARE(readRaw(QStringLiteral("ResultMemory")), QStringLiteral("64"));
+        QCOMPARE(p.ResultMemory, QStringLiteral("64"));
         // Sections are only the servers, not the program values.
         QVERIFY(again.ServerSections().isEmpty());
     }
