@@ -3,6 +3,7 @@
 #include "data/gridmodel.h"
 #include "data/splitpiece.h"
 #include "dialogs/errorbox.h"
+#include "dialogs/gridprinter.h"
 #include "dialogs/printingdialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
@@ -120,16 +121,8 @@ void PrintController::PrintGrid(const QString &gridName)
         : settings.TitleText + QStringLiteral(" - ") + gridPageName(gridName);
     if (!m_target->prepareJob(m_window, suggested + QStringLiteral(".pdf")))
         return;
-    BusyCursor busy;
-    try {
-        runPrintJob(printer, [&](QPainter &painter) {
-            PainterCanvas canvas(&painter, printer, 254);
-            GridPageLayout layout(*grid, settings);
-            layout.DrawPages(canvas);
-        });
-    } catch (const std::exception &error) {
-        ShowErrorBox(m_window, QString::fromUtf8(error.what()));
-    }
+    // Counted and drawn off the window's thread, from the rows shown now.
+    PrintGridPages(m_window, printer, grid->snapshot(), settings);
 }
 
 void PrintController::printTableGrid(const QString &gridName)
