@@ -18,7 +18,7 @@ namespace {
 
 // How long a job runs before its progress shows; shorter ones show nothing
 // but the busy cursor.
-constexpr int ProgressDelayMs = 250;
+constexpr int ProgressDelayMs = 100;
 
 } // namespace
 
