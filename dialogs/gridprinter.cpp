@@ -71,6 +71,11 @@ QString partFileName(const QString &target)
 bool PrintGridPages(QWidget *parent, QPrinter *printer, const GridSnapshot &grid, const TPrintsettings &settings)
 {
     auto job = std::make_shared<Job>(grid, settings);
+    // The fonts are looked up here first: the job's own lookups then find
+    // them loaded, and hold the font database only briefly while the window
+    // paints.
+    for (const QFont *font : {&settings.Font, &settings.HeaderFont, &settings.FooterFont})
+        measureText(QStringLiteral("gh"), fontInUnits(*font, UnitsPerInch));
     {
         MeasuringCanvas measuring(printer, UnitsPerInch);
         auto canvas = std::make_shared<MeasuringCanvas>(measuring.pageSize());
