@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class GridModel;
+class QUrl;
 class QWidget;
 
 // Saves a grid as it stands now to fileName in one of the five formats; the
@@ -16,5 +19,11 @@ class QWidget;
 // information box that tells what (not) was written. Returns whether the
 // export ended without failure or cancel (an empty grid that a format leaves
 // without a file included).
+// options.openAfterSaving: a written file is then handed to the desktop
+// (see ExportFileOpener()).
 bool SaveGridToFile(QWidget *parent, const GridModel &grid, ExportFormat format, const QString &fileName,
-                    const THTMLSettings &html = THTMLSettings());
+                    const THTMLSettings &html = THTMLSettings(), const ExportOptions &options = ExportOptions());
+
+// Opens a saved file with the desktop's program for it; QDesktopServices
+// unless replaced (tests replace it to see what would be opened).
+std::function<bool(const QUrl &url)> &ExportFileOpener();

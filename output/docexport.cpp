@@ -96,12 +96,14 @@ void writeText(ExportFile &file, QByteArrayView text)
 
 } // namespace
 
-ExportResult ExportDoc(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress)
+ExportResult ExportDoc(const GridSnapshot &snapshot, const QString &fileName, ExportProgress *progress,
+                       const ExportOptions &options)
 {
+    const ExportRows grid(snapshot, options, options.header);
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
     // An empty grid gives no empty document to be taken for a saved one.
-    if (columns == 0 || rows == 0)
+    if (grid.isEmpty())
         return {ExportResult::NothingWritten, {}};
     ExportFile file(fileName);
     if (!file.open())

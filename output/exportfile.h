@@ -53,6 +53,9 @@ private:
     QString m_reason;
 };
 
+// The UTF-8 byte-order mark a text file may start with.
+constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
+
 // Messages of the writers, with the system's reason after them.
 QString CreateFileError(const QString &fileName, const QString &reason);
 QString WriteFileError(const QString &fileName, const QString &reason);

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <vector>
 
 // The formats, numbered as the save dialog's filters are.
 enum class ExportFormat { Xls = 1, Csv = 2, Doc = 3, Ascii = 4, Html = 5 };
@@ -52,6 +53,48 @@ private:
     std::atomic<qint64> m_total{0};
 };
 
+// What the user chose in the save dialog beyond name and format. The
+// defaults write what the program has always written.
+struct ExportOptions
+{
+    enum Delimiter : char { Comma = ',', Semicolon = ';', Tab = '\t' };
+
+    bool header = false;               // the captions as the first line (csv, asc, xls, doc)
+    char delimiter = Comma;            // comma-separated text only
+    QString nullText;                  // written in place of NULL cells
+    bool byteOrderMark = false;        // UTF-8 text files start with EF BB BF (csv, asc, htm)
+    bool selectedOnly = false;         // only `rows` are written
+    std::vector<int> rows;             // display rows of the grid, in order
+    bool openAfterSaving = false;      // the window opens the file when it is written
+};
+
+// The rows a writer reads: the grid's, or the chosen ones, with the captions
+// as a first row when asked for and NULL cells holding the chosen text.
+class ExportRows
+{
+public:
+    ExportRows(const GridSnapshot &grid, const ExportOptions &options = ExportOptions(), bool captionRow = false);
+
+    // True when there is nothing to write: no columns or no data rows.
+    bool isEmpty() const { return columnCount() == 0 || m_dataRows == 0; }
+    int rowCount() const { return m_dataRows + (m_captionRow ? 1 : 0); }
+    int columnCount() const { return m_grid.columnCount(); }
+    QString columnCaption(int column) const { return m_grid.columnCaption(column); }
+    int cellCount(int row) const;
+    QByteArrayView cell(int row, int column) const;
+
+private:
+    int gridRow(int row) const;
+
+    GridSnapshot m_grid;
+    std::vector<int> m_rows;
+    bool m_selected = false;
+    int m_dataRows = 0;
+    bool m_captionRow = false;
+    std::vector<QByteArray> m_captions;
+    QByteArray m_nullText;
+};
+
 struct ExportResult
 {
     enum Status {
@@ -66,13 +109,18 @@ struct ExportResult
     bool failed() const { return status == Failed; }
 };
 
-ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr);
-ExportResult ExportCsv(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr);
-ExportResult ExportDoc(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr);
-ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr);
+ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr,
+                        const ExportOptions &options = ExportOptions());
+ExportResult ExportCsv(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr,
+                        const ExportOptions &options = ExportOptions());
+ExportResult ExportDoc(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr,
+                        const ExportOptions &options = ExportOptions());
+ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress = nullptr,
+                        const ExportOptions &options = ExportOptions());
 ExportResult ExportHtml(const GridSnapshot &grid, const QString &fileName, const THTMLSettings &settings,
-                        ExportProgress *progress = nullptr);
+                        ExportProgress *progress = nullptr, const ExportOptions &options = ExportOptions());
 
 // The writer of a format.
 ExportResult ExportGrid(ExportFormat format, const GridSnapshot &grid, const QString &fileName,
-                        const THTMLSettings &settings = THTMLSettings(), ExportProgress *progress = nullptr);
+                        const THTMLSettings &settings = THTMLSettings(), ExportProgress *progress = nullptr,
+                        const ExportOptions &options = ExportOptions());

@@ -2,6 +2,7 @@
 
 #include "data/gridmodel.h"
 #include "output/datetimepicture.h"
+#include "output/gridexport.h"
 #include "output/printcanvas.h"
 
 #include <algorithm>
@@ -37,6 +38,11 @@ int slotOf(TPrintPosition position)
 } // namespace
 
 GridPageLayout::GridPageLayout(const GridModel &grid, const TPrintsettings &settings)
+    : GridPageLayout(grid.snapshot(), settings)
+{
+}
+
+GridPageLayout::GridPageLayout(const GridSnapshot &grid, const TPrintsettings &settings)
     : m_grid(grid)
     , m_settings(settings)
 {
@@ -47,7 +53,7 @@ QString GridPageLayout::cellText(int row, int column) const
     if (row < 0)
         return m_grid.columnCaption(column);
     // Column 0 is the row's caption, the others its further cells.
-    return m_grid.text(row, column);
+    return QString::fromUtf8(m_grid.cell(row, column));
 }
 
 int GridPageLayout::textWidth(PrintCanvas &canvas, const QString &text, const QFont &font) const
@@ -99,8 +105,34 @@ std::array<QString, 6> GridPageLayout::pageTexts(int pageNumber) const
 
 void GridPageLayout::DrawPages(PrintCanvas &canvas)
 {
+    paginate(canvas);
+    drawPaginated(canvas);
+}
+
+namespace {
+
+// Rows between two looks at the progress: often enough for Cancel to answer
+// at once, rarely enough to cost nothing.
+constexpr int RowsPerCheck = 256;
+
+bool rowStep(ExportProgress *progress, qint64 &done)
+{
+    ++done;
+    if (!progress || (done % RowsPerCheck) != 0)
+        return true;
+    progress->setDone(done);
+    return !progress->cancelled();
+}
+
+} // namespace
+
+qint64 GridPageLayout::paginate(PrintCanvas &canvas, ExportProgress *progress)
+{
     m_w.clear();
     m_x.clear();
+    m_bands.clear();
+    m_heights.clear();
+    m_pageStarts.clear();
     m_pagesFinished = 0;
     m_scale = 1.0;
     // Every page of a job shows the time the job began.
@@ -108,7 +140,13 @@ void GridPageLayout::DrawPages(PrintCanvas &canvas)
     const int n = m_grid.columnCount();
     // Without columns there is no band and nothing to print.
     if (n <= 0)
-        return;
+        return 0;
+    const int rows = m_grid.rowCount();
+    qint64 done = 0;
+    if (progress) {
+        progress->setTotal(qint64(rows) * 2);
+        progress->setDone(0);
+    }
 
     m_font = fontInUnits(m_settings.Font, UnitsPerInch);
     m_headerFont = fontInUnits(m_settings.HeaderFont, UnitsPerInch);
@@ -131,13 +169,16 @@ void GridPageLayout::DrawPages(PrintCanvas &canvas)
 
     // Column widths: the widest caption or cell plus the width of an "a".
     m_w.assign(size_t(n), 0);
-    const int rows = m_grid.rowCount();
-    for (int c = 0; c < n; ++c) {
-        int widest = textWidth(canvas, cellText(-1, c), m_font);
-        for (int r = 0; r < rows; ++r)
-            widest = std::max(widest, textWidth(canvas, cellText(r, c), m_font));
-        m_w[size_t(c)] = widest + m_m.letterWidth;
+    for (int c = 0; c < n; ++c)
+        m_w[size_t(c)] = textWidth(canvas, cellText(-1, c), m_font);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < n; ++c)
+            m_w[size_t(c)] = std::max(m_w[size_t(c)], textWidth(canvas, cellText(r, c), m_font));
+        if (!rowStep(progress, done))
+            return -1;
     }
+    for (int &width : m_w)
+        width += m_m.letterWidth;
 
     if (m_settings.FitToPage != fpNever) {
         long long total = 0;
@@ -163,71 +204,117 @@ void GridPageLayout::DrawPages(PrintCanvas &canvas)
         }
     }
 
-    m_x.assign(size_t(n) + 1, 0);
+    // Bands: as many columns as fit across the page.
     const int limit = m_pageWidth - m_settings.RightSize;
     int s = 0;
     while (s < n) {
-        long long bandWidth = 0;
-        int e = s - 1;
+        Band band;
+        band.first = s;
+        band.last = s - 1;
         for (int c = s; c < n; ++c) {
-            const long long next = bandWidth + m_w[size_t(c)] + m_m.spacing;
+            const long long next = band.width + m_w[size_t(c)] + m_m.spacing;
             if (next > limit)
                 break;
-            bandWidth = next;
-            e = c;
+            band.width = next;
+            band.last = c;
         }
         // A column wider than the page gets a band of its own and prints
         // clipped at the page edge.
-        if (e < s) {
-            e = s;
-            bandWidth = m_w[size_t(s)] + m_m.spacing;
+        if (band.last < s) {
+            band.last = s;
+            band.width = m_w[size_t(s)] + m_m.spacing;
         }
+        m_bands.push_back(band);
+        s = band.last + 1;
+    }
 
-        m_x[size_t(s)] = m_settings.Centered ? 0 : m_settings.LeftSize;
-        for (int c = s; c <= e; ++c)
-            m_x[size_t(c) + 1] = m_x[size_t(c)] + m_w[size_t(c)] + m_m.spacing;
-        if (m_settings.Centered && bandWidth < m_pageWidth) {
-            const int shift = int((m_pageWidth - bandWidth) / 2);
-            for (int c = s; c <= e + 1; ++c)
-                m_x[size_t(c)] += shift;
+    // Row heights (the tallest cell across all columns, not just a band's)
+    // and the page breaks, alike in every band.
+    m_heights.reserve(size_t(rows) + 1);
+    m_heights.push_back(rowTextHeight(canvas, -1));
+    int d = 0;
+    for (int r = -1; r < rows; ++r) {
+        if (r >= 0) {
+            m_heights.push_back(rowTextHeight(canvas, r));
+            // The next row must start above the bottom reserve; a page
+            // always takes at least one row, so a row taller than a page
+            // still moves on.
+            if (d + m_heights.back() > m_pageHeight - m_m.bottomReserve)
+                m_pageStarts.push_back(r);
+            if (!rowStep(progress, done))
+                return -1;
+        } else {
+            m_pageStarts.push_back(r);
         }
+        if (m_pageStarts.back() == r)
+            d = m_m.topReserve;
+        const int ch = m_heights.back();
+        d += ch + ch / 8 + 2 * m_m.rowPad;
+    }
+    if (progress)
+        progress->setDone(done);
+    return pageCount();
+}
 
-        printBand(canvas, s, e);
-        s = e + 1;
-        if (s < n)
-            canvas.newPage();
+void GridPageLayout::placeBand(const Band &band)
+{
+    const int n = m_grid.columnCount();
+    m_x.assign(size_t(n) + 1, 0);
+    m_x[size_t(band.first)] = m_settings.Centered ? 0 : m_settings.LeftSize;
+    for (int c = band.first; c <= band.last; ++c)
+        m_x[size_t(c) + 1] = m_x[size_t(c)] + m_w[size_t(c)] + m_m.spacing;
+    if (m_settings.Centered && band.width < m_pageWidth) {
+        const int shift = int((m_pageWidth - band.width) / 2);
+        for (int c = band.first; c <= band.last + 1; ++c)
+            m_x[size_t(c)] += shift;
     }
 }
 
-void GridPageLayout::printBand(PrintCanvas &canvas, int first, int last)
+bool GridPageLayout::drawPaginated(PrintCanvas &canvas, ExportProgress *progress)
 {
-    const int rows = m_grid.rowCount();
-    int r = -1; // the caption row
-    int rowsOnPage = 0;
+    m_pagesFinished = 0;
+    if (progress) {
+        progress->setTotal(pageCount());
+        progress->setDone(0);
+    }
+    for (size_t b = 0; b < m_bands.size(); ++b) {
+        if (b > 0)
+            canvas.newPage();
+        placeBand(m_bands[b]);
+        if (!printBand(canvas, m_bands[b].first, m_bands[b].last, progress))
+            return false;
+    }
+    if (progress)
+        progress->setDone(m_pagesFinished);
+    return true;
+}
+
+bool GridPageLayout::printBand(PrintCanvas &canvas, int first, int last, ExportProgress *progress)
+{
+    const int rows = int(m_heights.size()) - 1;
+    size_t page = 0;
     int d = 0;
-    int height = rowTextHeight(canvas, r);
-    while (r < rows) {
-        if (rowsOnPage == 0) {
+    for (int r = -1; r < rows; ++r) {
+        if (page < m_pageStarts.size() && m_pageStarts[page] == r) {
+            if (page > 0) {
+                drawPageBorders(canvas, d, first, last);
+                ++m_pagesFinished;
+                if (progress) {
+                    progress->setDone(m_pagesFinished);
+                    if (progress->cancelled())
+                        return false;
+                }
+                canvas.newPage();
+            }
             d = m_m.topReserve;
             drawPageTexts(canvas);
+            ++page;
         }
-        d += drawRow(canvas, r, height, d, first, last);
-        ++r;
-        ++rowsOnPage;
-        if (r >= rows)
-            break;
-        height = rowTextHeight(canvas, r);
-        // The next row must start above the bottom reserve; a page always
-        // takes at least one row, so a row taller than a page still moves on.
-        if (d + height > m_pageHeight - m_m.bottomReserve) {
-            drawPageBorders(canvas, d, first, last);
-            ++m_pagesFinished;
-            rowsOnPage = 0;
-            canvas.newPage();
-        }
+        d += drawRow(canvas, r, m_heights[size_t(r + 1)], d, first, last);
     }
     drawPageBorders(canvas, d, first, last);
     ++m_pagesFinished;
+    return true;
 }
 
 int GridPageLayout::drawRow(PrintCanvas &canvas, int row, int ch, int d, int first, int last)

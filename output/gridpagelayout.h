@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/gridmodel.h"
 #include "output/printsettings.h"
 
 #include <QDateTime>
@@ -9,7 +10,7 @@
 #include <array>
 #include <vector>
 
-class GridModel;
+class ExportProgress;
 class PrintCanvas;
 
 // Lays a grid's captions and rows out on printed pages and draws them:
@@ -17,15 +18,31 @@ class PrintCanvas;
 // columns into bands that fit across a page, breaks the rows into pages, and
 // draws cells, lines and the page texts in the margins. All lengths are
 // tenths of a millimetre; the canvas must use the same unit.
+//
+// The layout reads a snapshot of the grid, so a big print may be laid out
+// and drawn on another thread while the grid goes on (the settings must then
+// be a copy of the job's own): first paginate() measures and counts the pages (on any canvas of the
+// same page size and unit), then drawPaginated() draws them.
 class GridPageLayout
 {
 public:
     GridPageLayout(const GridModel &grid, const TPrintsettings &settings);
+    GridPageLayout(const GridSnapshot &grid, const TPrintsettings &settings);
 
     // Draws every page. The caller has begun the document; between pages the
     // canvas is asked for a new page, and the last page is left open. A grid
     // without columns draws nothing.
     void DrawPages(PrintCanvas &canvas);
+
+    // Measures the columns and rows and breaks them into bands and pages;
+    // returns the number of pages (0 without columns), or -1 when progress
+    // was cancelled meanwhile. progress counts rows, twice.
+    qint64 paginate(PrintCanvas &canvas, ExportProgress *progress = nullptr);
+    // Draws the pages of the last paginate(); false when progress was
+    // cancelled (the pages drawn so far are left as they are). progress
+    // counts pages.
+    bool drawPaginated(PrintCanvas &canvas, ExportProgress *progress = nullptr);
+    qint64 pageCount() const { return qint64(m_bands.size()) * qint64(m_pageStarts.size()); }
 
     // The time and date the page texts show (the current ones unless set),
     // and the locale whose separators they use.
@@ -56,19 +73,27 @@ private:
         int bottomReserve = 0;
     };
 
+    struct Band
+    {
+        int first = 0;
+        int last = 0;
+        long long width = 0;
+    };
+
     QString cellText(int row, int column) const;
+    void placeBand(const Band &band);
     int textWidth(PrintCanvas &canvas, const QString &text, const QFont &font) const;
     int textHeight(PrintCanvas &canvas, const QString &text, const QFont &font) const;
     int rowTextHeight(PrintCanvas &canvas, int row) const;
-    void printBand(PrintCanvas &canvas, int first, int last);
+    bool printBand(PrintCanvas &canvas, int first, int last, ExportProgress *progress);
     // Draws row (-1: the captions) whose text is ch high; returns its pitch.
     int drawRow(PrintCanvas &canvas, int row, int ch, int d, int first, int last);
     void drawPageBorders(PrintCanvas &canvas, int d, int first, int last);
     void drawPageTexts(PrintCanvas &canvas);
     int lineWidth() const;
 
-    const GridModel &m_grid;
-    const TPrintsettings &m_settings;
+    GridSnapshot m_grid;
+    const TPrintsettings &m_settings; // must outlive the layout
     QDateTime m_when;
     QDateTime m_jobTime;
     QLocale m_locale;
@@ -85,4 +110,10 @@ private:
     std::vector<int> m_x;
     int m_pagesFinished = 0;
     double m_scale = 1.0;
+    std::vector<Band> m_bands;
+    // Text height of the caption row (first) and of every row.
+    std::vector<int> m_heights;
+    // The first row of each page of a band (-1: the caption row); every
+    // band breaks its rows alike.
+    std::vector<int> m_pageStarts;
 };

@@ -96,18 +96,22 @@ void writeLine(ExportFile &file, const QString &text)
 
 } // namespace
 
-ExportResult ExportHtml(const GridSnapshot &grid, const QString &fileName, const THTMLSettings &settings,
-                        ExportProgress *progress)
+ExportResult ExportHtml(const GridSnapshot &snapshot, const QString &fileName, const THTMLSettings &settings,
+                        ExportProgress *progress, const ExportOptions &options)
 {
+    // The table has its caption row always.
+    const ExportRows grid(snapshot, options);
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
-    if (columns == 0 || rows == 0)
+    if (grid.isEmpty())
         return {ExportResult::NothingWritten, {}};
     ExportFile file(fileName);
     if (!file.open()) {
         return ExportFailed(QStringLiteral("File ") + QDir::toNativeSeparators(fileName)
                             + QStringLiteral(" not found: ") + file.reason());
     }
+    if (options.byteOrderMark)
+        file.write(QByteArrayView(ByteOrderMark));
     ExportSteps steps(progress, rows);
     copyLines(file, settings.HeaderFile);
     if (!settings.PrefixTag.isEmpty())

@@ -101,6 +101,12 @@ PainterCanvas::PainterCanvas(QPainter *painter, QPagedPaintDevice *device, qreal
     applyUnits();
 }
 
+MeasuringCanvas::MeasuringCanvas(QPagedPaintDevice *device, qreal unitsPerInch)
+    : m_pageSize(device->width() / (device->logicalDpiX() / unitsPerInch),
+                 device->height() / (device->logicalDpiY() / unitsPerInch))
+{
+}
+
 void PainterCanvas::applyUnits()
 {
     m_painter->resetTransform();

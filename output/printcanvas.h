@@ -105,6 +105,31 @@ private:
     qreal m_scaleY;
 };
 
+// Measures as a PainterCanvas on the same device does, and draws nothing:
+// a page layout counts its pages on it before the job begins.
+class MeasuringCanvas : public PrintCanvas
+{
+public:
+    // The printable area of device in units of unitsPerInch, as a
+    // PainterCanvas sees it once the job has begun.
+    MeasuringCanvas(QPagedPaintDevice *device, qreal unitsPerInch);
+    explicit MeasuringCanvas(const QSizeF &pageSize)
+        : m_pageSize(pageSize)
+    {
+    }
+
+    QSizeF pageSize() const override { return m_pageSize; }
+    QSizeF textSize(const QString &text, const QFont &font) const override { return m_measurer.size(text, font); }
+    void drawText(const QPointF &, const QString &, const QFont &, const QColor &) override {}
+    void drawTextClipped(const QRectF &, const QPointF &, const QString &, const QFont &, const QColor &) override {}
+    void drawLine(const QPointF &, const QPointF &, qreal, TPenStyle, const QColor &) override {}
+    void newPage() override {}
+
+private:
+    QSizeF m_pageSize;
+    mutable TextMeasurer m_measurer;
+};
+
 // One-off measures, for callers that measure a text or two.
 QSizeF measureText(const QString &text, const QFont &font);
 // Line breaks and tabs print as blanks: a cell is one line on paper.

@@ -1,5 +1,6 @@
 // Comma-separated text and plain text in space-padded columns. Lines end in
-// CR LF; no caption line, no byte-order mark; cells go out as their UTF-8.
+// CR LF; cells go out as their UTF-8. A caption line and a byte-order mark
+// only when asked for.
 
 #include "output/exportfile.h"
 #include "output/gridexport.h"
@@ -14,14 +15,14 @@ namespace {
 // Fields holding the separator, a quote or a line break are quoted, quotes
 // doubled, so that every file reads back into the same cells; all others are
 // written as they stand.
-void writeCsvField(ExportFile &file, QByteArrayView cell)
+void writeCsvField(ExportFile &file, QByteArrayView cell, char delimiter)
 {
     const char *data = cell.data();
     const qsizetype size = cell.size();
     bool special = false;
     for (qsizetype i = 0; i < size && !special; ++i) {
         const char c = data[i];
-        special = c == ',' || c == '"' || c == '\r' || c == '\n';
+        special = c == delimiter || c == '"' || c == '\r' || c == '\n';
     }
     if (!special) {
         file.write(cell);
@@ -42,7 +43,7 @@ void writeCsvField(ExportFile &file, QByteArrayView cell)
 
 // The cell of column c as the fixed-column text sees it: missing cells of a
 // short row are empty.
-QByteArrayView columnCell(const GridSnapshot &grid, int row, int column, int cells)
+QByteArrayView columnCell(const ExportRows &grid, int row, int column, int cells)
 {
     return column < cells ? grid.cell(row, column) : QByteArrayView();
 }
@@ -55,25 +56,30 @@ struct Continuation
 
 } // namespace
 
-ExportResult ExportCsv(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress)
+ExportResult ExportCsv(const GridSnapshot &snapshot, const QString &fileName, ExportProgress *progress,
+                       const ExportOptions &options)
 {
+    const ExportRows grid(snapshot, options, options.header);
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
-    if (columns == 0 || rows == 0)
+    if (grid.isEmpty())
         return {ExportResult::NothingWritten, {}};
     ExportFile file(fileName);
     if (!file.open())
         return ExportFailed(CreateFileError(fileName, file.reason()));
+    if (options.byteOrderMark)
+        file.write(QByteArrayView(ByteOrderMark));
+    const char delimiter = options.delimiter;
     ExportSteps steps(progress, rows);
     for (int row = 0; row < rows; ++row) {
         // The caption, then every further cell the row holds up to one per
         // column: a row with one cell more than the columns ends in it.
         const int cells = grid.cellCount(row);
-        writeCsvField(file, grid.cell(row, 0));
+        writeCsvField(file, grid.cell(row, 0), delimiter);
         const int last = std::min(cells, columns + 1);
         for (int cell = 1; cell < last; ++cell) {
-            file.write(',');
-            writeCsvField(file, grid.cell(row, cell));
+            file.write(delimiter);
+            writeCsvField(file, grid.cell(row, cell), delimiter);
         }
         file.endLine();
         if (!steps.step())
@@ -82,13 +88,17 @@ ExportResult ExportCsv(const GridSnapshot &grid, const QString &fileName, Export
     return FinishExport(file, steps);
 }
 
-ExportResult ExportAscii(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress)
+ExportResult ExportAscii(const GridSnapshot &snapshot, const QString &fileName, ExportProgress *progress,
+                         const ExportOptions &options)
 {
+    const ExportRows grid(snapshot, options, options.header);
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
     ExportFile file(fileName);
     if (!file.open())
         return ExportFailed(CreateFileError(fileName, file.reason()));
+    if (options.byteOrderMark)
+        file.write(QByteArrayView(ByteOrderMark));
     ExportSteps steps(progress, qint64(rows) * 2);
 
     // Each column as wide as its longest cell, a multi-line cell counted

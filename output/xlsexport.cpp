@@ -82,12 +82,14 @@ QString columnLetters(int column)
 
 } // namespace
 
-ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, ExportProgress *progress)
+ExportResult ExportXls(const GridSnapshot &snapshot, const QString &fileName, ExportProgress *progress,
+                       const ExportOptions &options)
 {
+    const ExportRows grid(snapshot, options, options.header);
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
     // An empty grid gives no empty document to be taken for a saved one.
-    if (columns == 0 || rows == 0)
+    if (grid.isEmpty())
         return {ExportResult::NothingWritten, {}};
     if (rows > SheetRows) {
         return ExportFailed(QStringLiteral("The grid has %1 rows; a spreadsheet holds at most %2")
@@ -113,10 +115,10 @@ ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, Export
     workbookFile.close();
     const QByteArray workbookPath = QFile::encodeName(workbookFile.fileName());
     const QByteArray tempDir = QFile::encodeName(QDir::tempPath());
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE; // rows go to disk as they are written
-    options.tmpdir = const_cast<char *>(tempDir.constData());
-    std::unique_ptr<lxw_workbook, WorkbookCloser> workbook(workbook_new_opt(workbookPath.constData(), &options));
+    lxw_workbook_options workbookOptions{};
+    workbookOptions.constant_memory = LXW_TRUE; // rows go to disk as they are written
+    workbookOptions.tmpdir = const_cast<char *>(tempDir.constData());
+    std::unique_ptr<lxw_workbook, WorkbookCloser> workbook(workbook_new_opt(workbookPath.constData(), &workbookOptions));
     lxw_worksheet *sheet = workbook ? workbook_add_worksheet(workbook.get(), nullptr) : nullptr;
     if (!sheet)
         return ExportFailed(QStringLiteral("Cannot start the spreadsheet"));

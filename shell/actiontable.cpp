@@ -125,6 +125,11 @@ const ActionSpec Actions[] = {
     // The line above the data grid when the row limit holds rows back.
     {"table_show_all", "tables", "Show all", "Show all rows of the table", "", false, "SR", "go-bottom"},
     {"table_next_rows", "tables", "Next 100", "Show the next rows of the table", "", false, "SR", "go-down"},
+    // The server information and privilege grids save and print as the others do.
+    {"table_save_info", "tables", "Save Database Info", "Save the variables, status or process list to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"table_print_info", "tables", "Print Database Info", "Print the variables, status or process list", "", false, "S", "document-print"},
+    {"admin_save_privileges", "admin", "Save Privilege Table", "Save the privilege table shown to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
+    {"admin_print_privileges", "admin", "Print Privilege Table", "Print the privilege table shown", "", false, "S", "document-print"},
 };
 // clang-format on
 

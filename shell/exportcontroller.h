@@ -5,7 +5,10 @@
 #include <QHash>
 #include <QObject>
 
+#include <vector>
+
 class ExportSaveDialog;
+class QAbstractItemView;
 class TFormMain;
 
 // The main window's commands that save a grid to a file. Each asks for a
@@ -23,6 +26,8 @@ public:
     void table_save_indexExecute();  // `AdvListView4` "Table Index"
     void table_save_propExecute();   // `AdvListView3` "Table Status"
     void table_save_sqlExecute();    // `AdvListView5` "Query  Data"
+    void table_save_infoExecute();       // `AdvListView6` "Database Info" (variables, status, processes)
+    void admin_save_privilegesExecute(); // the privilege grid shown on "MySQL Administration"
 
     ExportSaveDialog *SaveData() const { return m_saveData; }
     // The HTML table settings of a grid, by the grid's name.
@@ -30,6 +35,10 @@ public:
 
     // The HTML settings every grid starts with.
     static THTMLSettings defaultHtmlSettings();
+
+    // The grid rows selected in view (display order of the view, mapped
+    // through any proxy the view shows the grid by); empty when none are.
+    static std::vector<int> selectedGridRows(const QAbstractItemView *view);
 
 private:
     void saveGrid(const QString &gridName);

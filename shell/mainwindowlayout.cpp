@@ -441,9 +441,10 @@ void TFormMain::Private::buildMenus()
     fill(tables->addMenu(QStringLiteral("Save Table View Data")),
          {"table_save_result", "table_save_def", "table_save_index", "table_save_prop"});
     fill(tables->addMenu(QStringLiteral("Save Active SQL Table Data")), {"table_save_sql"});
+    fill(tables->addMenu(QStringLiteral("Save Other Grids")), {"table_save_info", "admin_save_privileges"});
     fill(tables->addMenu(QStringLiteral("Print Table")),
          {"table_print_result", "table_print_def", "table_print_prop", "table_print_index", "-",
-          "table_print_qdata"});
+          "table_print_qdata", "-", "table_print_info", "admin_print_privileges"});
 
     QMenu *query = bar->addMenu(QStringLiteral("&Query"));
     fill(query, {"EditNew", "EditOpen", "EditSave", "-", "EditCut1", "EditCopy1", "EditPaste1", "-", "server_undo",
@@ -466,11 +467,11 @@ void TFormMain::Private::buildMenus()
          {"flush_host", "flush_log", "flush_privileges", "flush_tables", "flush_status"});
     admin->addSeparator();
     QMenu *users = admin->addMenu(QStringLiteral("User Administartion"));
-    fill(users, {"Action_User_New", "Action_User_Change", "-", "Action_User_Delete"});
+    fill(users, {"Action_User_New", "Action_User_Change", "-", "Action_User_Delete", "-", "admin_save_privileges", "admin_print_privileges"});
     QMenu *hosts = admin->addMenu(QStringLiteral("Host Administration"));
-    fill(hosts, {"Action_New_Host", "Action_Change_Host", "-", "Action_Delete_Host"});
+    fill(hosts, {"Action_New_Host", "Action_Change_Host", "-", "Action_Delete_Host", "-", "admin_save_privileges", "admin_print_privileges"});
     QMenu *databases = admin->addMenu(QStringLiteral("Database Administartion"));
-    fill(databases, {"Action_New_DB", "Action_Change_DB", "-", "Action_Delete_DB"});
+    fill(databases, {"Action_New_DB", "Action_Change_DB", "-", "Action_Delete_DB", "-", "admin_save_privileges", "admin_print_privileges"});
     sessionMenus = {users, hosts, databases};
     for (QMenu *menu : sessionMenus)
         menu->setEnabled(false);
@@ -560,19 +561,22 @@ void TFormMain::Private::buildPopups()
                       addPopup(QStringLiteral("PopupMenu3"), {"table_save_index", "table_print_index"}));
     gridPopups.insert(QStringLiteral("AdvListViewUser"),
                       addPopup(QStringLiteral("PopupUser"),
-                               {"Action_User_New", "Action_User_Change", "-", "Action_User_Delete"}));
+                               {"Action_User_New", "Action_User_Change", "-", "Action_User_Delete", "-", "admin_save_privileges", "admin_print_privileges"}));
     gridPopups.insert(QStringLiteral("AdvListViewHost"),
                       addPopup(QStringLiteral("PopupHost"),
-                               {"Action_New_Host", "Action_Change_Host", "-", "Action_Delete_Host"}));
+                               {"Action_New_Host", "Action_Change_Host", "-", "Action_Delete_Host", "-", "admin_save_privileges", "admin_print_privileges"}));
     gridPopups.insert(QStringLiteral("AdvListViewDatabase"),
                       addPopup(QStringLiteral("PopupMenuDatabase"),
-                               {"Action_New_DB", "Action_Change_DB", "-", "Action_Delete_DB"}));
+                               {"Action_New_DB", "Action_Change_DB", "-", "Action_Delete_DB", "-", "admin_save_privileges", "admin_print_privileges"}));
     gridPopups.insert(QStringLiteral("ListApplication"),
                       addPopup(QStringLiteral("PopupAppServer"), {"App_add", "App_mod", "App_rem", "-", "App_ref_app"}));
     gridPopups.insert(QStringLiteral("ListApplicationMsg"),
                       addPopup(QStringLiteral("PopupAppMsg"), {"App_msg_save", "App_ref_msg", "-", "App_clear_msg"}));
-    // Offered on "Database Info" only while it lists processes (set by that page).
-    addPopup(QStringLiteral("PopupKill"), {"database_kill"});
+    // "Database Info" offers Kill Task only while it lists processes (set by
+    // that page).
+    gridPopups.insert(QStringLiteral("AdvListView6"),
+                      addPopup(QStringLiteral("PopupDatabaseInfo"), {"table_save_info", "table_print_info"}));
+    addPopup(QStringLiteral("PopupKill"), {"database_kill", "-", "table_save_info", "table_print_info"});
     addPopup(QStringLiteral("PopupMenuTray"), {"help_about", "-", "help_Show", "help_Close"});
 }
 

@@ -274,7 +274,8 @@ void OperationsController::listServerInfo(int tab)
     const bool process = tab == 2;
     m_showingProcesses = process;
     m_window->setGridPopup(QStringLiteral("AdvListView6"),
-                           process ? m_window->popupMenu(QStringLiteral("PopupKill")) : nullptr);
+                           m_window->popupMenu(process ? QStringLiteral("PopupKill")
+                                                       : QStringLiteral("PopupDatabaseInfo")));
     m_data->LoadServerInfo(QString::fromLatin1(InfoStatements[tab]), process);
     m_window->showPage(QStringLiteral("Database Info"));
     selectInfoTab(tab);

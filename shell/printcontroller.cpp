@@ -3,6 +3,7 @@
 #include "data/gridmodel.h"
 #include "data/splitpiece.h"
 #include "dialogs/errorbox.h"
+#include "dialogs/gridprinter.h"
 #include "dialogs/printingdialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
@@ -18,6 +19,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTreeView>
 
 #include <exception>
@@ -33,6 +36,10 @@ QString gridPageName(const QString &gridName)
         {QStringLiteral("AdvListView3"), QStringLiteral("Table Status")},
         {QStringLiteral("AdvListView4"), QStringLiteral("Table Index")},
         {QStringLiteral("AdvListView5"), QStringLiteral("Query Data")},
+        {QStringLiteral("AdvListView6"), QStringLiteral("Database Info")},
+        {QStringLiteral("AdvListViewUser"), QStringLiteral("User")},
+        {QStringLiteral("AdvListViewHost"), QStringLiteral("Host")},
+        {QStringLiteral("AdvListViewDatabase"), QStringLiteral("Database")},
     };
     return pages.value(gridName, gridName);
 }
@@ -59,6 +66,8 @@ PrintController::PrintController(TFormMain *window, QObject *parent)
     QList<TPrintsettings *> grids;
     for (const QString &name : printableGrids())
         grids.append(&m_settings[name]);
+    for (const QString &name : otherPrintableGrids())
+        grids.append(&m_settings[name]);
     m_formPrinting = new TFormPrinting(grids, window);
 
     const struct
@@ -75,6 +84,8 @@ PrintController::PrintController(TFormMain *window, QObject *parent)
         {"table_print_index", &PrintController::table_print_indexExecute},
         {"table_print_prop", &PrintController::table_print_propExecute},
         {"table_print_qdata", &PrintController::table_print_qdataExecute},
+        {"table_print_info", &PrintController::table_print_infoExecute},
+        {"admin_print_privileges", &PrintController::admin_print_privilegesExecute},
     };
     for (const auto &entry : actions) {
         if (QAction *action = window->action(QString::fromLatin1(entry.name)))
@@ -89,6 +100,13 @@ const QStringList &PrintController::printableGrids()
     static const QStringList names = {QStringLiteral("AdvListView1"), QStringLiteral("AdvListView2"),
                                       QStringLiteral("AdvListView3"), QStringLiteral("AdvListView4"),
                                       QStringLiteral("AdvListView5")};
+    return names;
+}
+
+const QStringList &PrintController::otherPrintableGrids()
+{
+    static const QStringList names = {QStringLiteral("AdvListView6"), QStringLiteral("AdvListViewUser"),
+                                      QStringLiteral("AdvListViewHost"), QStringLiteral("AdvListViewDatabase")};
     return names;
 }
 
@@ -120,16 +138,8 @@ void PrintController::PrintGrid(const QString &gridName)
         : settings.TitleText + QStringLiteral(" - ") + gridPageName(gridName);
     if (!m_target->prepareJob(m_window, suggested + QStringLiteral(".pdf")))
         return;
-    BusyCursor busy;
-    try {
-        runPrintJob(printer, [&](QPainter &painter) {
-            PainterCanvas canvas(&painter, printer, 254);
-            GridPageLayout layout(*grid, settings);
-            layout.DrawPages(canvas);
-        });
-    } catch (const std::exception &error) {
-        ShowErrorBox(m_window, QString::fromUtf8(error.what()));
-    }
+    // Counted and drawn off the window's thread, from the rows shown now.
+    PrintGridPages(m_window, printer, grid->snapshot(), settings);
 }
 
 void PrintController::printTableGrid(const QString &gridName)
@@ -163,6 +173,26 @@ void PrintController::table_print_propExecute()
 void PrintController::table_print_qdataExecute()
 {
     PrintGrid(QStringLiteral("AdvListView5"));
+}
+
+void PrintController::table_print_infoExecute()
+{
+    const auto *tabs = m_window->findChild<QTabBar *>(QStringLiteral("TabInfo"));
+    const QString shown = tabs ? tabs->tabText(tabs->currentIndex()).trimmed() : QString();
+    m_settings.at(QStringLiteral("AdvListView6")).TitleText = shown;
+    PrintGrid(QStringLiteral("AdvListView6"));
+}
+
+void PrintController::admin_print_privilegesExecute()
+{
+    const auto *pages = m_window->findChild<QTabWidget *>(QStringLiteral("PageControlAdmin"));
+    if (!pages || !pages->currentWidget())
+        return;
+    const QString gridName = pages->currentWidget()->objectName();
+    if (m_settings.count(gridName) == 0)
+        return;
+    m_settings.at(gridName).TitleText = pages->tabText(pages->currentIndex());
+    PrintGrid(gridName);
 }
 
 void PrintController::server_print_setup_tabExecute()

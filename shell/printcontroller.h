@@ -43,6 +43,12 @@ public:
     void table_print_indexExecute();
     void table_print_propExecute();
     void table_print_qdataExecute();
+    void table_print_infoExecute();       // `AdvListView6`: the listing shown is the title
+    void admin_print_privilegesExecute(); // the privilege grid shown; its page is the title
+
+    // Grids printed by the commands added beside the five; the settings
+    // dialog applies to them after the five.
+    static const QStringList &otherPrintableGrids();
 
     // The print job of one grid, with its settings as they stand.
     void PrintGrid(const QString &gridName);

@@ -240,12 +240,14 @@ void TestAdminController::loginReadsTheAdministrationPageInFront()
 void TestAdminController::popupMenusHoldTheirEntries()
 {
     QCOMPARE(entries(m_window->popupMenu(QStringLiteral("PopupUser"))),
-             QStringList({"New User", "Change User Information", "Update User Information", "-", "Delete User"}));
+             QStringList({"New User", "Change User Information", "Update User Information", "-", "Delete User", "-",
+                          "Save Privilege Table", "Print Privilege Table"}));
     QCOMPARE(entries(m_window->popupMenu(QStringLiteral("PopupHost"))),
-             QStringList({"New Host", "Change Host Information", "Update Host Informationen", "-", "Delete Host"}));
+             QStringList({"New Host", "Change Host Information", "Update Host Informationen", "-", "Delete Host", "-",
+                          "Save Privilege Table", "Print Privilege Table"}));
     QCOMPARE(entries(m_window->popupMenu(QStringLiteral("PopupMenuDatabase"))),
              QStringList({"Add New Database to Host", "Change Database Informationen", "Update Database Informationen",
-                          "-", "Delete Database"}));
+                          "-", "Delete Database", "-", "Save Privilege Table", "Print Privilege Table"}));
     // The Update entry reads the table again.
     GridModel *users = m_window->grid(QStringLiteral("AdvListViewUser"));
     QVERIFY(idle());

@@ -1,4 +1,5 @@
 #include "data/gridmodel.h"
+#include "output/gridexport.h"
 #include "output/gridpagelayout.h"
 #include "output/pagepicture.h"
 
@@ -31,6 +32,10 @@ private Q_SLOTS:
     void manyColumnsNoLimit();
     void noColumnsNoPages();
     void zeroMeasuresAreGuarded();
+    void pageCountKnownBeforeDrawing_data();
+    void pageCountKnownBeforeDrawing();
+    void cancelStopsLayoutAndDrawing();
+    void layoutKeepsTheRowsItWasGiven();
 };
 
 namespace {
@@ -519,6 +524,91 @@ void TestGridPageLayout::zeroMeasuresAreGuarded()
     GridPageLayout tiny(*grid, settings);
     tiny.DrawPages(empty);
     QCOMPARE(int(empty.pages().size()), 2 * 6); // each column its own band, each row its own page
+}
+
+void TestGridPageLayout::pageCountKnownBeforeDrawing_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("pageHeight");
+
+    QTest::newRow("one page") << 1 << 2 << 2970;
+    QTest::newRow("rows over pages") << 1 << 10 << 200;
+    QTest::newRow("bands and pages") << 10 << 8 << 250;
+    QTest::newRow("no rows") << 3 << 0 << 200;
+    QTest::newRow("no columns") << 0 << 5 << 200;
+    QTest::newRow("a row per page") << 2 << 6 << 0;
+}
+
+void TestGridPageLayout::pageCountKnownBeforeDrawing()
+{
+    // The count a print asks about is the number of pages then drawn, and
+    // progress ends at it.
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(int, pageHeight);
+    QStringList captions;
+    for (int c = 0; c < columns; ++c)
+        captions.append(QStringLiteral("column%1xxx").arg(c));
+    const auto grid = makeGrid(captions, rows);
+    TPrintsettings settings;
+    settings.PageNr = ppTopRight;
+    settings.Borders = pbSingle;
+
+    RecordingCanvas counting(QSizeF(600, pageHeight), fixedMeasure);
+    GridPageLayout layout(*grid, settings);
+    ExportProgress progress;
+    const qint64 pages = layout.paginate(counting, &progress);
+    QCOMPARE(counting.pages().size(), size_t(1)); // measuring draws nothing
+    QVERIFY(counting.pages().front().items.empty());
+    QCOMPARE(progress.done(), progress.total());
+
+    RecordingCanvas drawn(QSizeF(600, pageHeight), fixedMeasure);
+    QVERIFY(layout.drawPaginated(drawn, &progress));
+    RecordingCanvas reference(QSizeF(600, pageHeight), fixedMeasure);
+    GridPageLayout whole(*grid, settings);
+    whole.DrawPages(reference);
+    QCOMPARE(pages, qint64(columns == 0 ? 0 : reference.pages().size()));
+    QCOMPARE(qint64(layout.pagesFinished()), pages);
+    QCOMPARE(progress.done(), pages);
+    QCOMPARE(progress.total(), pages);
+    QCOMPARE(drawn.pages().size(), reference.pages().size());
+    for (size_t p = 0; p < drawn.pages().size() && columns > 0; ++p)
+        QCOMPARE(cellTexts(drawn.pages()[p]), cellTexts(reference.pages()[p]));
+}
+
+void TestGridPageLayout::cancelStopsLayoutAndDrawing()
+{
+    const auto grid = makeGrid({QStringLiteral("c")}, 5000);
+    const TPrintsettings settings;
+    RecordingCanvas canvas(QSizeF(500, 200), fixedMeasure);
+    GridPageLayout layout(*grid, settings);
+    ExportProgress cancelled;
+    cancelled.cancel();
+    QCOMPARE(layout.paginate(canvas, &cancelled), qint64(-1));
+    QVERIFY(cancelled.done() < 5000);
+
+    ExportProgress progress;
+    QVERIFY(layout.paginate(canvas, &progress) > 1000);
+    progress.cancel();
+    RecordingCanvas drawn(QSizeF(500, 200), fixedMeasure);
+    QVERIFY(!layout.drawPaginated(drawn, &progress));
+    QCOMPARE(drawn.pages().size(), size_t(1)); // stopped at the first page's end
+}
+
+void TestGridPageLayout::layoutKeepsTheRowsItWasGiven()
+{
+    // A print laid out from the grid goes on with those rows while the
+    // grid is refilled.
+    const auto grid = makeGrid({QStringLiteral("c")}, 3);
+    const TPrintsettings settings;
+    GridPageLayout layout(*grid, settings);
+    grid->clearRows();
+    grid->appendRow(QStringList{QStringLiteral("other")});
+    RecordingCanvas canvas(QSizeF(500, 2970), fixedMeasure);
+    layout.DrawPages(canvas);
+    QCOMPARE(cellTexts(canvas.pages()[0]),
+             (QStringList{QStringLiteral("c"), QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
 }
 
 QTEST_GUILESS_MAIN(TestGridPageLayout)
