@@ -257,15 +257,13 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
         }
         ssh_session session = ssh_new();
         const auto end = [&] {
-            {
-                std::lock_guard<std::mutex> lock(run->mutex);
-                run->serverSocket = -1;
-            }
-            ::close(fd);
             if (session) {
                 ssh_disconnect(session);
                 ssh_free(session);
             }
+            std::lock_guard<std::mutex> lock(run->mutex);
+            run->serverSocket = -1;
+            ::close(fd);
         };
         const QByteArray host = s.Host.toUtf8();
         const QByteArray user = s.User.toUtf8();
@@ -273,9 +271,8 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
         const unsigned int port = unsigned(s.Port);
         const long timeout = timeoutSeconds;
         const int off = 0;
-        // libssh closes the socket it is given: it gets a copy of its own, and
-        // this one stays for shutting down and for waiting on.
-        socket_t socket = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        // A socket given to libssh stays ours to close (end()).
+        socket_t socket = fd;
         ssh_options_set(session, SSH_OPTIONS_FD, &socket);
         ssh_options_set(session, SSH_OPTIONS_HOST, host.constData());
         ssh_options_set(session, SSH_OPTIONS_PORT, &port);

@@ -28,6 +28,7 @@ private Q_SLOTS:
     void hostKeyCheck();
     void authentication_data();
     void authentication();
+    void refusedAttemptsLeaveNothingOpen();
     void loginThroughTheTunnel();
     void hostKeyAskedOnceAtLogin_data();
     void hostKeyAskedOnceAtLogin();
@@ -240,6 +241,30 @@ void TestSshTunnel::authentication()
         QVERIFY2(result.message.contains(SshServer::user() + QLatin1Char('@') + m_ssh.host()),
                  qPrintable(result.message));
     }
+}
+
+static int openFiles()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                   .size());
+}
+
+void TestSshTunnel::refusedAttemptsLeaveNothingOpen()
+{
+    // More refusals than sshd keeps unauthenticated connections for
+    // (MaxStartups 10): each must be closed, or the next login would wait.
+    TSshTunnel tunnel;
+    QCOMPARE(open(tunnel, settings(QStringLiteral("stranger"))).outcome, QStringLiteral("unknown"));
+    tunnel.Close();
+    const int before = openFiles();
+    writeKnownHosts(m_ssh.knownHostsLine(QStringLiteral("host")));
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(open(tunnel, settings(i % 2 ? QStringLiteral("stranger") : QStringLiteral("no-such-key"))).outcome,
+                 QStringLiteral("failed"));
+    }
+    tunnel.Close();
+    QCOMPARE(openFiles(), before);
+    QCOMPARE(open(tunnel, settings(QStringLiteral("plain"))).outcome, QStringLiteral("opened"));
 }
 
 void TestSshTunnel::loginThroughTheTunnel()
