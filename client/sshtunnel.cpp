@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -27,6 +28,7 @@ struct TSshTunnel::Run
 {
     std::mutex mutex;
     int serverSocket = -1;
+    std::vector<int> clientSockets; // the forwarded connections
     bool stopping = false;
     int wake[2] = {-1, -1};
 
@@ -209,6 +211,9 @@ void TSshTunnel::Close()
             // A call waiting on the SSH server returns at once.
             if (m_run->serverSocket >= 0)
                 ::shutdown(m_run->serverSocket, SHUT_RDWR);
+            // ... and so does one writing to a local client that reads nothing.
+            for (int client : m_run->clientSockets)
+                ::shutdown(client, SHUT_RDWR);
         }
         const char byte = 0;
         [[maybe_unused]] const ssize_t written = ::write(m_run->wake[1], &byte, 1);
@@ -403,6 +408,14 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
         // Pumping: each connection to the local port is a channel of its own.
         const QByteArray target = s.TargetHost.toUtf8();
         std::vector<Forward> forwards;
+        const auto closeClient = [&](Forward &forward) {
+            {
+                std::lock_guard<std::mutex> lock(run->mutex);
+                auto &clients = run->clientSockets;
+                clients.erase(std::remove(clients.begin(), clients.end(), forward.fd), clients.end());
+            }
+            closeForward(forward);
+        };
         std::vector<char> buffer(64 * 1024);
         QString droppedReason;
         ssh_event event = ssh_event_new();
@@ -438,6 +451,10 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
                 if (client >= 0) {
                     Forward forward;
                     forward.fd = client;
+                    {
+                        std::lock_guard<std::mutex> lock(run->mutex);
+                        run->clientSockets.push_back(client);
+                    }
                     forward.channel = ssh_channel_new(session);
                     if (!forward.channel
                         || ssh_channel_open_forward(forward.channel, target.constData(), s.TargetPort, "127.0.0.1",
@@ -449,7 +466,7 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
                                 .arg(s.TargetPort)
                                 .arg(sessionError(session));
                         post(generation, [this, message] { Q_EMIT forwardFailed(message); });
-                        closeForward(forward);
+                        closeClient(forward);
                     } else {
                         forwards.push_back(forward);
                     }
@@ -490,7 +507,7 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
                     break;
                 }
                 if (done) {
-                    closeForward(f);
+                    closeClient(f);
                     forwards.erase(forwards.begin() + long(i));
                     --i;
                     // The poll results no longer line up: pump again next round.
@@ -503,7 +520,7 @@ void TSshTunnel::Open(const TSshTunnelSettings &settings)
             }
         }
         for (Forward &f : forwards)
-            closeForward(f);
+            closeClient(f);
         ::close(listener);
         ssh_event_remove_session(event, session);
         ssh_event_free(event);
