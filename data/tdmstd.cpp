@@ -343,6 +343,9 @@ void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     log(message);
     restoreCursor();
+    // No session came of it: the tunnel opened for it closes as well.
+    m_tunnel->Close();
+    m_sshThrough.clear();
     if (outcomeOf(sender).PasswordExpired())
         Q_EMIT passwordExpired(message);
 }

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void tunnelClosesWithTheSession();
     void killedSshdIsALostConnection();
     void unreachableSshServerFailsTheLogin();
+    void unreachableDatabaseBehindTheTunnel();
 
 private:
     struct Result
@@ -425,6 +426,33 @@ void TestSshTunnel::unreachableSshServerFailsTheLogin()
     QVERIFY2(views->log.lines().first().startsWith(QLatin1String("Could not reach the SSH server")),
              qPrintable(views->log.lines().first()));
     QVERIFY(!module.ActiveClient()->Connected());
+}
+
+void TestSshTunnel::unreachableDatabaseBehindTheTunnel()
+{
+    writeKnownHosts(m_ssh.knownHostsLine(QStringLiteral("host")));
+    std::unique_ptr<HeadlessViews> views = sshViews();
+    // Where the SSH server finds no database server.
+    QTcpServer placeholder;
+    QVERIFY(placeholder.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(placeholder.serverPort());
+    views->profile.Port = port;
+    placeholder.close();
+    TDMstd module(views->views);
+    QVERIFY(module.ConnectProfile());
+    // The SSH server's refusal, then the client's failed connect.
+    QTRY_VERIFY_WITH_TIMEOUT(views->log.lines().size() >= 2, 30000);
+    settle();
+    const QStringList lines = views->log.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral("The SSH server %1@%2:%3 could not open a connection to 127.0.0.1:%4")
+                                        .arg(SshServer::user(), m_ssh.host())
+                                        .arg(m_ssh.port())
+                                        .arg(port)),
+             qPrintable(lines.at(0)));
+    QVERIFY(!module.ActiveClient()->Connected());
+    // No session: no tunnel either.
+    QVERIFY(!module.SshTunnel()->IsOpen());
 }
 
 QTEST_GUILESS_MAIN(TestSshTunnel)
