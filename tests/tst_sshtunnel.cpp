@@ -452,7 +452,7 @@ void TestSshTunnel::unreachableDatabaseBehindTheTunnel()
              qPrintable(lines.at(0)));
     QVERIFY(!module.ActiveClient()->Connected());
     // No session: no tunnel either.
-    QVERIFY(!module.SshTunnel()->IsOpen());
+    QVERIFY2(!module.SshTunnel()->IsOpen(), qPrintable(lines.join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestSshTunnel)
