@@ -5,6 +5,7 @@
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 #include "tests/support/sshserver.h"
+#include "tests/support/watchdog.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -37,6 +38,7 @@ private Q_SLOTS:
     void killedSshdIsALostConnection();
     void unreachableSshServerFailsTheLogin();
     void unreachableDatabaseBehindTheTunnel();
+    void closeDoesNotWaitForASilentSshServer();
 
 private:
     struct Result
@@ -453,6 +455,30 @@ void TestSshTunnel::unreachableDatabaseBehindTheTunnel()
     QVERIFY(!module.ActiveClient()->Connected());
     // No session: no tunnel either.
     QVERIFY2(!module.SshTunnel()->IsOpen(), qPrintable(lines.join(QLatin1Char('\n'))));
+}
+
+void TestSshTunnel::closeDoesNotWaitForASilentSshServer()
+{
+    writeKnownHosts(m_ssh.knownHostsLine(QStringLiteral("host")));
+    TSshTunnelSettings s = settings(QStringLiteral("plain"));
+    s.Timeout = 300; // far beyond what the close may take
+    m_ssh.pause();
+    TSshTunnel tunnel;
+    QSignalSpy failed(&tunnel, &TSshTunnel::failed);
+    tunnel.Open(s);
+    // The kernel took the connection; the server says nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(m_ssh.hasConnection(), 15000);
+    {
+        Watchdog watchdog(20, "Close of a tunnel whose SSH server does not answer");
+        tunnel.Close();
+    }
+    m_ssh.resume();
+    QVERIFY(!tunnel.IsOpen());
+    // Closed by the owner: no outcome is reported.
+    QCoreApplication::processEvents();
+    QCOMPARE(failed.size(), 0);
+    // The server answers again: a new tunnel opens.
+    QCOMPARE(open(tunnel, settings(QStringLiteral("plain"))).outcome, QStringLiteral("opened"));
 }
 
 QTEST_GUILESS_MAIN(TestSshTunnel)

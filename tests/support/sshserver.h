@@ -13,6 +13,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -74,13 +75,43 @@ public:
     {
         if (!m_process)
             return;
+        resume();
         const qint64 pid = m_process->processId();
         if (pid > 0)
             killTree(pid);
-        m_process->waitForFinished(10000);
+        if (!m_process->waitForFinished(10000))
+            m_process->kill();
         m_process.reset();
     }
 
+    // Halts the listening server (SIGSTOP) as a hung one would: connections
+    // are taken by the kernel and nothing answers; resume lets it go on.
+    void pause()
+    {
+        if (m_process)
+            ::kill(pid_t(m_process->processId()), SIGSTOP);
+    }
+    void resume()
+    {
+        if (m_process)
+            ::kill(pid_t(m_process->processId()), SIGCONT);
+    }
+    // Whether a connection from this program to the server is established.
+    bool hasConnection() const
+    {
+        QFile table(QStringLiteral("/proc/net/tcp"));
+        if (!table.open(QIODevice::ReadOnly))
+            return false;
+        // rem_address of 127.0.0.1:port, state 01 (established)
+        const QByteArray remote = QByteArray("0100007F:") + QByteArray::number(m_port, 16).toUpper().rightJustified(4, '0');
+        const QList<QByteArray> lines = table.readAll().split('\n');
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields.at(2) == remote && fields.at(3) == "01")
+                return true;
+        }
+        return false;
+    }
     // Starts a killed server again on the same port with the same keys.
     bool restart(QString *error) { return launch(error); }
 
@@ -205,6 +236,8 @@ private:
         config.close();
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A test that dies takes its sshd along.
+        m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process->start(m_sshd, {QStringLiteral("-D"), QStringLiteral("-f"), config.fileName(), QStringLiteral("-p"),
                                   QString::number(m_port), QStringLiteral("-E"), path(QStringLiteral("sshd.log"))});
         if (!m_process->waitForStarted(10000))
