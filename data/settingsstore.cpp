@@ -380,6 +380,15 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.TlsCA = readText(QStringLiteral("TLSCA"), QString());
     m_profile.TlsCert = readText(QStringLiteral("TLSCert"), QString());
     m_profile.TlsKey = readText(QStringLiteral("TLSKey"), QString());
+    m_profile.Ssh = readBoolean(QStringLiteral("SSH"), false);
+    if (m_profile.Ssh) {
+        m_profile.SshHost = readText(QStringLiteral("SSHHost"), QString());
+        m_profile.SshPort = readText(QStringLiteral("SSHPort"), QStringLiteral("22"));
+        m_profile.SshUser = readText(QStringLiteral("SSHUser"), QString());
+        m_profile.SshKeyFile = readText(QStringLiteral("SSHKeyFile"), QString());
+        m_profile.SshPassword = loadSshPassword();
+        m_profile.SshPassphrase = loadSshPassphrase();
+    }
     m_settings->endGroup();
 }
 
@@ -407,8 +416,53 @@ void SettingsStore::SaveServerProfile(const QString &host)
             else
                 settings.remove(QLatin1String(key));
         }
+        // A profile without a tunnel keeps the section as it always was.
+        const std::pair<const char *, const QString *> sshKeys[] = {{"SSHHost", &profile.SshHost},
+                                                                    {"SSHPort", &profile.SshPort},
+                                                                    {"SSHUser", &profile.SshUser},
+                                                                    {"SSHKeyFile", &profile.SshKeyFile}};
+        if (profile.Ssh)
+            settings.setValue(QStringLiteral("SSH"), booleanText(true));
+        else
+            settings.remove(QStringLiteral("SSH"));
+        for (const auto &[key, value] : sshKeys) {
+            if (profile.Ssh && !value->isEmpty())
+                settings.setValue(QLatin1String(key), *value);
+            else
+                settings.remove(QLatin1String(key));
+        }
+        saveSshPassword(settings, profile.Ssh ? profile.SshPassword : QString());
+        saveSshPassphrase(settings, profile.Ssh ? profile.SshPassphrase : QString());
         settings.endGroup();
     });
+}
+
+// The SSH secrets are kept where the profile's password is; each has its own
+// pair of functions, so they can move to another store together.
+QString SettingsStore::loadSshPassword() const
+{
+    return readText(QStringLiteral("SSHPassword"), QString());
+}
+
+QString SettingsStore::loadSshPassphrase() const
+{
+    return readText(QStringLiteral("SSHPassphrase"), QString());
+}
+
+void SettingsStore::saveSshPassword(QSettings &settings, const QString &value)
+{
+    if (value.isEmpty())
+        settings.remove(QStringLiteral("SSHPassword"));
+    else
+        settings.setValue(QStringLiteral("SSHPassword"), value);
+}
+
+void SettingsStore::saveSshPassphrase(QSettings &settings, const QString &value)
+{
+    if (value.isEmpty())
+        settings.remove(QStringLiteral("SSHPassphrase"));
+    else
+        settings.setValue(QStringLiteral("SSHPassphrase"), value);
 }
 
 void SettingsStore::DeleteServerProfile(const QString &host)

@@ -28,6 +28,16 @@ struct TServerProfile
     QString TlsCA;
     QString TlsCert;
     QString TlsKey;
+    // An SSH tunnel to the server: SshHost, SshPort and SshUser name the SSH
+    // server; it logs in with the key file (and its passphrase) or the
+    // password. A profile without these keys has no tunnel and writes none.
+    bool Ssh = false;
+    QString SshHost;
+    QString SshPort = QStringLiteral("22");
+    QString SshUser;
+    QString SshKeyFile;
+    QString SshPassword;
+    QString SshPassphrase;
 };
 
 // The program's persistent settings, held once for the whole run.
@@ -103,6 +113,11 @@ private:
     QString readText(const QString &name, const QString &fallback) const;
     int readInteger(const QString &name, int fallback) const;
     bool readBoolean(const QString &name, bool fallback) const;
+    // The SSH secrets of a profile, read inside and written into its section.
+    QString loadSshPassword() const;
+    QString loadSshPassphrase() const;
+    static void saveSshPassword(QSettings &settings, const QString &value);
+    static void saveSshPassphrase(QSettings &settings, const QString &value);
     // One save: change is applied to the whole store, which is then written
     // in one go. A refusal throws SettingsWriteError(firstName) and leaves
     // the stored file as it was. droppedSection: a section the change

@@ -35,6 +35,7 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
         Q_EMIT statementsRunningChanged(active);
     });
     engine->OnLostConnection = [this](const TmySQLClientOutcome &) { lostConnection(); };
+    setUpSshTunnel();
 
     const auto generalError = [this](QObject *sender, const QString &message) {
         ActiveClientGeneralError(sender, message);
@@ -231,6 +232,7 @@ void TDMstd::CloseSession()
     if ((statementsRunning() || m_client->Connecting()) && !StopAndWait(5000))
         m_client->AbandonConnection();
     m_client->Close();
+    m_tunnel->Close();
 }
 
 void TDMstd::lostConnection()
@@ -248,6 +250,7 @@ void TDMstd::lostConnection()
     if (m_views.queryGrid)
         m_views.queryGrid->clear();
     m_client->Close();
+    m_tunnel->Close();
     Q_EMIT SetSessionCommands(false);
     Q_EMIT SetAppServerCommands(false);
     restoreCursor();
@@ -280,6 +283,8 @@ bool TDMstd::ConnectProfile()
         Q_EMIT errorRaised(QStringLiteral("'%1' is not a valid port number").arg(profile.Port));
         return false;
     }
+    if (profile.Ssh && !checkSshProfile(profile))
+        return false;
     m_client->setDatabase(profile.Database);
     m_client->setHostname(profile.Host);
     m_client->setUsername(profile.User);
@@ -299,6 +304,13 @@ bool TDMstd::ConnectProfile()
     m_lost = false;
     m_lostDatabase.clear();
     m_rebuildTree = true;
+    if (profile.Ssh) {
+        // The client connects once the tunnel is open.
+        openSshTunnel(profile, port);
+        return true;
+    }
+    m_tunnel->Close();
+    m_sshThrough.clear();
     m_client->Connect();
     return true;
 }
@@ -310,7 +322,8 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("Connect Success."));
     log(QStringLiteral("Host:       ") + utility->ServerInfo());
     log(QStringLiteral("ClientInfo: ") + utility->ClientInfo());
-    log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
+    log(QStringLiteral("HostInfo:   ") + utility->HostInfo()
+        + (m_sshThrough.isEmpty() ? QString() : QStringLiteral(" through SSH ") + m_sshThrough));
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
     // A profile that asks for TLS also learns what it got.
     if (m_client->Tls().Mode != tmOff)
@@ -330,6 +343,9 @@ void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     log(message);
     restoreCursor();
+    // No session came of it: the tunnel opened for it closes as well.
+    m_tunnel->Close();
+    m_sshThrough.clear();
     if (outcomeOf(sender).PasswordExpired())
         Q_EMIT passwordExpired(message);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "client/mysqlclienttask.h"
+#include "client/sshtunnel.h"
 #include "data/datagridrows.h"
 #include "data/appserverstatements.h"
 #include "data/privilegestatements.h"
@@ -85,6 +86,14 @@ public:
     // After passwordExpired: logs in with the profile again, setting
     // newPassword as the account's password first.
     bool ChangeExpiredPassword(const QString &newPassword);
+    // A profile with SSH connects through this tunnel; it opens with each
+    // login and closes with the session.
+    TSshTunnel *SshTunnel() const { return m_tunnel; }
+    // After sshHostKeyUnknown: the user accepted the key with this
+    // fingerprint. It is added to the known hosts and the login goes on.
+    void AcceptSshHostKey(const QString &fingerprint);
+    // ... or refused it: the login ends.
+    void RefuseSshHostKey();
     // Ends the session: a statement under way is stopped first, so closing
     // never waits for it.
     void CloseSession();
@@ -284,7 +293,14 @@ Q_SIGNALS:
     // The login was refused because the account's password has expired;
     // message: the server's. ChangeExpiredPassword continues the login.
     void passwordExpired(const QString &message);
+    // The SSH server (host:port) of the profile shows a key the known hosts
+    // do not hold: AcceptSshHostKey or RefuseSshHostKey continues.
+    void sshHostKeyUnknown(const QString &server, const QString &keyType, const QString &fingerprint);
 private:
+    void setUpSshTunnel();
+    // Checks the profile's SSH fields; false (and errorRaised) when unusable.
+    bool checkSshProfile(const TServerProfile &profile);
+    void openSshTunnel(const TServerProfile &profile, int port);
     void showHourglass();
     void restoreCursor();
     void log(const QString &line);
@@ -396,6 +412,9 @@ private:
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
     std::shared_ptr<ScriptFileRun> m_fileRun;
+    TSshTunnel *m_tunnel = nullptr;
+    TSshTunnelSettings m_sshAsking; // the tunnel whose host key the user is asked about
+    QString m_sshThrough;           // "user@host:port" of the tunnel of this login; empty: direct
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

@@ -129,6 +129,46 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     security->addRow(QStringLiteral("Client key:"), fileRow(EditTlsKey, QStringLiteral("Client key")));
     enableTlsFiles();
 
+    GroupSsh = new QGroupBox(QStringLiteral("SSH tunnel"), this);
+    GroupSsh->setObjectName(QStringLiteral("GroupSsh"));
+    CheckSsh = new QCheckBox(QStringLiteral("Connect through an SSH &tunnel"), GroupSsh);
+    CheckSsh->setObjectName(QStringLiteral("CheckSsh"));
+    CheckSsh->setAccessibleName(QStringLiteral("Connect through an SSH tunnel"));
+    EditSshHost = field(QStringLiteral("EditSshHost"), QStringLiteral("SSH host"), GroupSsh);
+    EditSshHost->setToolTip(QStringLiteral("The SSH server; the database server is reached from there"));
+    EditSshPort = field(QStringLiteral("EditSshPort"), QStringLiteral("SSH port"), GroupSsh);
+    EditSshUser = field(QStringLiteral("EditSshUser"), QStringLiteral("SSH user"), GroupSsh);
+    EditSshKeyFile = field(QStringLiteral("EditSshKeyFile"), QStringLiteral("SSH key file"), GroupSsh);
+    EditSshPassphrase = field(QStringLiteral("EditSshPassphrase"), QStringLiteral("Key passphrase"), GroupSsh);
+    EditSshPassword = field(QStringLiteral("EditSshPassword"), QStringLiteral("SSH password"), GroupSsh);
+    for (QLineEdit *secret : {EditSshPassphrase, EditSshPassword}) {
+        secret->setEchoMode(QLineEdit::Password);
+        secret->setStyle(starStyle);
+    }
+    CheckShowSshPassphrase = showToggle(EditSshPassphrase, QStringLiteral("CheckShowSshPassphrase"),
+                                        QStringLiteral("Show the key passphrase"));
+    CheckShowSshPassword = showToggle(EditSshPassword, QStringLiteral("CheckShowSshPassword"),
+                                      QStringLiteral("Show the SSH password"));
+    auto *ssh = new QFormLayout(GroupSsh);
+    ssh->addRow(CheckSsh);
+    ssh->addRow(QStringLiteral("SSH host:"), EditSshHost);
+    ssh->addRow(QStringLiteral("SSH port:"), EditSshPort);
+    ssh->addRow(QStringLiteral("SSH user:"), EditSshUser);
+    ssh->addRow(QStringLiteral("Key file:"), fileRow(EditSshKeyFile, QStringLiteral("SSH key file")));
+    const auto secretRow = [this](QLineEdit *edit, QCheckBox *show) {
+        auto *row = new QWidget(GroupSsh);
+        auto *layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        edit->setParent(row);
+        show->setParent(row);
+        layout->addWidget(edit);
+        layout->addWidget(show);
+        return row;
+    };
+    ssh->addRow(QStringLiteral("Passphrase:"), secretRow(EditSshPassphrase, CheckShowSshPassphrase));
+    ssh->addRow(QStringLiteral("SSH password:"), secretRow(EditSshPassword, CheckShowSshPassword));
+    enableSshFields();
+
     ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     ButtonOk = new QPushButton(QStringLiteral("&Ok"), this);
@@ -170,7 +210,10 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
                            this));
     layout->addWidget(CheckAppServer);
     layout->addSpacing(8);
-    layout->addWidget(GroupSecurity);
+    auto *connection = new QHBoxLayout;
+    connection->addWidget(GroupSecurity, 0, Qt::AlignTop);
+    connection->addWidget(GroupSsh, 0, Qt::AlignTop);
+    layout->addLayout(connection);
     layout->addSpacing(8);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -193,9 +236,21 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(ComboTls, EditTlsCA);
     setTabOrder(EditTlsCA, EditTlsCert);
     setTabOrder(EditTlsCert, EditTlsKey);
+    setTabOrder(EditTlsKey, CheckSsh);
+    setTabOrder(CheckSsh, EditSshHost);
+    setTabOrder(EditSshHost, EditSshPort);
+    setTabOrder(EditSshPort, EditSshUser);
+    setTabOrder(EditSshUser, EditSshKeyFile);
+    setTabOrder(EditSshKeyFile, EditSshPassphrase);
+    setTabOrder(EditSshPassphrase, CheckShowSshPassphrase);
+    setTabOrder(CheckShowSshPassphrase, EditSshPassword);
+    setTabOrder(EditSshPassword, CheckShowSshPassword);
 
-    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey})
+    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey,
+                            EditSshHost, EditSshPort, EditSshUser, EditSshKeyFile, EditSshPassphrase, EditSshPassword})
         connect(edit, &QLineEdit::textChanged, this, &TFormServer::enableApply);
+    connect(CheckSsh, &QCheckBox::clicked, this, &TFormServer::enableApply);
+    connect(CheckSsh, &QCheckBox::toggled, this, &TFormServer::enableSshFields);
     connect(ComboTls, &QComboBox::activated, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
@@ -227,6 +282,27 @@ void TFormServer::enableTlsFiles()
     const bool secured = ComboTls->currentIndex() > int(tmOff);
     for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
         edit->parentWidget()->setEnabled(secured);
+}
+
+void TFormServer::enableSshFields()
+{
+    const bool on = CheckSsh->isChecked();
+    for (QLineEdit *edit : {EditSshHost, EditSshPort, EditSshUser})
+        edit->setEnabled(on);
+    // The key file, passphrase and password rows hold their buttons too.
+    for (QLineEdit *edit : {EditSshKeyFile, EditSshPassphrase, EditSshPassword})
+        edit->parentWidget()->setEnabled(on);
+}
+
+QCheckBox *TFormServer::showToggle(QLineEdit *edit, const QString &objectName, const QString &accessibleName)
+{
+    auto *show = new QCheckBox(QStringLiteral("Show"), edit->parentWidget());
+    show->setObjectName(objectName);
+    show->setAccessibleName(accessibleName);
+    connect(show, &QCheckBox::toggled, this, [edit](bool shown) {
+        edit->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
+    return show;
 }
 
 QWidget *TFormServer::fileRow(QLineEdit *edit, const QString &pickerTitle)
@@ -261,6 +337,12 @@ void TFormServer::prepareForAdd()
     ComboTls->setCurrentIndex(int(tmOff));
     for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
         edit->clear();
+    CheckShowSshPassphrase->setChecked(false);
+    CheckShowSshPassword->setChecked(false);
+    CheckSsh->setChecked(false);
+    for (QLineEdit *edit : {EditSshHost, EditSshUser, EditSshKeyFile, EditSshPassphrase, EditSshPassword})
+        edit->clear();
+    EditSshPort->setText(QStringLiteral("22"));
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -281,6 +363,15 @@ void TFormServer::prepareForModify()
     EditTlsCA->setText(profile.TlsCA);
     EditTlsCert->setText(profile.TlsCert);
     EditTlsKey->setText(profile.TlsKey);
+    CheckShowSshPassphrase->setChecked(false);
+    CheckShowSshPassword->setChecked(false);
+    CheckSsh->setChecked(profile.Ssh);
+    EditSshHost->setText(profile.SshHost);
+    EditSshPort->setText(profile.SshPort);
+    EditSshUser->setText(profile.SshUser);
+    EditSshKeyFile->setText(profile.SshKeyFile);
+    EditSshPassphrase->setText(profile.SshPassphrase);
+    EditSshPassword->setText(profile.SshPassword);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -292,6 +383,18 @@ bool TFormServer::Apply()
         QMessageBox::information(this, windowTitle(), QStringLiteral("Server, User and Port is required."));
         m_applied = false;
         return false;
+    }
+    if (CheckSsh->isChecked()) {
+        bool portOk = false;
+        const int sshPort = EditSshPort->text().trimmed().toInt(&portOk);
+        if (EditSshHost->text().trimmed().isEmpty() || EditSshUser->text().trimmed().isEmpty() || !portOk
+            || sshPort <= 0 || sshPort > 65535) {
+            QMessageBox::information(this, windowTitle(),
+                                     QStringLiteral("The SSH tunnel needs the SSH host, the SSH user and a port "
+                                                    "number from 1 to 65535."));
+            m_applied = false;
+            return false;
+        }
     }
     TServerProfile &profile = m_settings->currentProfile();
     profile.User = EditUser->text();
@@ -305,6 +408,13 @@ bool TFormServer::Apply()
     profile.TlsCA = EditTlsCA->text();
     profile.TlsCert = EditTlsCert->text();
     profile.TlsKey = EditTlsKey->text();
+    profile.Ssh = CheckSsh->isChecked();
+    profile.SshHost = EditSshHost->text().trimmed();
+    profile.SshPort = EditSshPort->text().trimmed();
+    profile.SshUser = EditSshUser->text().trimmed();
+    profile.SshKeyFile = EditSshKeyFile->text();
+    profile.SshPassphrase = EditSshPassphrase->text();
+    profile.SshPassword = EditSshPassword->text();
     try {
         m_settings->SaveServerProfile(profile.Host);
     } catch (const SettingsWriteError &error) {

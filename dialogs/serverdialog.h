@@ -47,6 +47,17 @@ public:
     QLineEdit *EditTlsCA = nullptr;
     QLineEdit *EditTlsCert = nullptr;
     QLineEdit *EditTlsKey = nullptr;
+    // "SSH tunnel": the connection goes through an SSH server while checked.
+    QGroupBox *GroupSsh = nullptr;
+    QCheckBox *CheckSsh = nullptr;
+    QLineEdit *EditSshHost = nullptr;
+    QLineEdit *EditSshPort = nullptr;
+    QLineEdit *EditSshUser = nullptr;
+    QLineEdit *EditSshKeyFile = nullptr;
+    QLineEdit *EditSshPassphrase = nullptr;
+    QCheckBox *CheckShowSshPassphrase = nullptr;
+    QLineEdit *EditSshPassword = nullptr;
+    QCheckBox *CheckShowSshPassword = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
@@ -54,6 +65,8 @@ public:
 private:
     void enableApply();
     void enableTlsFiles();
+    void enableSshFields();
+    QCheckBox *showToggle(QLineEdit *edit, const QString &objectName, const QString &accessibleName);
     QWidget *fileRow(QLineEdit *edit, const QString &pickerTitle);
 
     SettingsStore *m_settings;

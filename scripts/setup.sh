@@ -9,6 +9,8 @@ shift || true
 packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
           libxlsxwriter-dev xvfb xauth)
+# A profile's SSH tunnel is made with libssh.
+packages+=(libssh-dev)
 # The toolbars' icons: a complete freedesktop icon theme (the program's
 # fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
 packages+=(breeze-icon-theme libqt6svg6)
@@ -20,6 +22,8 @@ packages+=(poppler-utils)
 test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
 # The TLS tests make their CA and certificates with openssl.
 test_packages+=(openssl)
+# The SSH tunnel tests start an sshd of their own (never the system's service).
+test_packages+=(openssh-server)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0
@@ -45,6 +49,12 @@ if [ $with_tests -eq 1 ]; then
     if [ ${#missing[@]} -gt 0 ]; then
         [ $updated -eq 1 ] || $sudo_cmd apt-get update
         DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
+        # Installing openssh-server here was for the tests only: the system's
+        # sshd it enables is not left running (the tests start their own).
+        if printf '%s\n' "${missing[@]}" | grep -qx openssh-server && command -v systemctl >/dev/null \
+            && [ -d /run/systemd/system ]; then
+            $sudo_cmd systemctl disable --now ssh.service ssh.socket >/dev/null 2>&1 || true
+        fi
     fi
 fi
 

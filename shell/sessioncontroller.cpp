@@ -10,6 +10,7 @@
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
 #include "dialogs/newpassworddialog.h"
+#include "dialogs/sshhostkeydialog.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/rowlimitbar.h"
@@ -89,6 +90,8 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
     runNewPasswordDialog = [](TFormNewPassword *dialog) { return dialog->exec(); };
     connect(data, &TDMstd::passwordExpired, this, &SessionController::askNewPassword, Qt::QueuedConnection);
+    runSshHostKeyDialog = [](TFormSshHostKey *dialog) { return dialog->exec(); };
+    connect(data, &TDMstd::sshHostKeyUnknown, this, &SessionController::askSshHostKey, Qt::QueuedConnection);
 }
 
 SessionController::~SessionController() = default;
@@ -200,6 +203,15 @@ void SessionController::askNewPassword(const QString &message)
     const QString password = dialog.password();
     if (m_data->ChangeExpiredPassword(password))
         m_window->settings()->currentProfile().Psw = password;
+}
+
+void SessionController::askSshHostKey(const QString &server, const QString &keyType, const QString &fingerprint)
+{
+    TFormSshHostKey dialog(server, keyType, fingerprint, m_data->SshTunnel()->Settings().KnownHostsFile, m_window);
+    if (runSshHostKeyDialog(&dialog) == QDialog::Accepted)
+        m_data->AcceptSshHostKey(fingerprint);
+    else
+        m_data->RefuseSshHostKey();
 }
 
 void SessionController::TreeServerClick(const QModelIndex &)

@@ -9,6 +9,7 @@ class QMenu;
 class TDMstd;
 class TFormLogin;
 class TFormNewPassword;
+class TFormSshHostKey;
 class TFormMain;
 struct TDMstdViews;
 
@@ -55,6 +56,12 @@ public:
     // The login was refused for an expired password: asks for a new one
     // and logs in with it.
     void askNewPassword(const QString &message);
+    // Shows the unknown SSH host key; tests replace it to answer without a
+    // window. Returns QDialog::Accepted to let the key in.
+    std::function<int(TFormSshHostKey *)> runSshHostKeyDialog;
+    // An SSH server of the profile showed a key not known yet: asks whether
+    // to let it in, and goes on with the login or ends it.
+    void askSshHostKey(const QString &server, const QString &keyType, const QString &fingerprint);
 
 protected:
     // The tree's keys: Enter and Right open a node as a double click does,

@@ -264,6 +264,121 @@ private Q_SLOTS:
         QVERIFY(dialog->ButtonApply->isEnabled());
     }
 
+    void sshGroupRoundTrip_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("off writes no SSH keys") << false << QString() << QStringLiteral("22") << QString() << true;
+        QTest::newRow("on") << true << QStringLiteral("bastion") << QStringLiteral("2222") << QStringLiteral("ops")
+                            << true;
+        QTest::newRow("on without host") << true << QString() << QStringLiteral("22") << QStringLiteral("ops")
+                                         << false;
+        QTest::newRow("on without user") << true << QStringLiteral("bastion") << QStringLiteral("22") << QString()
+                                         << false;
+        QTest::newRow("on with a bad port") << true << QStringLiteral("bastion") << QStringLiteral("22x")
+                                            << QStringLiteral("ops") << false;
+    }
+    void sshGroupRoundTrip()
+    {
+        QFETCH(bool, on);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, user);
+        QFETCH(bool, saved);
+        TFormServer *dialog = m_window->formServer();
+        dialog->prepareForAdd();
+        QCOMPARE(dialog->GroupSsh->title(), QStringLiteral("SSH tunnel"));
+        QCOMPARE(dialog->CheckSsh->isChecked(), false);
+        QCOMPARE(dialog->EditSshPort->text(), QStringLiteral("22"));
+        // The fields only matter, and can only be edited, with the tunnel on.
+        QVERIFY(!dialog->EditSshHost->isEnabled());
+        QVERIFY(!dialog->EditSshPassword->isEnabled());
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        dialog->Editserver->setText(QStringLiteral("tunnelled-db"));
+        dialog->EditUser->setText(QStringLiteral("dba"));
+        if (on)
+            dialog->CheckSsh->click();
+        QCOMPARE(dialog->EditSshHost->isEnabled(), on);
+        QCOMPARE(dialog->EditSshPassword->isEnabled(), on);
+        dialog->EditSshHost->setText(host);
+        dialog->EditSshPort->setText(port);
+        dialog->EditSshUser->setText(user);
+        dialog->EditSshKeyFile->setText(QStringLiteral("/keys/id_ed25519"));
+        dialog->EditSshPassphrase->setText(QStringLiteral("phrase"));
+        dialog->EditSshPassword->setText(QStringLiteral("pass"));
+        QString message;
+        answerMessageBox(QMessageBox::Ok, &message);
+        QCOMPARE(dialog->Apply(), saved);
+        if (!saved) {
+            QCOMPARE(message, QStringLiteral("The SSH tunnel needs the SSH host, the SSH user and a port number "
+                                             "from 1 to 65535."));
+            QCOMPARE(QFileInfo(path()).size(), 0);
+            return;
+        }
+        QVERIFY(message.isEmpty());
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup(QStringLiteral("tunnelled-db"));
+        const QStringList keys = raw.childKeys();
+        QCOMPARE(keys.contains(QStringLiteral("SSH")), on);
+        QCOMPARE(keys.contains(QStringLiteral("SSHPassword")), on);
+        QCOMPARE(keys.filter(QStringLiteral("SSH")).isEmpty(), !on);
+
+        // Opened again for a modification, the group shows what was saved,
+        // the secrets masked.
+        dialog->prepareForAdd();
+        m_store->LoadServerProfile(QStringLiteral("tunnelled-db"));
+        dialog->prepareForModify();
+        QCOMPARE(dialog->CheckSsh->isChecked(), on);
+        if (on) {
+            QCOMPARE(dialog->EditSshHost->text(), host);
+            QCOMPARE(dialog->EditSshPort->text(), port);
+            QCOMPARE(dialog->EditSshUser->text(), user);
+            QCOMPARE(dialog->EditSshKeyFile->text(), QStringLiteral("/keys/id_ed25519"));
+            QCOMPARE(dialog->EditSshPassphrase->text(), QStringLiteral("phrase"));
+            QCOMPARE(dialog->EditSshPassword->text(), QStringLiteral("pass"));
+        }
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        dialog->CheckSsh->click();
+        QVERIFY(dialog->ButtonApply->isEnabled());
+    }
+
+    void sshSecretsShownOnlyOnRequest_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("toggle");
+        QTest::addColumn<QString>("toggleName");
+        QTest::newRow("passphrase") << "EditSshPassphrase" << "CheckShowSshPassphrase" << "Show the key passphrase";
+        QTest::newRow("password") << "EditSshPassword" << "CheckShowSshPassword" << "Show the SSH password";
+    }
+    void sshSecretsShownOnlyOnRequest()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, toggle);
+        QFETCH(QString, toggleName);
+        TFormServer *dialog = m_window->formServer();
+        m_store->currentProfile().Ssh = true;
+        m_store->currentProfile().SshPassword = QStringLiteral("hidden");
+        m_store->currentProfile().SshPassphrase = QStringLiteral("hidden too");
+        dialog->prepareForModify();
+        auto *edit = dialog->findChild<QLineEdit *>(field);
+        auto *show = dialog->findChild<QCheckBox *>(toggle);
+        QVERIFY(edit && show);
+        QCOMPARE(show->text(), QStringLiteral("Show"));
+        QCOMPARE(show->accessibleName(), toggleName);
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        show->click();
+        QCOMPARE(edit->echoMode(), QLineEdit::Normal);
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        // Masked again at the next opening.
+        dialog->prepareForModify();
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        dialog->prepareForAdd();
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    }
+
     void applyNeedsServerUserAndPort_data()
     {
         QTest::addColumn<QString>("server");

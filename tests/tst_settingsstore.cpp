@@ -324,6 +324,55 @@ private Q_SLOTS:
                                     QStringLiteral("User")}));
     }
 
+    void sshSettingsRoundTripAndStayOutOfProfilesWithoutTunnel()
+    {
+        // A section from before the SSH keys has no tunnel.
+        writeRaw(QStringLiteral("plain/User"), QStringLiteral("u"));
+        SettingsStore store(path());
+        store.LoadServerProfile(QStringLiteral("plain"));
+        QCOMPARE(store.currentProfile().Ssh, false);
+        QCOMPARE(store.currentProfile().SshPort, QStringLiteral("22"));
+        QCOMPARE(store.currentProfile().SshHost, QString());
+
+        TServerProfile &profile = store.currentProfile();
+        profile.Ssh = true;
+        profile.SshHost = QStringLiteral("bastion.example");
+        profile.SshPort = QStringLiteral("2222");
+        profile.SshUser = QStringLiteral("ops");
+        profile.SshKeyFile = QStringLiteral("/home/ops/.ssh/id_ed25519");
+        profile.SshPassphrase = QStringLiteral("phrase");
+        profile.SshPassword = QStringLiteral("pass");
+        store.SaveServerProfile(QStringLiteral("tunnelled"));
+        QCOMPARE(readRaw(QStringLiteral("tunnelled/SSH")), QStringLiteral("1"));
+        QCOMPARE(readRaw(QStringLiteral("tunnelled/SSHHost")), QStringLiteral("bastion.example"));
+        SettingsStore again(path());
+        again.LoadServerProfile(QStringLiteral("tunnelled"));
+        const TServerProfile &read = again.currentProfile();
+        QCOMPARE(read.Ssh, true);
+        QCOMPARE(read.SshHost, QStringLiteral("bastion.example"));
+        QCOMPARE(read.SshPort, QStringLiteral("2222"));
+        QCOMPARE(read.SshUser, QStringLiteral("ops"));
+        QCOMPARE(read.SshKeyFile, QStringLiteral("/home/ops/.ssh/id_ed25519"));
+        QCOMPARE(read.SshPassphrase, QStringLiteral("phrase"));
+        QCOMPARE(read.SshPassword, QStringLiteral("pass"));
+
+        // Turned off, the section goes back to the keys it always had, the
+        // secrets included.
+        again.currentProfile().Ssh = false;
+        again.SaveServerProfile(QStringLiteral("tunnelled"));
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup(QStringLiteral("tunnelled"));
+        QStringList keys = raw.childKeys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{QStringLiteral("Auto"), QStringLiteral("Check"), QStringLiteral("Database"),
+                                    QStringLiteral("Group"), QStringLiteral("Port"), QStringLiteral("Psw"),
+                                    QStringLiteral("User")}));
+        SettingsStore off(path());
+        off.LoadServerProfile(QStringLiteral("tunnelled"));
+        QCOMPARE(off.currentProfile().Ssh, false);
+        QCOMPARE(off.currentProfile().SshPassword, QString());
+    }
+
     void deleteRemovesOnlyThatSection()
     {
         writeRaw(QStringLiteral("keep/User"), QStringLiteral("k"));
