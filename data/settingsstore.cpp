@@ -1,5 +1,6 @@
 #include "data/settingsstore.h"
 
+#include "data/hostlist.h"
 #include "data/localserver.h"
 
 #include <QDir>
@@ -329,6 +330,7 @@ void SettingsStore::LoadProgramSettings()
     m_program.stop = readText(QStringLiteral("stop"), defaults.stop);
     m_program.ConnectTimeout = readText(QStringLiteral("ConnectTimeout"), defaults.ConnectTimeout);
     m_program.NullText = readText(QStringLiteral("NullText"), defaults.NullText);
+    m_program.ReplicaLagLimit = readText(QStringLiteral("ReplicaLagLimit"), defaults.ReplicaLagLimit);
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
@@ -358,6 +360,7 @@ void SettingsStore::SaveProgramSettings()
         settings.setValue(QStringLiteral("stop"), program.stop);
         settings.setValue(QStringLiteral("ConnectTimeout"), program.ConnectTimeout);
         settings.setValue(QStringLiteral("NullText"), program.NullText);
+        settings.setValue(QStringLiteral("ReplicaLagLimit"), program.ReplicaLagLimit);
     });
 }
 
@@ -378,6 +381,7 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.TlsCA = readText(QStringLiteral("TLSCA"), QString());
     m_profile.TlsCert = readText(QStringLiteral("TLSCert"), QString());
     m_profile.TlsKey = readText(QStringLiteral("TLSKey"), QString());
+    m_profile.Hosts = HostLines(readText(QStringLiteral("Hosts"), QString()));
     m_settings->endGroup();
 }
 
@@ -405,6 +409,11 @@ void SettingsStore::SaveServerProfile(const QString &host)
             else
                 settings.remove(QLatin1String(key));
         }
+        const QStringList hosts = HostLines(profile.Hosts.join(QLatin1Char('\n')));
+        if (hosts.isEmpty())
+            settings.remove(QStringLiteral("Hosts"));
+        else
+            settings.setValue(QStringLiteral("Hosts"), hosts.join(QLatin1Char('\n')));
         settings.endGroup();
     });
 }

@@ -28,6 +28,10 @@ struct TServerProfile
     QString TlsCA;
     QString TlsCert;
     QString TlsKey;
+    // Further hosts of the same cluster ("host:port", one a line), tried in
+    // order after Host and Port when those do not answer. Stored as one
+    // text under "Hosts"; a profile without them writes no such key.
+    QStringList Hosts;
 };
 
 // The program's persistent settings, held once for the whole run.
@@ -48,6 +52,9 @@ struct TProgramSettings
     // What the grids show in a NULL cell (in grey italics); empty: NULL
     // looks like an empty text.
     QString NullText;
+    // A replica whose lag (seconds behind its primary) is over this many
+    // seconds shows in red on the page "Replication".
+    QString ReplicaLagLimit = QStringLiteral("60");
 };
 
 // A write or key creation that the store refused; the message names the value.

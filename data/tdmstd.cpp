@@ -7,6 +7,7 @@
 #include "data/sqlnames.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
 #include <QSet>
@@ -257,7 +258,9 @@ void TDMstd::lostConnection()
 bool TDMstd::Reconnect()
 {
     const QString database = m_lostDatabase;
-    if (!ConnectProfile())
+    // A cluster's other nodes first: the one that went away comes last.
+    const int first = m_hosts.isEmpty() ? 0 : (m_hostIndex + 1) % int(m_hosts.size());
+    if (!connectProfileFrom(first))
         return false;
     m_lostDatabase = database;
     // The same server again: the tree keeps the nodes and the chosen one.
@@ -268,6 +271,11 @@ bool TDMstd::Reconnect()
 // --- Session ----------------------------------------------------------------
 
 bool TDMstd::ConnectProfile()
+{
+    return connectProfileFrom(0);
+}
+
+bool TDMstd::connectProfileFrom(int first)
 {
     if (!m_views.profile)
         return false;
@@ -280,27 +288,53 @@ bool TDMstd::ConnectProfile()
         Q_EMIT errorRaised(QStringLiteral("'%1' is not a valid port number").arg(profile.Port));
         return false;
     }
+    QList<THostAddress> further;
+    QString bad;
+    if (!ParseHostList(profile.Hosts, port, &further, &bad)) {
+        Q_EMIT errorRaised(QStringLiteral("'%1' is not a valid host (host:port)").arg(bad));
+        return false;
+    }
+    m_hosts = {THostAddress{profile.Host, port}};
+    m_hosts.append(further);
+    m_hostIndex = first >= 0 && first < m_hosts.size() ? first : 0;
+    m_hostsTried = 0;
     m_client->setDatabase(profile.Database);
-    m_client->setHostname(profile.Host);
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
-    m_client->setPort(port);
     TmySQLClientTls tls;
     tls.Mode = TlsModeFromText(profile.TlsMode);
     tls.CAFile = profile.TlsCA;
     tls.CertFile = profile.TlsCert;
     tls.KeyFile = profile.TlsKey;
     m_client->setTls(tls);
+    unsigned int timeout = 0;
     if (m_views.program) {
         bool timeoutOk = false;
-        const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
-        m_client->setConnectTimeout(timeoutOk && timeout > 0 ? unsigned(timeout) : 0u);
+        const int seconds = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
+        timeout = timeoutOk && seconds > 0 ? unsigned(seconds) : 0u;
     }
+    m_client->setConnectTimeout(timeout);
+    // All hosts of the list share the one connect timeout.
+    m_loginDeadline = timeout > 0 ? QDateTime::currentMSecsSinceEpoch() + qint64(timeout) * 1000 : 0;
     m_lost = false;
     m_lostDatabase.clear();
     m_rebuildTree = true;
-    m_client->Connect();
+    connectHost();
     return true;
+}
+
+void TDMstd::connectHost()
+{
+    const THostAddress &host = m_hosts.at(m_hostIndex);
+    m_client->setHostname(host.Host);
+    m_client->setPort(host.Port);
+    if (multiHost() && m_loginDeadline > 0) {
+        // What is left of the timeout, in whole seconds.
+        const qint64 left = m_loginDeadline - QDateTime::currentMSecsSinceEpoch();
+        m_client->setConnectTimeout(unsigned(std::max<qint64>(1, (left + 999) / 1000)));
+    }
+    ++m_hostsTried;
+    m_client->Connect();
 }
 
 void TDMstd::ActiveClientConnect(QObject *)
@@ -312,6 +346,9 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("ClientInfo: ") + utility->ClientInfo());
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
+    // A profile of several hosts says which one answered.
+    if (multiHost())
+        log(QStringLiteral("Connected to: ") + ConnectedHost());
     // A profile that asks for TLS also learns what it got.
     if (m_client->Tls().Mode != tmOff)
         log(QStringLiteral("TLS:        ")
@@ -328,6 +365,21 @@ void TDMstd::ActiveClientConnect(QObject *)
 
 void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
+    if (multiHost()) {
+        log(ConnectedHost() + QStringLiteral(": ") + message);
+        const bool timeLeft = m_loginDeadline == 0 || QDateTime::currentMSecsSinceEpoch() < m_loginDeadline;
+        if (m_hostsTried < m_hosts.size() && timeLeft && TryNextHostAfter(outcomeOf(sender).ErrorNumber)) {
+            m_hostIndex = (m_hostIndex + 1) % int(m_hosts.size());
+            connectHost();
+            return;
+        }
+        if (m_hostsTried < m_hosts.size() && !timeLeft)
+            log(QStringLiteral("The connect timeout is over: the other hosts were not tried."));
+        restoreCursor();
+        if (outcomeOf(sender).PasswordExpired())
+            Q_EMIT passwordExpired(message);
+        return;
+    }
     log(message);
     restoreCursor();
     if (outcomeOf(sender).PasswordExpired())

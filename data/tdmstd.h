@@ -12,6 +12,7 @@
 #include "client/mysqlclienttask.h"
 #include "data/datagridrows.h"
 #include "data/appserverstatements.h"
+#include "data/hostlist.h"
 #include "data/privilegestatements.h"
 
 class GridModel;
@@ -79,8 +80,12 @@ public:
     // errorRaised) when the profile's port is not a whole number: no attempt.
     bool ConnectProfile();
     // Connects again with the profile of the session that was lost and makes
-    // the database current again that was current then.
+    // the database current again that was current then. A profile with
+    // further hosts tries the host after the one that was lost first, and
+    // that one last.
     bool Reconnect();
+    // The host and port of the connection (or of the attempt under way).
+    QString ConnectedHost() const { return m_hostIndex < m_hosts.size() ? m_hosts.at(m_hostIndex).text() : QString(); }
     // After passwordExpired: logs in with the profile again, setting
     // newPassword as the account's password first.
     bool ChangeExpiredPassword(const QString &newPassword);
@@ -290,6 +295,10 @@ private:
     void statementsIdle();
     void endStop();
     void lostConnection();
+    // Connects to the profile's hosts, beginning with the one at `first`.
+    bool connectProfileFrom(int first);
+    void connectHost();
+    bool multiHost() const { return m_hosts.size() > 1; }
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
     void submit(const QString &statement, const QString &taskName,
@@ -386,6 +395,13 @@ private:
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
     std::shared_ptr<ScriptFileRun> m_fileRun;
+    // The hosts of the current profile in the order of the list, the one
+    // being tried or reached, how many of the current login have been tried,
+    // and until when the login may go on trying.
+    QList<THostAddress> m_hosts;
+    int m_hostIndex = 0;
+    int m_hostsTried = 0;
+    qint64 m_loginDeadline = 0; // msecs since the epoch; 0: no limit
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

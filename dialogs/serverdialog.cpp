@@ -1,6 +1,7 @@
 #include "dialogs/serverdialog.h"
 
 #include "client/mysqlclienttask.h"
+#include "data/hostlist.h"
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/placement.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -172,6 +174,16 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     layout->addSpacing(8);
     layout->addWidget(GroupSecurity);
     layout->addSpacing(8);
+    EditHosts = new QPlainTextEdit(this);
+    EditHosts->setObjectName(QStringLiteral("EditHosts"));
+    EditHosts->setAccessibleName(QStringLiteral("Further hosts"));
+    EditHosts->setToolTip(QStringLiteral("Other servers of the same cluster, one host:port a line, tried in order "
+                                         "when the server above does not answer"));
+    EditHosts->setTabChangesFocus(true);
+    EditHosts->setFixedHeight(EditHosts->fontMetrics().lineSpacing() * 4 + 12);
+    layout->addWidget(redLabel(QStringLiteral("&Further hosts (host:port, one a line):"), EditHosts, this));
+    layout->addWidget(EditHosts);
+    layout->addSpacing(8);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ButtonCancel);
@@ -193,10 +205,12 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(ComboTls, EditTlsCA);
     setTabOrder(EditTlsCA, EditTlsCert);
     setTabOrder(EditTlsCert, EditTlsKey);
+    setTabOrder(EditTlsKey, EditHosts);
 
     for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey})
         connect(edit, &QLineEdit::textChanged, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::activated, this, &TFormServer::enableApply);
+    connect(EditHosts, &QPlainTextEdit::textChanged, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckAppServer, &QCheckBox::clicked, this, &TFormServer::enableApply);
@@ -261,6 +275,7 @@ void TFormServer::prepareForAdd()
     ComboTls->setCurrentIndex(int(tmOff));
     for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
         edit->clear();
+    EditHosts->clear();
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -281,6 +296,7 @@ void TFormServer::prepareForModify()
     EditTlsCA->setText(profile.TlsCA);
     EditTlsCert->setText(profile.TlsCert);
     EditTlsKey->setText(profile.TlsKey);
+    EditHosts->setPlainText(profile.Hosts.join(QLatin1Char('\n')));
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -293,7 +309,16 @@ bool TFormServer::Apply()
         m_applied = false;
         return false;
     }
+    const QStringList hosts = HostLines(EditHosts->toPlainText());
+    QString badHost;
+    if (!ParseHostList(hosts, 3306, nullptr, &badHost)) {
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("'%1' is not a valid host (host:port).").arg(badHost));
+        m_applied = false;
+        return false;
+    }
     TServerProfile &profile = m_settings->currentProfile();
+    profile.Hosts = hosts;
     profile.User = EditUser->text();
     profile.Psw = EditPsw->text();
     profile.Host = Editserver->text();

@@ -6,6 +6,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class SettingsStore;
 
@@ -47,6 +48,8 @@ public:
     QLineEdit *EditTlsCA = nullptr;
     QLineEdit *EditTlsCert = nullptr;
     QLineEdit *EditTlsKey = nullptr;
+    // "Further hosts": other nodes of the same cluster, "host:port" a line.
+    QPlainTextEdit *EditHosts = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
