@@ -20,6 +20,9 @@ packages+=(poppler-utils)
 test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
 # The TLS tests make their CA and certificates with openssl.
 test_packages+=(openssl)
+# The cluster tests run a three-node Galera cluster on loopback; its joiners
+# receive their state by rsync.
+test_packages+=(galera-4 rsync)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

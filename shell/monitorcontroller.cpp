@@ -1,6 +1,7 @@
 #include "shell/monitorcontroller.h"
 
 #include "data/settingsstore.h"
+#include "shell/clusterpage.h"
 #include "shell/mainwindow.h"
 #include "shell/replicationpage.h"
 
@@ -14,4 +15,6 @@ MonitorController::MonitorController(TFormMain *window, TDMstd *data, QObject *p
         return ok && limit >= 0 ? limit : 60;
     });
     window->addPage(m_replication, QStringLiteral("Replication"));
+    m_cluster = new ClusterPage(data);
+    window->addPage(m_cluster, QStringLiteral("Cluster"));
 }
