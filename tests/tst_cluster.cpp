@@ -27,6 +27,7 @@ private Q_SLOTS:
     void clusterNodes();
     void initTestCase();
     void threeSyncedNodes();
+    void refusedStatementShowsServerMessage();
     void killedNodeShowsGone();
     void profileReconnectsToSecondNode();
 
@@ -165,6 +166,31 @@ void TestCluster::threeSyncedNodes()
              qPrintable(side.page->summaryLabel()->text()));
     QVERIFY(!side.page->queueSeries().first()->points().isEmpty());
     side.page->hide();
+}
+
+void TestCluster::refusedStatementShowsServerMessage()
+{
+    // A node that accepts only what it can replicate refuses MyISAM tables.
+    QString error;
+    QVERIFY2(m_cluster->sql(0, QStringLiteral("CREATE DATABASE IF NOT EXISTS shop;"
+                                              "SET GLOBAL wsrep_mode='STRICT_REPLICATION'"),
+                            nullptr, &error),
+             qPrintable(error));
+    Side side(*m_cluster, 0);
+    QVERIFY(side.connect());
+    bool done = false;
+    TmySQLClientOutcome outcome;
+    side.module->RunStatement(QStringLiteral("CREATE TABLE shop.plain (id INT) ENGINE=MyISAM"),
+                              [&](const TmySQLClientOutcome &o) {
+                                  outcome = o;
+                                  done = true;
+                              });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+    QVERIFY(m_cluster->sql(0, QStringLiteral("SET GLOBAL wsrep_mode=''")));
+    QVERIFY(outcome.Failed);
+    QVERIFY(!outcome.ErrorText.isEmpty());
+    // The server's own message, as for any failure.
+    QVERIFY2(side.log.lines().contains(outcome.ErrorText), qPrintable(side.log.lines().join(QLatin1Char('|'))));
 }
 
 void TestCluster::killedNodeShowsGone()
