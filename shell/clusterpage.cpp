@@ -29,6 +29,7 @@ ClusterPage::ClusterPage(TDMstd *data, QWidget *parent)
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TabCluster"));
+    setAccessibleName(QStringLiteral("Cluster"));
     m_summary = new QLabel(QStringLiteral("not read yet"), this);
     m_summary->setObjectName(QStringLiteral("LabelClusterState"));
     m_summary->setAccessibleName(QStringLiteral("Cluster state"));

@@ -37,6 +37,7 @@ ReplicationPage::ReplicationPage(TDMstd *data, std::function<int()> lagLimit, QW
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TabReplication"));
+    setAccessibleName(QStringLiteral("Replication"));
     m_binlog = new QLabel(QStringLiteral("not read yet"), this);
     m_binlog->setObjectName(QStringLiteral("LabelBinlogPosition"));
     m_binlog->setAccessibleName(QStringLiteral("Binary log position"));

@@ -2,7 +2,12 @@
 #include "data/gridmodel.h"
 #include "data/replication.h"
 #include "data/tdmstd.h"
+#include "data/settingsstore.h"
+#include "shell/clusterpage.h"
+#include "shell/mainwindow.h"
+#include "shell/monitorcontroller.h"
 #include "shell/replicationpage.h"
+#include "shell/sessioncontroller.h"
 #include "tests/modalhelper.h"
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
@@ -11,7 +16,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -35,6 +42,7 @@ private Q_SLOTS:
     void stopAndStartAskFirst_data();
     void stopAndStartAskFirst();
     void lagOverLimitShows();
+    void windowPagesUseTheOptions();
 
 private:
     struct Side;
@@ -319,6 +327,60 @@ void TestReplication::lagOverLimitShows()
                                            "START SLAVE 'src';"),
                             nullptr, &error),
              qPrintable(error));
+}
+
+void TestReplication::windowPagesUseTheOptions()
+{
+    // In the window: both pages behind the others, the replica's lag judged
+    // by the limit of the program options.
+    QTemporaryDir dir;
+    SettingsStore settings(dir.filePath(QStringLiteral("quarnel.conf")));
+    TFormMain window(&settings);
+    TDMstd data(SessionController::viewsOf(&window));
+    MonitorController monitor(&window, &data);
+    auto *pages = window.findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+    QVERIFY(pages);
+    QCOMPARE(pages->tabText(pages->count() - 2), QStringLiteral("Replication"));
+    QCOMPARE(pages->tabText(pages->count() - 1), QStringLiteral("Cluster"));
+    QCOMPARE(pages->widget(pages->count() - 2), monitor.replicationPage());
+    QCOMPARE(pages->widget(pages->count() - 1), monitor.clusterPage());
+
+    TServerProfile &profile = settings.currentProfile();
+    profile.Host = m_replica->host();
+    profile.Port = QString::number(m_replica->port());
+    profile.User = PrivateServer::user();
+    profile.Psw = PrivateServer::password();
+    QString error;
+    QVERIFY2(m_replica->sql(QStringLiteral("STOP SLAVE 'src'; CHANGE MASTER 'src' TO MASTER_DELAY=30;"
+                                           "START SLAVE 'src';"),
+                            nullptr, &error),
+             qPrintable(error));
+    QVERIFY(data.ConnectProfile());
+    QTRY_VERIFY_WITH_TIMEOUT(data.ActiveClient()->Connected(), 20000);
+    settle();
+    QVERIFY2(m_primary->sql(QStringLiteral("INSERT INTO shop.t VALUES (2)"), nullptr, &error), qPrintable(error));
+    settings.programSettings().ReplicaLagLimit = QStringLiteral("1");
+    ReplicationPage *page = monitor.replicationPage();
+    const auto lagShown = [page] {
+        bool arrived = false;
+        const auto connection = QObject::connect(page->reader(), &ReplicationReader::stateRead,
+                                                 [&arrived](const TReplicationState &) { arrived = true; });
+        const bool read = page->reader()->Read() && QTest::qWaitFor([&arrived] { return arrived; }, 20000);
+        QObject::disconnect(connection);
+        return read && page->connectionsGrid()->rowCount() == 1
+               && page->connectionsGrid()->text(0, 5).toInt() > 1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lagShown(), 20000);
+    QVERIFY(page->rowMarked(0));
+    settings.programSettings().ReplicaLagLimit = QStringLiteral("3600");
+    QVERIFY(page->reader()->Read());
+    QTRY_VERIFY_WITH_TIMEOUT(!page->reader()->reading(), 20000);
+    QVERIFY(!page->rowMarked(0));
+    QVERIFY2(m_replica->sql(QStringLiteral("STOP SLAVE 'src'; CHANGE MASTER 'src' TO MASTER_DELAY=0;"
+                                           "START SLAVE 'src';"),
+                            nullptr, &error),
+             qPrintable(error));
+    data.CloseSession();
 }
 
 QTEST_MAIN(TestReplication)
