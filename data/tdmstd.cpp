@@ -367,7 +367,9 @@ void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     if (multiHost()) {
         log(ConnectedHost() + QStringLiteral(": ") + message);
-        const bool timeLeft = m_loginDeadline == 0 || QDateTime::currentMSecsSinceEpoch() < m_loginDeadline;
+        // The library counts its timeout in whole seconds: less than one
+        // left is no time for another attempt.
+        const bool timeLeft = m_loginDeadline == 0 || m_loginDeadline - QDateTime::currentMSecsSinceEpoch() >= 1000;
         if (m_hostsTried < m_hosts.size() && timeLeft && TryNextHostAfter(outcomeOf(sender).ErrorNumber)) {
             m_hostIndex = (m_hostIndex + 1) % int(m_hosts.size());
             connectHost();

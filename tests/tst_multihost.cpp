@@ -7,6 +7,7 @@
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void loginTriesHostsInOrder_data();
     void loginTriesHostsInOrder();
     void refusedAccountStopsTrying();
+    void connectTimeoutCoversAllHosts();
     void reconnectGoesToNextHost();
 
 private:
@@ -243,6 +245,40 @@ void TestMultiHost::refusedAccountStopsTrying()
     QCOMPARE(linesContaining(views.log, address(PrivateServer::shared().port()) + QStringLiteral(": ")), 1);
     QVERIFY2(linesContaining(views.log, address(m_second->port())) == 0, qPrintable(lines));
     QCOMPARE(module.ConnectedHost(), address(PrivateServer::shared().port()));
+}
+
+void TestMultiHost::connectTimeoutCoversAllHosts()
+{
+    // A host that takes the connection and never answers uses up the whole
+    // timeout: the login ends there instead of waiting as long again.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    HeadlessViews views(QStringLiteral("127.0.0.1"), QString::number(silent.serverPort()), PrivateServer::user(),
+                        PrivateServer::password());
+    views.profile.Hosts = {address(m_second->port())};
+    views.program.ConnectTimeout = QStringLiteral("2");
+    TDMstd module(views.views);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(module.ConnectProfile());
+    QTRY_VERIFY_WITH_TIMEOUT(!module.ActiveClient()->Connecting(), 30000);
+    settle();
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!module.ActiveClient()->Connected());
+    const QString lines = views.log.lines().join(QLatin1Char('|'));
+    QVERIFY2(linesContaining(views.log, address(silent.serverPort()) + QStringLiteral(": ")) == 1, qPrintable(lines));
+    QVERIFY2(linesContaining(views.log, address(m_second->port())) == 0, qPrintable(lines));
+    QVERIFY2(views.log.lines().contains(QStringLiteral("The connect timeout is over: the other hosts were not tried.")),
+             qPrintable(lines));
+
+    // With no limit ("0"), a host that refuses at once is followed by the next.
+    views.log.clear();
+    views.profile.Port = QString::number(closedPort());
+    views.program.ConnectTimeout = QStringLiteral("0");
+    QVERIFY(module.ConnectProfile());
+    QTRY_VERIFY_WITH_TIMEOUT(module.ActiveClient()->Connected(), 30000);
+    QCOMPARE(module.ConnectedHost(), address(m_second->port()));
+    settle();
 }
 
 void TestMultiHost::reconnectGoesToNextHost()
