@@ -66,8 +66,8 @@ bool ClusterReader::Read()
     TmySQLClient *client = m_data->ActiveClient();
     if (!client->Connected() || !client->Query())
         return false;
-    if (m_reading && m_connection == client->ConnectionId())
-        return false;
+    // With nothing running, a read still marked as under way was dropped
+    // (a stop): it will not come back.
     if (m_data->statementsRunning())
         return false;
     m_reading = true;
@@ -75,8 +75,10 @@ bool ClusterReader::Read()
     auto on = std::make_shared<bool>(false);
     TmySQLClientQuery *query = client->Query();
     const QString variable = QStringLiteral("SHOW GLOBAL VARIABLES LIKE 'wsrep_on'");
-    query->Execute(variable, QStringLiteral("Query: ") + variable, nullptr, [](QObject *, const QString &) {},
-                   [on](QObject *sender) {
+    query->Execute(variable, QStringLiteral("Query: ") + variable, nullptr,
+                   [this](QObject *, const QString &) { m_data->watchReadDone(); },
+                   [this, on](QObject *sender) {
+                       m_data->watchReadDone();
                        auto *q = static_cast<TmySQLClientQuery *>(sender);
                        *on = q->RowCount() > 0 && q->Value(0, 1).compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
                    });
@@ -84,10 +86,12 @@ bool ClusterReader::Read()
     query->Execute(
         status, QStringLiteral("Query: ") + status, nullptr,
         [this, on](QObject *, const QString &) {
+            m_data->watchReadDone();
             m_reading = false;
             arrived(ClusterStateFrom(*on, {}));
         },
         [this, on](QObject *sender) {
+            m_data->watchReadDone();
             auto *q = static_cast<TmySQLClientQuery *>(sender);
             QHash<QString, QString> values;
             for (int row = 0; row < q->RowCount(); ++row)
@@ -95,6 +99,7 @@ bool ClusterReader::Read()
             m_reading = false;
             arrived(ClusterStateFrom(*on, values));
         });
+    m_data->noteWatchReads(2);
     query->Run();
     return true;
 }

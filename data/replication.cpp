@@ -80,8 +80,8 @@ bool ReplicationReader::Read()
     TmySQLClient *client = m_data->ActiveClient();
     if (!client->Connected() || !client->Query())
         return false;
-    if (m_reading && m_connection == client->ConnectionId())
-        return false;
+    // With nothing running, a read still marked as under way was dropped
+    // (a stop): it will not come back.
     if (m_data->statementsRunning())
         return false;
     m_reading = true;
@@ -94,6 +94,7 @@ bool ReplicationReader::Read()
         const QString statement = statements.at(i);
         const bool last = i == statements.size() - 1;
         const auto finish = [this, state, last] {
+            m_data->watchReadDone();
             if (!last)
                 return;
             m_reading = false;
@@ -128,6 +129,7 @@ bool ReplicationReader::Read()
                 finish();
             });
     }
+    m_data->noteWatchReads(int(statements.size()));
     query->Run();
     return true;
 }

@@ -138,7 +138,24 @@ bool TDMstd::statementsRunning() const
 bool TDMstd::acceptsCommands() const
 {
     const TmySQLClientTaskHandler *engine = m_client->TaskHandler();
-    return !m_stopping && (engine->PendingTasks() == 0 || engine->HandlingOutcome() || m_commandTurn);
+    const int watching = m_watchConnection == m_client->ConnectionId() ? m_watchReads : 0;
+    return !m_stopping
+        && (engine->PendingTasks() <= watching || engine->HandlingOutcome() || m_commandTurn);
+}
+
+void TDMstd::noteWatchReads(int count)
+{
+    if (m_watchConnection != m_client->ConnectionId()) {
+        m_watchConnection = m_client->ConnectionId();
+        m_watchReads = 0;
+    }
+    m_watchReads += count;
+}
+
+void TDMstd::watchReadDone()
+{
+    if (m_watchReads > 0)
+        --m_watchReads;
 }
 
 bool TDMstd::mayStart()
@@ -166,6 +183,7 @@ void TDMstd::statementsIdle()
     scriptFileIdle();
     restoreCursor();
     endStop();
+    m_watchReads = 0; // nothing is pending any more
 }
 
 void TDMstd::endStop()
@@ -197,6 +215,7 @@ void TDMstd::Stop()
         m_scriptStopped = true;
     m_stopping = true;
     engine->CancelPending();
+    m_watchReads = 0; // dropped with the rest, their handlers never run
     if (engine->PendingTasks() == 0 || m_killInFlight) {
         endStop(); // nothing had started: dropping it was all
         return;
@@ -241,6 +260,7 @@ void TDMstd::lostConnection()
     m_lost = true;
     m_lostDatabase = m_client->Database();
     m_client->TaskHandler()->CancelPending();
+    m_watchReads = 0;
     log(QStringLiteral("The connection to the server was lost."));
     // Rows shown before belong to a session that is gone; a fetch that
     // broke off must not leave them looking like its result.

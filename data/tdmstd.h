@@ -101,6 +101,11 @@ public:
     // others run, which it would interleave with (a script's next statement
     // would run in the database the command selects).
     bool acceptsCommands() const;
+    // Reads of the pages that watch the server (replication, cluster): a
+    // command of the user does not wait for them but is queued behind them.
+    // count statements were queued; each one's handler reports it done.
+    void noteWatchReads(int count);
+    void watchReadDone();
     // Starts a command of the user: false (with a line in the log) when
     // statements are running and this is not the next step of their chain.
     bool mayStart();
@@ -402,6 +407,8 @@ private:
     int m_hostIndex = 0;
     int m_hostsTried = 0;
     qint64 m_loginDeadline = 0; // msecs since the epoch; 0: no limit
+    int m_watchReads = 0;                 // watch reads queued and not yet handled
+    unsigned long m_watchConnection = 0;  // the connection they were queued on
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void stopAndStartAskFirst();
     void lagOverLimitShows();
     void windowPagesUseTheOptions();
+    void commandsDoNotWaitForReads();
 
 private:
     struct Side;
@@ -381,6 +382,35 @@ void TestReplication::windowPagesUseTheOptions()
                             nullptr, &error),
              qPrintable(error));
     data.CloseSession();
+}
+
+void TestReplication::commandsDoNotWaitForReads()
+{
+    auto side = connectTo(*m_replica);
+    QVERIFY(side);
+    // A read of the page is under way (its outcomes not handled yet).
+    QVERIFY(side->page->reader()->Read());
+    QVERIFY(side->module->statementsRunning());
+    // A command of the user is taken all the same, and runs after it.
+    QVERIFY(side->module->acceptsCommands());
+    bool done = false;
+    TmySQLClientOutcome outcome;
+    side->module->RunStatement(QStringLiteral("DO 1"), [&](const TmySQLClientOutcome &o) {
+        outcome = o;
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+    QVERIFY(!outcome.Failed);
+    QVERIFY(!side->log.lines().contains(QStringLiteral("A statement is still running: wait for it or stop it.")));
+    settle();
+
+    // A stop drops a read under way: the page reads again afterwards.
+    QVERIFY(side->page->reader()->Read());
+    side->module->Stop();
+    settle();
+    QVERIFY(!side->module->statementsRunning());
+    QVERIFY(side->read());
+    QVERIFY(side->sourceRow() >= 0);
 }
 
 QTEST_MAIN(TestReplication)
