@@ -1,5 +1,6 @@
 #include "data/settingsstore.h"
 
+#include "data/hostlist.h"
 #include "data/localserver.h"
 
 #include <QDir>
@@ -330,6 +331,7 @@ void SettingsStore::LoadProgramSettings()
     m_program.ConnectTimeout = readText(QStringLiteral("ConnectTimeout"), defaults.ConnectTimeout);
     m_program.NullText = readText(QStringLiteral("NullText"), defaults.NullText);
     m_program.ResultMemory = readText(QStringLiteral("ResultMemory"), defaults.ResultMemory);
+    m_program.ReplicaLagLimit = readText(QStringLiteral("ReplicaLagLimit"), defaults.ReplicaLagLimit);
 
     m_sections.clear();
     QStringList groups = m_settings->childGroups();
@@ -360,6 +362,7 @@ void SettingsStore::SaveProgramSettings()
         settings.setValue(QStringLiteral("ConnectTimeout"), program.ConnectTimeout);
         settings.setValue(QStringLiteral("NullText"), program.NullText);
         settings.setValue(QStringLiteral("ResultMemory"), program.ResultMemory);
+        settings.setValue(QStringLiteral("ReplicaLagLimit"), program.ReplicaLagLimit);
     });
 }
 
@@ -389,6 +392,7 @@ void SettingsStore::LoadServerProfile(const QString &host)
         m_profile.SshPassword = loadSshPassword();
         m_profile.SshPassphrase = loadSshPassphrase();
     }
+    m_profile.Hosts = HostLines(readText(QStringLiteral("Hosts"), QString()));
     m_settings->endGroup();
 }
 
@@ -433,6 +437,11 @@ void SettingsStore::SaveServerProfile(const QString &host)
         }
         saveSshPassword(settings, profile.Ssh ? profile.SshPassword : QString());
         saveSshPassphrase(settings, profile.Ssh ? profile.SshPassphrase : QString());
+        const QStringList hosts = HostLines(profile.Hosts.join(QLatin1Char('\n')));
+        if (hosts.isEmpty())
+            settings.remove(QStringLiteral("Hosts"));
+        else
+            settings.setValue(QStringLiteral("Hosts"), hosts.join(QLatin1Char('\n')));
         settings.endGroup();
     });
 }

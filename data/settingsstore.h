@@ -38,6 +38,10 @@ struct TServerProfile
     QString SshKeyFile;
     QString SshPassword;
     QString SshPassphrase;
+    // Further hosts of the same cluster ("host:port", one a line), tried in
+    // order after Host and Port when those do not answer. Stored as one
+    // text under "Hosts"; a profile without them writes no such key.
+    QStringList Hosts;
 };
 
 // The program's persistent settings, held once for the whole run.
@@ -61,6 +65,9 @@ struct TProgramSettings
     // Megabytes the rows of all results may hold in memory together before
     // further rows go to temporary files, as text like the other numbers.
     QString ResultMemory = QStringLiteral("256");
+    // A replica whose lag (seconds behind its primary) is over this many
+    // seconds shows in red on the page "Replication".
+    QString ReplicaLagLimit = QStringLiteral("60");
 };
 
 // A write or key creation that the store refused; the message names the value.

@@ -7,6 +7,7 @@
 #include "data/sqlnames.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
 #include <QSet>
@@ -138,7 +139,24 @@ bool TDMstd::statementsRunning() const
 bool TDMstd::acceptsCommands() const
 {
     const TmySQLClientTaskHandler *engine = m_client->TaskHandler();
-    return !m_stopping && (engine->PendingTasks() == 0 || engine->HandlingOutcome() || m_commandTurn);
+    const int watching = m_watchConnection == m_client->ConnectionId() ? m_watchReads : 0;
+    return !m_stopping
+        && (engine->PendingTasks() <= watching || engine->HandlingOutcome() || m_commandTurn);
+}
+
+void TDMstd::noteWatchReads(int count)
+{
+    if (m_watchConnection != m_client->ConnectionId()) {
+        m_watchConnection = m_client->ConnectionId();
+        m_watchReads = 0;
+    }
+    m_watchReads += count;
+}
+
+void TDMstd::watchReadDone()
+{
+    if (m_watchReads > 0)
+        --m_watchReads;
 }
 
 bool TDMstd::mayStart()
@@ -166,6 +184,7 @@ void TDMstd::statementsIdle()
     scriptFileIdle();
     restoreCursor();
     endStop();
+    m_watchReads = 0; // nothing is pending any more
 }
 
 void TDMstd::endStop()
@@ -197,6 +216,7 @@ void TDMstd::Stop()
         m_scriptStopped = true;
     m_stopping = true;
     engine->CancelPending();
+    m_watchReads = 0; // dropped with the rest, their handlers never run
     if (engine->PendingTasks() == 0 || m_killInFlight) {
         endStop(); // nothing had started: dropping it was all
         return;
@@ -242,6 +262,7 @@ void TDMstd::lostConnection()
     m_lost = true;
     m_lostDatabase = m_client->Database();
     m_client->TaskHandler()->CancelPending();
+    m_watchReads = 0;
     log(QStringLiteral("The connection to the server was lost."));
     // Rows shown before belong to a session that is gone; a fetch that
     // broke off must not leave them looking like its result.
@@ -260,7 +281,9 @@ void TDMstd::lostConnection()
 bool TDMstd::Reconnect()
 {
     const QString database = m_lostDatabase;
-    if (!ConnectProfile())
+    // A cluster's other nodes first: the one that went away comes last.
+    const int first = m_hosts.isEmpty() ? 0 : (m_hostIndex + 1) % int(m_hosts.size());
+    if (!connectProfileFrom(first))
         return false;
     m_lostDatabase = database;
     // The same server again: the tree keeps the nodes and the chosen one.
@@ -271,6 +294,11 @@ bool TDMstd::Reconnect()
 // --- Session ----------------------------------------------------------------
 
 bool TDMstd::ConnectProfile()
+{
+    return connectProfileFrom(0);
+}
+
+bool TDMstd::connectProfileFrom(int first)
 {
     if (!m_views.profile)
         return false;
@@ -285,34 +313,63 @@ bool TDMstd::ConnectProfile()
     }
     if (profile.Ssh && !checkSshProfile(profile))
         return false;
+    QList<THostAddress> further;
+    QString bad;
+    if (!ParseHostList(profile.Hosts, port, &further, &bad)) {
+        Q_EMIT errorRaised(QStringLiteral("'%1' is not a valid host (host:port)").arg(bad));
+        return false;
+    }
+    m_hosts = {THostAddress{profile.Host, port}};
+    m_hosts.append(further);
+    m_hostIndex = first >= 0 && first < m_hosts.size() ? first : 0;
+    m_hostsTried = 0;
     m_client->setDatabase(profile.Database);
-    m_client->setHostname(profile.Host);
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
-    m_client->setPort(port);
     TmySQLClientTls tls;
     tls.Mode = TlsModeFromText(profile.TlsMode);
     tls.CAFile = profile.TlsCA;
     tls.CertFile = profile.TlsCert;
     tls.KeyFile = profile.TlsKey;
     m_client->setTls(tls);
+    unsigned int timeout = 0;
     if (m_views.program) {
         bool timeoutOk = false;
-        const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
-        m_client->setConnectTimeout(timeoutOk && timeout > 0 ? unsigned(timeout) : 0u);
+        const int seconds = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
+        timeout = timeoutOk && seconds > 0 ? unsigned(seconds) : 0u;
     }
+    m_client->setConnectTimeout(timeout);
+    // All hosts of the list share the one connect timeout.
+    m_loginDeadline = timeout > 0 ? QDateTime::currentMSecsSinceEpoch() + qint64(timeout) * 1000 : 0;
     m_lost = false;
     m_lostDatabase.clear();
     m_rebuildTree = true;
     if (profile.Ssh) {
-        // The client connects once the tunnel is open.
+        // The client connects once the tunnel is open. A tunnel leads to the
+        // profile's own server: further hosts are not tried through it.
+        m_hosts = {THostAddress{profile.Host, port}};
+        m_hostIndex = 0;
         openSshTunnel(profile, port);
         return true;
     }
     m_tunnel->Close();
     m_sshThrough.clear();
-    m_client->Connect();
+    connectHost();
     return true;
+}
+
+void TDMstd::connectHost()
+{
+    const THostAddress &host = m_hosts.at(m_hostIndex);
+    m_client->setHostname(host.Host);
+    m_client->setPort(host.Port);
+    if (multiHost() && m_loginDeadline > 0) {
+        // What is left of the timeout, in whole seconds.
+        const qint64 left = m_loginDeadline - QDateTime::currentMSecsSinceEpoch();
+        m_client->setConnectTimeout(unsigned(std::max<qint64>(1, (left + 999) / 1000)));
+    }
+    ++m_hostsTried;
+    m_client->Connect();
 }
 
 void TDMstd::ActiveClientConnect(QObject *)
@@ -325,6 +382,9 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo()
         + (m_sshThrough.isEmpty() ? QString() : QStringLiteral(" through SSH ") + m_sshThrough));
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
+    // A profile of several hosts says which one answered.
+    if (multiHost())
+        log(QStringLiteral("Connected to: ") + ConnectedHost());
     // A profile that asks for TLS also learns what it got.
     if (m_client->Tls().Mode != tmOff)
         log(QStringLiteral("TLS:        ")
@@ -341,6 +401,23 @@ void TDMstd::ActiveClientConnect(QObject *)
 
 void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
+    if (multiHost()) {
+        log(ConnectedHost() + QStringLiteral(": ") + message);
+        // The library counts its timeout in whole seconds: less than one
+        // left is no time for another attempt.
+        const bool timeLeft = m_loginDeadline == 0 || m_loginDeadline - QDateTime::currentMSecsSinceEpoch() >= 1000;
+        if (m_hostsTried < m_hosts.size() && timeLeft && TryNextHostAfter(outcomeOf(sender).ErrorNumber)) {
+            m_hostIndex = (m_hostIndex + 1) % int(m_hosts.size());
+            connectHost();
+            return;
+        }
+        if (m_hostsTried < m_hosts.size() && !timeLeft)
+            log(QStringLiteral("The connect timeout is over: the other hosts were not tried."));
+        restoreCursor();
+        if (outcomeOf(sender).PasswordExpired())
+            Q_EMIT passwordExpired(message);
+        return;
+    }
     log(message);
     restoreCursor();
     // No session came of it: the tunnel opened for it closes as well.

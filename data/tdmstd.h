@@ -13,6 +13,7 @@
 #include "client/sshtunnel.h"
 #include "data/datagridrows.h"
 #include "data/appserverstatements.h"
+#include "data/hostlist.h"
 #include "data/privilegestatements.h"
 
 class GridModel;
@@ -81,8 +82,12 @@ public:
     // errorRaised) when the profile's port is not a whole number: no attempt.
     bool ConnectProfile();
     // Connects again with the profile of the session that was lost and makes
-    // the database current again that was current then.
+    // the database current again that was current then. A profile with
+    // further hosts tries the host after the one that was lost first, and
+    // that one last.
     bool Reconnect();
+    // The host and port of the connection (or of the attempt under way).
+    QString ConnectedHost() const { return m_hostIndex < m_hosts.size() ? m_hosts.at(m_hostIndex).text() : QString(); }
     // After passwordExpired: logs in with the profile again, setting
     // newPassword as the account's password first.
     bool ChangeExpiredPassword(const QString &newPassword);
@@ -106,6 +111,11 @@ public:
     // others run, which it would interleave with (a script's next statement
     // would run in the database the command selects).
     bool acceptsCommands() const;
+    // Reads of the pages that watch the server (replication, cluster): a
+    // command of the user does not wait for them but is queued behind them.
+    // count statements were queued; each one's handler reports it done.
+    void noteWatchReads(int count);
+    void watchReadDone();
     // Starts a command of the user: false (with a line in the log) when
     // statements are running and this is not the next step of their chain.
     bool mayStart();
@@ -307,6 +317,10 @@ private:
     void statementsIdle();
     void endStop();
     void lostConnection();
+    // Connects to the profile's hosts, beginning with the one at `first`.
+    bool connectProfileFrom(int first);
+    void connectHost();
+    bool multiHost() const { return m_hosts.size() > 1; }
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
     void submit(const QString &statement, const QString &taskName,
@@ -415,6 +429,15 @@ private:
     TSshTunnel *m_tunnel = nullptr;
     TSshTunnelSettings m_sshAsking; // the tunnel whose host key the user is asked about
     QString m_sshThrough;           // "user@host:port" of the tunnel of this login; empty: direct
+    // The hosts of the current profile in the order of the list, the one
+    // being tried or reached, how many of the current login have been tried,
+    // and until when the login may go on trying.
+    QList<THostAddress> m_hosts;
+    int m_hostIndex = 0;
+    int m_hostsTried = 0;
+    qint64 m_loginDeadline = 0; // msecs since the epoch; 0: no limit
+    int m_watchReads = 0;                 // watch reads queued and not yet handled
+    unsigned long m_watchConnection = 0;  // the connection they were queued on
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

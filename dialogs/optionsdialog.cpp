@@ -120,6 +120,21 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connectRow->addStretch();
     pageLayout->addLayout(connectRow);
 
+    auto *lagRow = new QHBoxLayout;
+    SpinReplicaLag = new QSpinBox(page);
+    SpinReplicaLag->setObjectName(QStringLiteral("SpinReplicaLag"));
+    SpinReplicaLag->setAccessibleName(QStringLiteral("Replica lag limit"));
+    SpinReplicaLag->setRange(0, 604800);
+    SpinReplicaLag->setSuffix(QStringLiteral(" s"));
+    SpinReplicaLag->setToolTip(QStringLiteral("A replica further behind its primary than this shows in red on the "
+                                              "page Replication"));
+    auto *lagLabel = new QLabel(QStringLiteral("Replica lag limit :"), page);
+    lagLabel->setBuddy(SpinReplicaLag);
+    lagRow->addWidget(lagLabel);
+    lagRow->addWidget(SpinReplicaLag);
+    lagRow->addStretch();
+    pageLayout->addLayout(lagRow);
+
     auto *nullRow = new QHBoxLayout;
     EditNullText = new QLineEdit(page);
     EditNullText->setObjectName(QStringLiteral("EditNullText"));
@@ -189,6 +204,7 @@ TFormOptionen::TFormOptionen(SettingsStore *settings, std::function<void()> save
     connect(FilenameEditStop->lineEdit(), &QLineEdit::textChanged, this, enableApply);
     connect(SpinConnectTimeout, &QSpinBox::valueChanged, this, enableApply);
     connect(SpinResultMemory, &QSpinBox::valueChanged, this, enableApply);
+    connect(SpinReplicaLag, &QSpinBox::valueChanged, this, enableApply);
     connect(EditNullText, &QLineEdit::textChanged, this, enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormOptionen::Apply);
@@ -212,6 +228,8 @@ void TFormOptionen::load()
     bool ok = false;
     const int timeout = program.ConnectTimeout.trimmed().toInt(&ok);
     SpinConnectTimeout->setValue(ok ? timeout : 10);
+    const int lag = program.ReplicaLagLimit.trimmed().toInt(&ok);
+    SpinReplicaLag->setValue(ok ? lag : 60);
     EditNullText->setText(program.NullText);
     SpinResultMemory->setValue(int(ResultMemoryBudget(program.ResultMemory) / (1024 * 1024)));
     ButtonApply->setEnabled(false);
@@ -231,6 +249,7 @@ void TFormOptionen::Apply()
     program.start = FilenameEditStart->lineEdit()->text();
     program.stop = FilenameEditStop->lineEdit()->text();
     program.ConnectTimeout = QString::number(SpinConnectTimeout->value());
+    program.ReplicaLagLimit = QString::number(SpinReplicaLag->value());
     program.NullText = EditNullText->text();
     program.ResultMemory = QString::number(SpinResultMemory->value());
     try {

@@ -54,6 +54,7 @@ public:
     FilenameEdit *FilenameEditStart = nullptr;
     FilenameEdit *FilenameEditStop = nullptr;
     QSpinBox *SpinConnectTimeout = nullptr; // seconds; 0: the client library's limit
+    QSpinBox *SpinReplicaLag = nullptr;     // seconds of lag over which a replica shows in red
     QLineEdit *EditNullText = nullptr;      // "Show NULL as"; empty: NULL shows as an empty cell
     QSpinBox *SpinResultMemory = nullptr;   // megabytes of result rows held in memory before a temporary file
     QPushButton *ButtonCancel = nullptr;

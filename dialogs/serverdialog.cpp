@@ -1,6 +1,7 @@
 #include "dialogs/serverdialog.h"
 
 #include "client/mysqlclienttask.h"
+#include "data/hostlist.h"
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/placement.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -215,6 +217,16 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     connection->addWidget(GroupSsh, 0, Qt::AlignTop);
     layout->addLayout(connection);
     layout->addSpacing(8);
+    EditHosts = new QPlainTextEdit(this);
+    EditHosts->setObjectName(QStringLiteral("EditHosts"));
+    EditHosts->setAccessibleName(QStringLiteral("Further hosts"));
+    EditHosts->setToolTip(QStringLiteral("Other servers of the same cluster, one host:port a line, tried in order "
+                                         "when the server above does not answer"));
+    EditHosts->setTabChangesFocus(true);
+    EditHosts->setFixedHeight(EditHosts->fontMetrics().lineSpacing() * 4 + 12);
+    layout->addWidget(redLabel(QStringLiteral("&Further hosts (host:port, one a line):"), EditHosts, this));
+    layout->addWidget(EditHosts);
+    layout->addSpacing(8);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ButtonCancel);
@@ -245,6 +257,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(EditSshPassphrase, CheckShowSshPassphrase);
     setTabOrder(CheckShowSshPassphrase, EditSshPassword);
     setTabOrder(EditSshPassword, CheckShowSshPassword);
+    setTabOrder(CheckShowSshPassword, EditHosts);
 
     for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey,
                             EditSshHost, EditSshPort, EditSshUser, EditSshKeyFile, EditSshPassphrase, EditSshPassword})
@@ -252,6 +265,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     connect(CheckSsh, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckSsh, &QCheckBox::toggled, this, &TFormServer::enableSshFields);
     connect(ComboTls, &QComboBox::activated, this, &TFormServer::enableApply);
+    connect(EditHosts, &QPlainTextEdit::textChanged, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckAppServer, &QCheckBox::clicked, this, &TFormServer::enableApply);
@@ -343,6 +357,7 @@ void TFormServer::prepareForAdd()
     for (QLineEdit *edit : {EditSshHost, EditSshUser, EditSshKeyFile, EditSshPassphrase, EditSshPassword})
         edit->clear();
     EditSshPort->setText(QStringLiteral("22"));
+    EditHosts->clear();
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -372,6 +387,7 @@ void TFormServer::prepareForModify()
     EditSshKeyFile->setText(profile.SshKeyFile);
     EditSshPassphrase->setText(profile.SshPassphrase);
     EditSshPassword->setText(profile.SshPassword);
+    EditHosts->setPlainText(profile.Hosts.join(QLatin1Char('\n')));
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -396,7 +412,16 @@ bool TFormServer::Apply()
             return false;
         }
     }
+    const QStringList hosts = HostLines(EditHosts->toPlainText());
+    QString badHost;
+    if (!ParseHostList(hosts, 3306, nullptr, &badHost)) {
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("'%1' is not a valid host (host:port).").arg(badHost));
+        m_applied = false;
+        return false;
+    }
     TServerProfile &profile = m_settings->currentProfile();
+    profile.Hosts = hosts;
     profile.User = EditUser->text();
     profile.Psw = EditPsw->text();
     profile.Host = Editserver->text();

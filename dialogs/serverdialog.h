@@ -6,6 +6,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class SettingsStore;
 
@@ -58,6 +59,8 @@ public:
     QCheckBox *CheckShowSshPassphrase = nullptr;
     QLineEdit *EditSshPassword = nullptr;
     QCheckBox *CheckShowSshPassword = nullptr;
+    // "Further hosts": other nodes of the same cluster, "host:port" a line.
+    QPlainTextEdit *EditHosts = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;

@@ -24,6 +24,9 @@ test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
 test_packages+=(openssl)
 # The SSH tunnel tests start an sshd of their own (never the system's service).
 test_packages+=(openssh-server)
+# The cluster tests run a three-node Galera cluster on loopback; its joiners
+# receive their state by rsync.
+test_packages+=(galera-4 rsync)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

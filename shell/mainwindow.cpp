@@ -339,6 +339,11 @@ void TFormMain::setDataGridVisible(bool visible)
     d->dataStack->setCurrentIndex(visible ? 1 : 0);
 }
 
+void TFormMain::addPage(QWidget *page, const QString &caption)
+{
+    d->pageControl->addTab(page, caption);
+}
+
 void TFormMain::showPage(const QString &page, const QString &subPage)
 {
     for (int i = 0; i < d->pageControl->count(); ++i) {

@@ -78,6 +78,8 @@ public:
     // Brings a page, and optionally a sub-page, to the front by caption
     // ("Table View" / "Definition View", "Active SQL" / "Query  Data", ...).
     void showPage(const QString &page, const QString &subPage = QString());
+    // Adds a page behind the others (the window takes it over).
+    void addPage(QWidget *page, const QString &caption);
 
     // Pop-up menus by name ("PopupServer", "PopupKill", ...) and the menu a
     // grid offers on a right click (none: nullptr).

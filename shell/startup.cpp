@@ -8,6 +8,7 @@
 #include "shell/appservercontroller.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
+#include "shell/monitorcontroller.h"
 #include "shell/operationscontroller.h"
 #include "shell/printcontroller.h"
 #include "shell/privilegecontroller.h"
@@ -68,6 +69,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         new OperationsController(window.get(), data, window.get());
         new AppServerController(window.get(), data, window.get());
         new PrivilegeController(window.get(), data, window.get());
+        new MonitorController(window.get(), data, window.get());
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -377,6 +378,46 @@ private Q_SLOTS:
         QCOMPARE(edit->echoMode(), QLineEdit::Password);
         dialog->prepareForAdd();
         QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    void furtherHostsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("none") << "" << true << "";
+        QTest::newRow("two, blank lines dropped") << "127.0.0.1:3307\n\n 127.0.0.1:3308 \n" << true
+                                                  << "127.0.0.1:3307\n127.0.0.1:3308";
+        QTest::newRow("bad port") << "127.0.0.1:3307\n127.0.0.1:x" << false << "";
+    }
+    void furtherHostsRoundTrip()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, saved);
+        QFETCH(QString, stored);
+        TFormServer *dialog = m_window->formServer();
+        dialog->prepareForAdd();
+        QVERIFY(dialog->EditHosts->toPlainText().isEmpty());
+        QCOMPARE(dialog->EditHosts->accessibleName(), QStringLiteral("Further hosts"));
+        dialog->Editserver->setText(QStringLiteral("node1"));
+        dialog->EditUser->setText(QStringLiteral("dba"));
+        dialog->EditHosts->setPlainText(typed);
+        QVERIFY(typed.isEmpty() || dialog->ButtonApply->isEnabled());
+        QString message;
+        if (!saved)
+            answerMessageBox(QMessageBox::Ok, &message);
+        QCOMPARE(dialog->Apply(), saved);
+        QSettings raw(path(), QSettings::IniFormat);
+        if (!saved) {
+            QCOMPARE(message, QStringLiteral("'127.0.0.1:x' is not a valid host (host:port)."));
+            QVERIFY(!raw.childGroups().contains(QStringLiteral("node1")));
+            return;
+        }
+        QCOMPARE(raw.contains(QStringLiteral("node1/Hosts")), !stored.isEmpty());
+        QCOMPARE(raw.value(QStringLiteral("node1/Hosts")).toString(), stored);
+        dialog->prepareForAdd();
+        m_store->LoadServerProfile(QStringLiteral("node1"));
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditHosts->toPlainText(), stored);
+        QVERIFY(!dialog->ButtonApply->isEnabled());
     }
 
     void applyNeedsServerUserAndPort_data()
@@ -619,6 +660,11 @@ private Q_SLOTS:
             QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
             QCOMPARE(dialog->SpinResultMemory->value(), 96);
             QCOMPARE(dialog->SpinResultMemory->accessibleName(), QStringLiteral("Result memory budget (MB)"));
+        program.ReplicaLagLimit = QStringLiteral("90");
+        TFormOptionen *dialog = m_window->formOptionen();
+        whenModal([&](QWidget *) {
+            QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
+            QCOMPARE(dialog->SpinReplicaLag->value(), 90);
             QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
             QVERIFY(dialog->Radiohard->isChecked());
             QVERIFY(!dialog->Radiolight->isChecked());
@@ -649,6 +695,7 @@ private Q_SLOTS:
         QTest::newRow("show NULL as") << "EditNullText";
         QTest::newRow("connect timeout") << "SpinConnectTimeout";
         QTest::newRow("result memory budget") << "SpinResultMemory";
+        QTest::newRow("replica lag limit") << "SpinReplicaLag";
     }
     void optionsChangesEnableApply()
     {
@@ -685,6 +732,7 @@ private Q_SLOTS:
             dialog->EditNullText->setText(QStringLiteral("NULL"));
             dialog->SpinConnectTimeout->setValue(3);
             dialog->SpinResultMemory->setValue(512);
+            dialog->SpinReplicaLag->setValue(45);
             dialog->ButtonOk->click();
         });
         QCOMPARE(m_window->gridSupport()->nullText(), QString());
@@ -701,6 +749,7 @@ private Q_SLOTS:
         QCOMPARE(raw(QStringLiteral("stop")), QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("stop me"))));
         QCOMPARE(raw(QStringLiteral("ConnectTimeout")), QStringLiteral("3"));
         QCOMPARE(raw(QStringLiteral("ResultMemory")), QStringLiteral("512"));
+        QCOMPARE(raw(QStringLiteral("ReplicaLagLimit")), QStringLiteral("45"));
         QCOMPARE(raw(QStringLiteral("Width")), QStringLiteral("777"));
         QCOMPARE(raw(QStringLiteral("Height")), QStringLiteral("555"));
     }
