@@ -146,6 +146,22 @@ void makePrivateFolders(const QString &path)
         QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// The profile's values that are secrets: the key each has in a section of
+// the file and the kind it is kept under in a keychain.
+struct SecretField {
+    SecretKind kind;
+    const char *key;
+    QString TServerProfile::*member;
+};
+const SecretField SecretFields[] = {
+    {SecretKind::Password, "Psw", &TServerProfile::Psw},
+};
+
+QString unreadMark(SecretKind kind, const QString &host)
+{
+    return SecretKindName(kind) + QLatin1Char('@') + host;
+}
+
 QString booleanText(bool value)
 {
     return value ? QStringLiteral("1") : QStringLiteral("0");
@@ -224,9 +240,44 @@ bool SettingsStore::isFile() const
     return m_settings->format() == QSettings::IniFormat;
 }
 
-void SettingsStore::save(const QString &firstName, const std::function<void(QSettings &)> &change,
+void SettingsStore::useKeychain(std::unique_ptr<SecretStore> keychain)
+{
+    m_keychain = std::move(keychain);
+    m_unreadSecrets.clear();
+}
+
+void SettingsStore::moveSecretsToKeychain(QSettings &settings)
+{
+    if (!m_keychain)
+        return;
+    const QStringList sections = settings.childGroups();
+    for (const QString &section : sections) {
+        settings.beginGroup(section);
+        for (const SecretField &field : SecretFields) {
+            const QString key = QLatin1String(field.key);
+            if (!settings.contains(key))
+                continue;
+            const QString value = settings.value(key).toString();
+            // An empty one says nothing the keychain should learn.
+            if (value.isEmpty() || m_keychain->write(decodeSection(section), field.kind, value)) {
+                settings.remove(key);
+                m_unreadSecrets.remove(unreadMark(field.kind, decodeSection(section)));
+            } else {
+                m_secretError = m_keychain->errorString();
+            }
+        }
+        settings.endGroup();
+    }
+}
+
+void SettingsStore::save(const QString &firstName, const std::function<void(QSettings &)> &saveChange,
                          const QString &droppedSection)
 {
+    m_secretError.clear();
+    const auto change = [this, &saveChange](QSettings &settings) {
+        saveChange(settings);
+        moveSecretsToKeychain(settings);
+    };
     if (isFile()) {
         writeWholeFile(firstName, change, droppedSection);
         m_settings->sync(); // read back what now stands in the file
@@ -368,7 +419,6 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.Host = host;
     m_settings->beginGroup(encodeSection(host));
     m_profile.User = readText(QStringLiteral("User"), QString());
-    m_profile.Psw = readText(QStringLiteral("Psw"), QString());
     m_profile.Database = readText(QStringLiteral("Database"), QStringLiteral("mysql"));
     m_profile.Port = readText(QStringLiteral("Port"), QStringLiteral("3306"));
     m_profile.Group = readBoolean(QStringLiteral("Group"), false);
@@ -378,17 +428,51 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.TlsCA = readText(QStringLiteral("TLSCA"), QString());
     m_profile.TlsCert = readText(QStringLiteral("TLSCert"), QString());
     m_profile.TlsKey = readText(QStringLiteral("TLSKey"), QString());
+    // A secret still in the file (written before there was a keychain) wins
+    // until the next save moves it over.
+    QList<const SecretField *> fromKeychain;
+    for (const SecretField &field : SecretFields) {
+        const QString key = QLatin1String(field.key);
+        if (!m_keychain || m_settings->contains(key))
+            m_profile.*field.member = readText(key, QString());
+        else
+            fromKeychain.append(&field);
+    }
     m_settings->endGroup();
+    for (const SecretField *field : std::as_const(fromKeychain)) {
+        QString value;
+        bool found = false;
+        const QString mark = unreadMark(field->kind, host);
+        if (m_keychain->read(host, field->kind, &value, &found)) {
+            m_profile.*field->member = value;
+            m_unreadSecrets.remove(mark);
+        } else {
+            m_secretError = m_keychain->errorString();
+            m_unreadSecrets.insert(mark);
+        }
+    }
 }
 
 void SettingsStore::SaveServerProfile(const QString &host)
 {
     const TServerProfile profile = m_profile;
     const QString section = encodeSection(host);
+    // With a keychain, the secrets are written into the section and moved
+    // from there like any other clear-text one. An empty one is removed from
+    // the keychain, unless it is empty only because the keychain could not
+    // be read when the profile was loaded.
+    QList<const SecretField *> emptied;
+    if (m_keychain) {
+        for (const SecretField &field : SecretFields) {
+            if ((profile.*field.member).isEmpty() && !m_unreadSecrets.contains(unreadMark(field.kind, host)))
+                emptied.append(&field);
+        }
+    }
     save(QStringLiteral("User"), [&profile, &section](QSettings &settings) {
         settings.beginGroup(section);
         settings.setValue(QStringLiteral("User"), profile.User);
-        settings.setValue(QStringLiteral("Psw"), profile.Psw);
+        for (const SecretField &field : SecretFields)
+            settings.setValue(QLatin1String(field.key), profile.*field.member);
         settings.setValue(QStringLiteral("Database"), profile.Database);
         settings.setValue(QStringLiteral("Port"), profile.Port);
         settings.setValue(QStringLiteral("Group"), booleanText(profile.Group));
@@ -407,6 +491,10 @@ void SettingsStore::SaveServerProfile(const QString &host)
         }
         settings.endGroup();
     });
+    for (const SecretField *field : std::as_const(emptied)) {
+        if (!m_keychain->remove(host, field->kind))
+            m_secretError = m_keychain->errorString();
+    }
 }
 
 void SettingsStore::DeleteServerProfile(const QString &host)
@@ -422,4 +510,7 @@ void SettingsStore::DeleteServerProfile(const QString &host)
     if (!present)
         return;
     save(host, [&section](QSettings &settings) { settings.remove(section); }, section);
+    // The section is gone: so are its secrets in the keychain.
+    if (m_keychain && !m_keychain->removeAll(host))
+        m_secretError = m_keychain->errorString();
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "data/secretstore.h"
+
 #include <QRect>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -66,7 +70,12 @@ private:
 // elsewhere a QSettings file in the user's config folder with the same layout.
 // Handed to whoever needs it; tests give it a temporary location.
 //
-// The file holds passwords: it is kept readable by its owner only (a folder
+// Secrets (the login password, and whatever else the profile's secret fields
+// list) go to the desktop's keychain once one is given with useKeychain: the
+// file then holds none, and a clear-text one found in it moves to the
+// keychain with the next save. Without a keychain the file keeps them.
+//
+// The file may hold passwords: it is kept readable by its owner only (a folder
 // created for it likewise). Every save writes the whole store to a new file
 // and renames it over the old one, so a save is either complete or absent; a
 // file that does not parse cleanly keeps what could be read.
@@ -89,6 +98,14 @@ public:
     void SaveServerProfile(const QString &host);
     void DeleteServerProfile(const QString &host);
 
+    // From now on the profiles' secrets are kept there (nothing: in the file).
+    void useKeychain(std::unique_ptr<SecretStore> keychain);
+    bool keepsSecretsInKeychain() const { return m_keychain != nullptr; }
+    SecretStore *keychain() const { return m_keychain.get(); }
+    // What the keychain last refused (a secret it could not take stays in
+    // the file); empty when it took everything.
+    QString lastSecretError() const { return m_secretError; }
+
     TProgramSettings &programSettings() { return m_program; }
     const TProgramSettings &programSettings() const { return m_program; }
     TServerProfile &currentProfile() { return m_profile; }
@@ -109,9 +126,17 @@ private:
     void writeWholeFile(const QString &firstName, const std::function<void(QSettings &)> &change,
                         const QString &droppedSection);
     bool isFile() const;
+    // Moves the clear-text secrets of every section of settings into the
+    // keychain; one the keychain refuses stays where it is.
+    void moveSecretsToKeychain(QSettings &settings);
 
     std::unique_ptr<QSettings> m_settings;
     TProgramSettings m_program;
     TServerProfile m_profile;
     QStringList m_sections;
+    std::unique_ptr<SecretStore> m_keychain;
+    // "kind@section" of secrets the keychain could not read: an empty field
+    // saved back must not erase what is still there.
+    QSet<QString> m_unreadSecrets;
+    QString m_secretError;
 };
