@@ -514,3 +514,16 @@ void SettingsStore::DeleteServerProfile(const QString &host)
     if (m_keychain && !m_keychain->removeAll(host))
         m_secretError = m_keychain->errorString();
 }
+
+void SettingsStore::SaveServerSecret(const QString &host, SecretKind kind, const QString &value)
+{
+    const auto field = std::find_if(std::begin(SecretFields), std::end(SecretFields),
+                                    [kind](const SecretField &f) { return f.kind == kind; });
+    if (field == std::end(SecretFields))
+        return;
+    const QString key = encodeSection(host) + QLatin1Char('/') + QLatin1String(field->key);
+    // Into the section, and from there to the keychain like any other.
+    save(QLatin1String(field->key), [&key, &value](QSettings &settings) { settings.setValue(key, value); });
+    if (value.isEmpty() && m_keychain && !m_keychain->remove(host, kind))
+        m_secretError = m_keychain->errorString();
+}

@@ -97,6 +97,9 @@ public:
     void LoadServerProfile(const QString &host);
     void SaveServerProfile(const QString &host);
     void DeleteServerProfile(const QString &host);
+    // Writes one secret of a saved profile (wherever secrets are kept),
+    // leaving its other values and the current profile as they are.
+    void SaveServerSecret(const QString &host, SecretKind kind, const QString &value);
 
     // From now on the profiles' secrets are kept there (nothing: in the file).
     void useKeychain(std::unique_ptr<SecretStore> keychain);

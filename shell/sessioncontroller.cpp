@@ -89,6 +89,21 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
     runNewPasswordDialog = [](TFormNewPassword *dialog) { return dialog->exec(); };
     connect(data, &TDMstd::passwordExpired, this, &SessionController::askNewPassword, Qt::QueuedConnection);
+    // The login with a new password went through: the server has it now,
+    // and a profile that keeps a password keeps this one.
+    connect(data, &TDMstd::SetSessionCommands, this, [this](bool connected) {
+        if (!connected || m_changedPassword.isNull())
+            return;
+        const QString password = m_changedPassword;
+        m_changedPassword = QString();
+        if (!m_loginStoresPassword)
+            return;
+        try {
+            m_window->settings()->SaveServerSecret(m_loginHost, SecretKind::Password, password);
+        } catch (const SettingsWriteError &error) {
+            ShowErrorBox(m_window, QString::fromStdString(error.what()));
+        }
+    });
 }
 
 SessionController::~SessionController() = default;
@@ -170,6 +185,9 @@ void SessionController::ListServerDblClick()
     SettingsStore *settings = m_window->settings();
     settings->LoadServerProfile(row->text());
     TServerProfile &profile = settings->currentProfile();
+    m_loginHost = row->text();
+    m_loginStoresPassword = !profile.Psw.isEmpty();
+    m_changedPassword = QString();
 
     TFormLogin dialog(m_window);
     dialog.setUser(profile.User);
@@ -198,8 +216,10 @@ void SessionController::askNewPassword(const QString &message)
     if (runNewPasswordDialog(&dialog) != QDialog::Accepted)
         return;
     const QString password = dialog.password();
-    if (m_data->ChangeExpiredPassword(password))
+    if (m_data->ChangeExpiredPassword(password)) {
         m_window->settings()->currentProfile().Psw = password;
+        m_changedPassword = password;
+    }
 }
 
 void SessionController::TreeServerClick(const QModelIndex &)
