@@ -263,7 +263,7 @@ void SettingsStore::moveSecretsToKeychain(QSettings &settings)
                 settings.remove(key);
                 m_unreadSecrets.remove(unreadMark(field.kind, decodeSection(section)));
             } else {
-                m_secretError = m_keychain->errorString();
+                m_secretError = m_keychain->errorString() + QStringLiteral("; it stays in the settings file");
             }
         }
         settings.endGroup();

@@ -106,6 +106,10 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         EditPsw->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
     });
 
+    LabelSecrets = new QLabel(this);
+    LabelSecrets->setObjectName(QStringLiteral("LabelSecrets"));
+    showWhereSecretsAre();
+
     CheckGroupSystem = redCheckBox(QStringLiteral("CheckGroupSystem"),
                                    QStringLiteral("Check &Group-System on this Server:"), this);
     CheckAppServer = redCheckBox(QStringLiteral("CheckAppServer"), QStringLiteral("Check Application Server :"), this);
@@ -157,6 +161,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         fields->addWidget(rows[i].second, i, 1);
     }
     fields->addWidget(CheckShowPsw, int(rows.size()) - 1, 2);
+    fields->addWidget(LabelSecrets, int(rows.size()), 1, 1, 2);
     layout->addLayout(fields);
     layout->addSpacing(8);
     layout->addWidget(note({QStringLiteral("Check Group-System on login. The Group-System "),
@@ -249,8 +254,18 @@ QWidget *TFormServer::fileRow(QLineEdit *edit, const QString &pickerTitle)
     return row;
 }
 
+void TFormServer::showWhereSecretsAre()
+{
+    const QString text = m_settings && m_settings->keepsSecretsInKeychain()
+        ? QStringLiteral("Passwords are kept in the desktop's keychain.")
+        : QStringLiteral("Passwords are kept in the settings file.");
+    LabelSecrets->setText(text);
+    LabelSecrets->setAccessibleName(text);
+}
+
 void TFormServer::prepareForAdd()
 {
+    showWhereSecretsAre();
     CheckShowPsw->setChecked(false);
     Editserver->clear();
     EditPort->setText(QStringLiteral("3306"));
@@ -268,6 +283,7 @@ void TFormServer::prepareForAdd()
 
 void TFormServer::prepareForModify()
 {
+    showWhereSecretsAre();
     CheckShowPsw->setChecked(false);
     const TServerProfile &profile = m_settings->currentProfile();
     EditUser->setText(profile.User);
@@ -312,6 +328,9 @@ bool TFormServer::Apply()
         ShowErrorBox(this, QString::fromStdString(error.what()));
         return false;
     }
+    // Saved all the same: what the keychain refused stayed in the file.
+    if (!m_settings->lastSecretError().isEmpty())
+        QMessageBox::warning(this, windowTitle(), m_settings->lastSecretError() + QLatin1Char('.'));
     m_applied = true;
     return true;
 }

@@ -5,6 +5,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class SettingsStore;
@@ -39,6 +40,8 @@ public:
     QLineEdit *EditPsw = nullptr;
     // "Show": the password in clear while checked; masked again on every opening.
     QCheckBox *CheckShowPsw = nullptr;
+    // Says where the passwords are kept: the desktop's keychain or the file.
+    QLabel *LabelSecrets = nullptr;
     QCheckBox *CheckGroupSystem = nullptr;
     QCheckBox *CheckAppServer = nullptr;
     // "Security": how the connection is secured with TLS and its files.
@@ -54,6 +57,7 @@ public:
 private:
     void enableApply();
     void enableTlsFiles();
+    void showWhereSecretsAre();
     QWidget *fileRow(QLineEdit *edit, const QString &pickerTitle);
 
     SettingsStore *m_settings;

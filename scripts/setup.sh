@@ -12,6 +12,8 @@ packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-
 # The toolbars' icons: a complete freedesktop icon theme (the program's
 # fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
 packages+=(breeze-icon-theme libqt6svg6)
+# Profile passwords in the desktop's keychain (Secret Service or KWallet).
+packages+=(qtkeychain-qt6-dev)
 # The printing tests read the PDF files they print back with pdftotext.
 packages+=(poppler-utils)
 # Only the tests need these: the export tests read the written spreadsheet
@@ -20,6 +22,8 @@ packages+=(poppler-utils)
 test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
 # The TLS tests make their CA and certificates with openssl.
 test_packages+=(openssl)
+# The keychain tests run a session bus and GNOME Keyring of their own.
+test_packages+=(dbus dbus-x11 gnome-keyring)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

@@ -220,6 +220,18 @@ private Q_SLOTS:
         QVERIFY(!fileBytes().contains("Psw"));
     }
 
+    // A password changed at login is kept where the profile's secrets are.
+    void oneSecretSavedAlone()
+    {
+        auto store = storeWithKeychain();
+        saveProfile(*store, QStringLiteral("changed"), QStringLiteral("old-one"));
+        store->currentProfile().User = QStringLiteral("typed at login");
+        store->SaveServerSecret(QStringLiteral("changed"), SecretKind::Password, QStringLiteral("new-one"));
+        QCOMPARE(storedSecret(QStringLiteral("changed")), QStringLiteral("new-one"));
+        QVERIFY(!fileBytes().contains("Psw"));
+        QVERIFY(fileBytes().contains("User=someone"));
+    }
+
     void cleanupTestCase()
     {
         m_keyring.stop();
