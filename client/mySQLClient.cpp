@@ -583,6 +583,7 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
             }
             if (tls.Mode != tmOff)
                 applyTlsOptions(side, tls);
+            applyPublicKeyOptions(side, tls);
             if (!api.mysql_real_connect(side, host.constData(), user.constData(), password.constData(), nullptr,
                                         port, nullptr, 0)) {
                 error = sideError();

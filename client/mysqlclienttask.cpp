@@ -431,6 +431,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 }
             };
             setConnectOptions();
+            applyPublicKeyOptions(m_handle, task->Tls);
             if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
                 return engineFailure(QStringLiteral("The client library cannot secure connections with TLS"));
             auto realConnect = [&] {
@@ -447,6 +448,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 if (!prepareHandle())
                     return false;
                 setConnectOptions();
+            applyPublicKeyOptions(m_handle, task->Tls);
                 task->ConnectResult = realConnect();
             }
             if (!task->ConnectResult) {
@@ -703,6 +705,30 @@ bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls)
     if (api.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verifyName) != 0)
         return false;
     return true;
+}
+
+QList<TmySQLClientOption> publicKeyOptions(const TmySQLClientTls &tls)
+{
+    QList<TmySQLClientOption> options;
+    const QByteArray keyFile = fileOption(tls.ServerPublicKeyFile);
+    if (!keyFile.isEmpty())
+        options.append({MYSQL_SERVER_PUBLIC_KEY, keyFile});
+    // Preferred may end up in clear; the other modes refuse that.
+    const bool surelyEncrypted = tls.Mode != tmOff && tls.Mode != tmPreferred;
+    if (keyFile.isEmpty() && !tls.FetchServerPublicKey && !surelyEncrypted)
+        options.append({MARIADB_OPT_RESTRICTED_AUTH,
+                        QByteArrayLiteral("mysql_native_password,mysql_old_password,mysql_clear_password,dialog,"
+                                          "client_ed25519,auth_gssapi_client,parsec")});
+    return options;
+}
+
+void applyPublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    if (!api.mysql_options)
+        return;
+    for (const TmySQLClientOption &option : publicKeyOptions(tls))
+        api.mysql_options(handle, option.Option, option.Text.constData());
 }
 
 QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,

@@ -428,6 +428,8 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.TlsCA = readText(QStringLiteral("TLSCA"), QString());
     m_profile.TlsCert = readText(QStringLiteral("TLSCert"), QString());
     m_profile.TlsKey = readText(QStringLiteral("TLSKey"), QString());
+    m_profile.ServerPublicKey = readText(QStringLiteral("ServerPublicKey"), QString());
+    m_profile.GetServerPublicKey = readBoolean(QStringLiteral("GetServerPublicKey"), false);
     // A secret still in the file (written before there was a keychain) wins
     // until the next save moves it over.
     QList<const SecretField *> fromKeychain;
@@ -489,6 +491,14 @@ void SettingsStore::SaveServerProfile(const QString &host)
             else
                 settings.remove(QLatin1String(key));
         }
+        if (!profile.ServerPublicKey.isEmpty())
+            settings.setValue(QStringLiteral("ServerPublicKey"), profile.ServerPublicKey);
+        else
+            settings.remove(QStringLiteral("ServerPublicKey"));
+        if (profile.GetServerPublicKey)
+            settings.setValue(QStringLiteral("GetServerPublicKey"), booleanText(true));
+        else
+            settings.remove(QStringLiteral("GetServerPublicKey"));
         settings.endGroup();
     });
     for (const SecretField *field : std::as_const(emptied)) {

@@ -32,6 +32,11 @@ struct TServerProfile
     QString TlsCA;
     QString TlsCert;
     QString TlsKey;
+    // The server's RSA public key for MySQL 8 accounts without TLS: a file
+    // ("ServerPublicKey") and whether the server may hand its own over
+    // ("GetServerPublicKey"); written only when set.
+    QString ServerPublicKey;
+    bool GetServerPublicKey = false;
 };
 
 // The program's persistent settings, held once for the whole run.

@@ -290,6 +290,8 @@ bool TDMstd::ConnectProfile()
     tls.CAFile = profile.TlsCA;
     tls.CertFile = profile.TlsCert;
     tls.KeyFile = profile.TlsKey;
+    tls.ServerPublicKeyFile = profile.ServerPublicKey;
+    tls.FetchServerPublicKey = profile.GetServerPublicKey;
     m_client->setTls(tls);
     if (m_views.program) {
         bool timeoutOk = false;

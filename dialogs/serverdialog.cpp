@@ -131,6 +131,15 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     security->addRow(QStringLiteral("Client certificate:"),
                      fileRow(EditTlsCert, QStringLiteral("Client certificate")));
     security->addRow(QStringLiteral("Client key:"), fileRow(EditTlsKey, QStringLiteral("Client key")));
+    EditServerKey = field(QStringLiteral("EditServerKey"), QStringLiteral("Server's RSA public key file"),
+                          GroupSecurity);
+    EditServerKey->setToolTip(QStringLiteral("Without TLS, MySQL 8 accounts send their password encrypted with it"));
+    security->addRow(QStringLiteral("Server's RSA key:"),
+                     fileRow(EditServerKey, QStringLiteral("Server's RSA public key file")));
+    CheckFetchServerKey = new QCheckBox(QStringLiteral("Allow the server's RSA key to be fetched"), GroupSecurity);
+    CheckFetchServerKey->setObjectName(QStringLiteral("CheckFetchServerKey"));
+    CheckFetchServerKey->setAccessibleName(CheckFetchServerKey->text());
+    security->addRow(CheckFetchServerKey);
     enableTlsFiles();
 
     ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -198,13 +207,17 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(ComboTls, EditTlsCA);
     setTabOrder(EditTlsCA, EditTlsCert);
     setTabOrder(EditTlsCert, EditTlsKey);
+    setTabOrder(EditTlsKey, EditServerKey);
+    setTabOrder(EditServerKey, CheckFetchServerKey);
 
-    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey})
+    for (QLineEdit *edit :
+         {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey, EditServerKey})
         connect(edit, &QLineEdit::textChanged, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::activated, this, &TFormServer::enableApply);
     connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckAppServer, &QCheckBox::clicked, this, &TFormServer::enableApply);
+    connect(CheckFetchServerKey, &QCheckBox::clicked, this, &TFormServer::enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormServer::Apply);
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
@@ -274,8 +287,9 @@ void TFormServer::prepareForAdd()
     CheckGroupSystem->setChecked(false);
     CheckAppServer->setChecked(false);
     ComboTls->setCurrentIndex(int(tmOff));
-    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
+    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey, EditServerKey})
         edit->clear();
+    CheckFetchServerKey->setChecked(false);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -297,6 +311,8 @@ void TFormServer::prepareForModify()
     EditTlsCA->setText(profile.TlsCA);
     EditTlsCert->setText(profile.TlsCert);
     EditTlsKey->setText(profile.TlsKey);
+    EditServerKey->setText(profile.ServerPublicKey);
+    CheckFetchServerKey->setChecked(profile.GetServerPublicKey);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -321,6 +337,8 @@ bool TFormServer::Apply()
     profile.TlsCA = EditTlsCA->text();
     profile.TlsCert = EditTlsCert->text();
     profile.TlsKey = EditTlsKey->text();
+    profile.ServerPublicKey = EditServerKey->text();
+    profile.GetServerPublicKey = CheckFetchServerKey->isChecked();
     try {
         m_settings->SaveServerProfile(profile.Host);
     } catch (const SettingsWriteError &error) {

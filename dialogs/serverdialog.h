@@ -50,6 +50,9 @@ public:
     QLineEdit *EditTlsCA = nullptr;
     QLineEdit *EditTlsCert = nullptr;
     QLineEdit *EditTlsKey = nullptr;
+    // The server's RSA public key for MySQL 8 accounts without TLS.
+    QLineEdit *EditServerKey = nullptr;
+    QCheckBox *CheckFetchServerKey = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
