@@ -1,7 +1,7 @@
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
 #include "client/mysqlclienttask.h"
-#include "tests/support/connectedclient.h"
+#include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 
 #include <QLibrary>
@@ -116,18 +116,19 @@ private Q_SLOTS:
                      qPrintable(error));
             accounts = true;
         }
-        const TmySQLClientTls tls = settings(QStringLiteral("Off"), keyFile, fetch);
+        // Through a profile, as the login does.
         const QList<QPair<QString, QString>> logins = {{PrivateServer::user(), PrivateServer::password()},
                                                        {QStringLiteral("edwin"), QStringLiteral("ed-secret")}};
         for (const auto &[user, password] : logins) {
-            auto client = std::make_unique<TmySQLClient>();
-            client->setHostname(server.host());
-            client->setPort(server.port());
-            client->setUsername(user);
-            client->setPassword(password);
-            client->setTls(tls);
-            client = loggedIn(std::move(client), 30000);
-            QVERIFY2(client, qPrintable(user));
+            ModuleSession session(user, password);
+            session.profile.ServerPublicKey = keyFile;
+            session.profile.GetServerPublicKey = fetch;
+            QVERIFY(session.module->ConnectProfile());
+            TmySQLClient *client = session.module->ActiveClient();
+            QCOMPARE(client->Tls().ServerPublicKeyFile, keyFile);
+            QCOMPARE(client->Tls().FetchServerPublicKey, fetch);
+            QTRY_VERIFY2_WITH_TIMEOUT(client->Connected(), qPrintable(session.log.lines().join(QLatin1Char('|'))),
+                                      30000);
         }
     }
 };
