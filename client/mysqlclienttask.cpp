@@ -431,9 +431,9 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 }
             };
             setConnectOptions();
-            applyPublicKeyOptions(m_handle, task->Tls);
             if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
                 return engineFailure(QStringLiteral("The client library cannot secure connections with TLS"));
+            applyPublicKeyOptions(m_handle, task->Tls);
             auto realConnect = [&] {
                 return api.mysql_real_connect(
                     m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
@@ -445,12 +445,14 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (!task->ConnectResult && task->Tls.Mode == tmPreferred && api.mysql_errno
                 && api.mysql_errno(m_handle) == CR_SSL_CONNECTION_ERROR) {
                 // Preferred: a server that cannot do TLS is used in clear.
+                releasePublicKeyOptions(m_handle, task->Tls);
                 if (!prepareHandle())
                     return false;
                 setConnectOptions();
-            applyPublicKeyOptions(m_handle, task->Tls);
+                applyPublicKeyOptions(m_handle, task->Tls);
                 task->ConnectResult = realConnect();
             }
+            releasePublicKeyOptions(m_handle, task->Tls);
             if (!task->ConnectResult) {
                 libraryFailure();
                 outcome.ErrorText = tlsFailureText(task->Tls, outcome.ErrorNumber, outcome.ErrorText,
@@ -729,6 +731,14 @@ void applyPublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls)
         return;
     for (const TmySQLClientOption &option : publicKeyOptions(tls))
         api.mysql_options(handle, option.Option, option.Text.constData());
+}
+
+void releasePublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    // No text makes the library free its copy (an empty one it copies).
+    if (api.mysql_options && !fileOption(tls.ServerPublicKeyFile).isEmpty())
+        api.mysql_options(handle, MYSQL_SERVER_PUBLIC_KEY, nullptr);
 }
 
 QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,

@@ -196,6 +196,9 @@ QList<TmySQLClientOption> publicKeyOptions(const TmySQLClientTls &tls);
 // Hands them to a handle; a library that does not know an option keeps its
 // own behaviour (Connector/C of MySQL fetches no key unless asked to).
 void applyPublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls);
+// Once the login is over: the library keeps its copy of the key file's name
+// past mysql_close otherwise.
+void releasePublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls);
 // The text of a failed connect: for a TLS failure it names the check that
 // failed (server without TLS, certificate of another CA, host name not in
 // the certificate) before the library's own words.

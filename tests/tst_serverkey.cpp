@@ -86,6 +86,10 @@ private Q_SLOTS:
         char *key = nullptr;
         QCOMPARE(getOption(handle, MYSQL_SERVER_PUBLIC_KEY, &key), 0);
         QCOMPARE(QByteArray(key), keyOption ? QFile::encodeName(keyFile) : QByteArray());
+        releasePublicKeyOptions(handle, tls);
+        key = nullptr;
+        QCOMPARE(getOption(handle, MYSQL_SERVER_PUBLIC_KEY, &key), 0);
+        QCOMPARE(QByteArray(key), QByteArray());
         mysqlApi.mysql_close(handle);
     }
 
