@@ -585,8 +585,11 @@ void TmySQLClient::KillQuery(std::function<void(const QString &)> done)
             }
             if (tls.Mode != tmOff)
                 applyTlsOptions(side, tls);
-            if (!api.mysql_real_connect(side, host.constData(), user.constData(), password.constData(), nullptr,
-                                        port, nullptr, 0)) {
+            applyPublicKeyOptions(side, tls);
+            const bool sideConnected = api.mysql_real_connect(side, host.constData(), user.constData(),
+                                                              password.constData(), nullptr, port, nullptr, 0);
+            releasePublicKeyOptions(side, tls);
+            if (!sideConnected) {
                 error = sideError();
             } else {
                 const QByteArray statement = "KILL QUERY " + QByteArray::number(qulonglong(id));

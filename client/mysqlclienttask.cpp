@@ -434,6 +434,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             setConnectOptions();
             if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
                 return engineFailure(QStringLiteral("The client library cannot secure connections with TLS"));
+            applyPublicKeyOptions(m_handle, task->Tls);
             auto realConnect = [&] {
                 return api.mysql_real_connect(
                     m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
@@ -445,11 +446,14 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (!task->ConnectResult && task->Tls.Mode == tmPreferred && api.mysql_errno
                 && api.mysql_errno(m_handle) == CR_SSL_CONNECTION_ERROR) {
                 // Preferred: a server that cannot do TLS is used in clear.
+                releasePublicKeyOptions(m_handle, task->Tls);
                 if (!prepareHandle())
                     return false;
                 setConnectOptions();
+                applyPublicKeyOptions(m_handle, task->Tls);
                 task->ConnectResult = realConnect();
             }
+            releasePublicKeyOptions(m_handle, task->Tls);
             if (!task->ConnectResult) {
                 libraryFailure();
                 outcome.ErrorText = tlsFailureText(task->Tls, outcome.ErrorNumber, outcome.ErrorText,
@@ -715,6 +719,38 @@ bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls)
     if (api.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verifyName) != 0)
         return false;
     return true;
+}
+
+QList<TmySQLClientOption> publicKeyOptions(const TmySQLClientTls &tls)
+{
+    QList<TmySQLClientOption> options;
+    const QByteArray keyFile = fileOption(tls.ServerPublicKeyFile);
+    if (!keyFile.isEmpty())
+        options.append({MYSQL_SERVER_PUBLIC_KEY, keyFile});
+    // Preferred may end up in clear; the other modes refuse that.
+    const bool surelyEncrypted = tls.Mode != tmOff && tls.Mode != tmPreferred;
+    if (keyFile.isEmpty() && !tls.FetchServerPublicKey && !surelyEncrypted)
+        options.append({MARIADB_OPT_RESTRICTED_AUTH,
+                        QByteArrayLiteral("mysql_native_password,mysql_old_password,mysql_clear_password,dialog,"
+                                          "client_ed25519,auth_gssapi_client,parsec")});
+    return options;
+}
+
+void applyPublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    if (!api.mysql_options)
+        return;
+    for (const TmySQLClientOption &option : publicKeyOptions(tls))
+        api.mysql_options(handle, option.Option, option.Text.constData());
+}
+
+void releasePublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    // No text makes the library free its copy (an empty one it copies).
+    if (api.mysql_options && !fileOption(tls.ServerPublicKeyFile).isEmpty())
+        api.mysql_options(handle, MYSQL_SERVER_PUBLIC_KEY, nullptr);
 }
 
 QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,

@@ -67,6 +67,20 @@ struct TmySQLClientTls
     QString CAFile;
     QString CertFile; // client certificate; empty: none
     QString KeyFile;  // its private key
+    // Without TLS, accounts of MySQL 8 (caching_sha2_password,
+    // sha256_password) send their password encrypted with the server's RSA
+    // public key: the key in this file, or, when allowed, the one the server
+    // hands over on request. Neither: those accounts are refused unless the
+    // connection is surely encrypted.
+    QString ServerPublicKeyFile;
+    bool FetchServerPublicKey = false;
+};
+
+// One option handed to the library before it connects.
+struct TmySQLClientOption
+{
+    mysql_option Option;
+    QByteArray Text;
 };
 
 class TmySQLClientTaskHandler;
@@ -185,6 +199,17 @@ struct TmySQLClientTaskData
 // Hands the TLS settings to a handle before it connects; false when the
 // library cannot take them.
 bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls);
+// The options that carry the server's RSA key settings of tls: the key file,
+// or, when the key may not be fetched and the connection is not surely
+// encrypted, the list of authentication methods the library may use (all
+// it has but the two that would fetch the key).
+QList<TmySQLClientOption> publicKeyOptions(const TmySQLClientTls &tls);
+// Hands them to a handle; a library that does not know an option keeps its
+// own behaviour (Connector/C of MySQL fetches no key unless asked to).
+void applyPublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls);
+// Once the login is over: the library keeps its copy of the key file's name
+// past mysql_close otherwise.
+void releasePublicKeyOptions(MYSQL *handle, const TmySQLClientTls &tls);
 // The text of a failed connect: for a TLS failure it names the check that
 // failed (server without TLS, certificate of another CA, host name not in
 // the certificate) before the library's own words.

@@ -147,6 +147,25 @@ void makePrivateFolders(const QString &path)
         QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// The profile's values that are secrets: the key each has in a section of
+// the file and the kind it is kept under in a keychain.
+struct SecretField {
+    SecretKind kind;
+    const char *key;
+    QString TServerProfile::*member;
+    bool always; // written even when empty; the others only when set
+};
+const SecretField SecretFields[] = {
+    {SecretKind::Password, "Psw", &TServerProfile::Psw, true},
+    {SecretKind::SshPassword, "SSHPassword", &TServerProfile::SshPassword, false},
+    {SecretKind::SshPassphrase, "SSHPassphrase", &TServerProfile::SshPassphrase, false},
+};
+
+QString unreadMark(SecretKind kind, const QString &host)
+{
+    return SecretKindName(kind) + QLatin1Char('@') + host;
+}
+
 QString booleanText(bool value)
 {
     return value ? QStringLiteral("1") : QStringLiteral("0");
@@ -225,9 +244,44 @@ bool SettingsStore::isFile() const
     return m_settings->format() == QSettings::IniFormat;
 }
 
-void SettingsStore::save(const QString &firstName, const std::function<void(QSettings &)> &change,
+void SettingsStore::useKeychain(std::unique_ptr<SecretStore> keychain)
+{
+    m_keychain = std::move(keychain);
+    m_unreadSecrets.clear();
+}
+
+void SettingsStore::moveSecretsToKeychain(QSettings &settings)
+{
+    if (!m_keychain)
+        return;
+    const QStringList sections = settings.childGroups();
+    for (const QString &section : sections) {
+        settings.beginGroup(section);
+        for (const SecretField &field : SecretFields) {
+            const QString key = QLatin1String(field.key);
+            if (!settings.contains(key))
+                continue;
+            const QString value = settings.value(key).toString();
+            // An empty one says nothing the keychain should learn.
+            if (value.isEmpty() || m_keychain->write(decodeSection(section), field.kind, value)) {
+                settings.remove(key);
+                m_unreadSecrets.remove(unreadMark(field.kind, decodeSection(section)));
+            } else {
+                m_secretError = m_keychain->errorString() + QStringLiteral("; it stays in the settings file");
+            }
+        }
+        settings.endGroup();
+    }
+}
+
+void SettingsStore::save(const QString &firstName, const std::function<void(QSettings &)> &saveChange,
                          const QString &droppedSection)
 {
+    m_secretError.clear();
+    const auto change = [this, &saveChange](QSettings &settings) {
+        saveChange(settings);
+        moveSecretsToKeychain(settings);
+    };
     if (isFile()) {
         writeWholeFile(firstName, change, droppedSection);
         m_settings->sync(); // read back what now stands in the file
@@ -373,7 +427,6 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.Host = host;
     m_settings->beginGroup(encodeSection(host));
     m_profile.User = readText(QStringLiteral("User"), QString());
-    m_profile.Psw = readText(QStringLiteral("Psw"), QString());
     m_profile.Database = readText(QStringLiteral("Database"), QStringLiteral("mysql"));
     m_profile.Port = readText(QStringLiteral("Port"), QStringLiteral("3306"));
     m_profile.Group = readBoolean(QStringLiteral("Group"), false);
@@ -389,21 +442,64 @@ void SettingsStore::LoadServerProfile(const QString &host)
         m_profile.SshPort = readText(QStringLiteral("SSHPort"), QStringLiteral("22"));
         m_profile.SshUser = readText(QStringLiteral("SSHUser"), QString());
         m_profile.SshKeyFile = readText(QStringLiteral("SSHKeyFile"), QString());
-        m_profile.SshPassword = loadSshPassword();
-        m_profile.SshPassphrase = loadSshPassphrase();
     }
     m_profile.Hosts = HostLines(readText(QStringLiteral("Hosts"), QString()));
+    m_profile.ServerPublicKey = readText(QStringLiteral("ServerPublicKey"), QString());
+    m_profile.GetServerPublicKey = readBoolean(QStringLiteral("GetServerPublicKey"), false);
+    // A secret still in the file (written before there was a keychain) wins
+    // until the next save moves it over.
+    QList<const SecretField *> fromKeychain;
+    for (const SecretField &field : SecretFields) {
+        const QString key = QLatin1String(field.key);
+        if (!m_keychain || m_settings->contains(key))
+            m_profile.*field.member = readText(key, QString());
+        else
+            fromKeychain.append(&field);
+    }
     m_settings->endGroup();
+    for (const SecretField *field : std::as_const(fromKeychain)) {
+        QString value;
+        bool found = false;
+        const QString mark = unreadMark(field->kind, host);
+        if (m_keychain->read(host, field->kind, &value, &found)) {
+            m_profile.*field->member = value;
+            m_unreadSecrets.remove(mark);
+        } else {
+            m_secretError = m_keychain->errorString();
+            m_unreadSecrets.insert(mark);
+        }
+    }
 }
 
 void SettingsStore::SaveServerProfile(const QString &host)
 {
-    const TServerProfile profile = m_profile;
+    TServerProfile profile = m_profile;
+    // A profile without a tunnel keeps no SSH secrets.
+    if (!profile.Ssh) {
+        profile.SshPassword.clear();
+        profile.SshPassphrase.clear();
+    }
     const QString section = encodeSection(host);
+    // With a keychain, the secrets are written into the section and moved
+    // from there like any other clear-text one. An empty one is removed from
+    // the keychain, unless it is empty only because the keychain could not
+    // be read when the profile was loaded.
+    QList<const SecretField *> emptied;
+    if (m_keychain) {
+        for (const SecretField &field : SecretFields) {
+            if ((profile.*field.member).isEmpty() && !m_unreadSecrets.contains(unreadMark(field.kind, host)))
+                emptied.append(&field);
+        }
+    }
     save(QStringLiteral("User"), [&profile, &section](QSettings &settings) {
         settings.beginGroup(section);
         settings.setValue(QStringLiteral("User"), profile.User);
-        settings.setValue(QStringLiteral("Psw"), profile.Psw);
+        for (const SecretField &field : SecretFields) {
+            if (field.always || !(profile.*field.member).isEmpty())
+                settings.setValue(QLatin1String(field.key), profile.*field.member);
+            else
+                settings.remove(QLatin1String(field.key));
+        }
         settings.setValue(QStringLiteral("Database"), profile.Database);
         settings.setValue(QStringLiteral("Port"), profile.Port);
         settings.setValue(QStringLiteral("Group"), booleanText(profile.Group));
@@ -435,43 +531,25 @@ void SettingsStore::SaveServerProfile(const QString &host)
             else
                 settings.remove(QLatin1String(key));
         }
-        saveSshPassword(settings, profile.Ssh ? profile.SshPassword : QString());
-        saveSshPassphrase(settings, profile.Ssh ? profile.SshPassphrase : QString());
         const QStringList hosts = HostLines(profile.Hosts.join(QLatin1Char('\n')));
         if (hosts.isEmpty())
             settings.remove(QStringLiteral("Hosts"));
         else
             settings.setValue(QStringLiteral("Hosts"), hosts.join(QLatin1Char('\n')));
+        if (!profile.ServerPublicKey.isEmpty())
+            settings.setValue(QStringLiteral("ServerPublicKey"), profile.ServerPublicKey);
+        else
+            settings.remove(QStringLiteral("ServerPublicKey"));
+        if (profile.GetServerPublicKey)
+            settings.setValue(QStringLiteral("GetServerPublicKey"), booleanText(true));
+        else
+            settings.remove(QStringLiteral("GetServerPublicKey"));
         settings.endGroup();
     });
-}
-
-// The SSH secrets are kept where the profile's password is; each has its own
-// pair of functions, so they can move to another store together.
-QString SettingsStore::loadSshPassword() const
-{
-    return readText(QStringLiteral("SSHPassword"), QString());
-}
-
-QString SettingsStore::loadSshPassphrase() const
-{
-    return readText(QStringLiteral("SSHPassphrase"), QString());
-}
-
-void SettingsStore::saveSshPassword(QSettings &settings, const QString &value)
-{
-    if (value.isEmpty())
-        settings.remove(QStringLiteral("SSHPassword"));
-    else
-        settings.setValue(QStringLiteral("SSHPassword"), value);
-}
-
-void SettingsStore::saveSshPassphrase(QSettings &settings, const QString &value)
-{
-    if (value.isEmpty())
-        settings.remove(QStringLiteral("SSHPassphrase"));
-    else
-        settings.setValue(QStringLiteral("SSHPassphrase"), value);
+    for (const SecretField *field : std::as_const(emptied)) {
+        if (!m_keychain->remove(host, field->kind))
+            m_secretError = m_keychain->errorString();
+    }
 }
 
 void SettingsStore::DeleteServerProfile(const QString &host)
@@ -487,4 +565,20 @@ void SettingsStore::DeleteServerProfile(const QString &host)
     if (!present)
         return;
     save(host, [&section](QSettings &settings) { settings.remove(section); }, section);
+    // The section is gone: so are its secrets in the keychain.
+    if (m_keychain && !m_keychain->removeAll(host))
+        m_secretError = m_keychain->errorString();
+}
+
+void SettingsStore::SaveServerSecret(const QString &host, SecretKind kind, const QString &value)
+{
+    const auto field = std::find_if(std::begin(SecretFields), std::end(SecretFields),
+                                    [kind](const SecretField &f) { return f.kind == kind; });
+    if (field == std::end(SecretFields))
+        return;
+    const QString key = encodeSection(host) + QLatin1Char('/') + QLatin1String(field->key);
+    // Into the section, and from there to the keychain like any other.
+    save(QLatin1String(field->key), [&key, &value](QSettings &settings) { settings.setValue(key, value); });
+    if (value.isEmpty() && m_keychain && !m_keychain->remove(host, kind))
+        m_secretError = m_keychain->errorString();
 }

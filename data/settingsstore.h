@@ -1,9 +1,13 @@
 #pragma once
 
+#include "data/secretstore.h"
+
 #include <QRect>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -42,6 +46,11 @@ struct TServerProfile
     // order after Host and Port when those do not answer. Stored as one
     // text under "Hosts"; a profile without them writes no such key.
     QStringList Hosts;
+    // The server's RSA public key for MySQL 8 accounts without TLS: a file
+    // ("ServerPublicKey") and whether the server may hand its own over
+    // ("GetServerPublicKey"); written only when set.
+    QString ServerPublicKey;
+    bool GetServerPublicKey = false;
 };
 
 // The program's persistent settings, held once for the whole run.
@@ -86,7 +95,12 @@ private:
 // elsewhere a QSettings file in the user's config folder with the same layout.
 // Handed to whoever needs it; tests give it a temporary location.
 //
-// The file holds passwords: it is kept readable by its owner only (a folder
+// Secrets (the login password, and whatever else the profile's secret fields
+// list) go to the desktop's keychain once one is given with useKeychain: the
+// file then holds none, and a clear-text one found in it moves to the
+// keychain with the next save. Without a keychain the file keeps them.
+//
+// The file may hold passwords: it is kept readable by its owner only (a folder
 // created for it likewise). Every save writes the whole store to a new file
 // and renames it over the old one, so a save is either complete or absent; a
 // file that does not parse cleanly keeps what could be read.
@@ -108,6 +122,17 @@ public:
     void LoadServerProfile(const QString &host);
     void SaveServerProfile(const QString &host);
     void DeleteServerProfile(const QString &host);
+    // Writes one secret of a saved profile (wherever secrets are kept),
+    // leaving its other values and the current profile as they are.
+    void SaveServerSecret(const QString &host, SecretKind kind, const QString &value);
+
+    // From now on the profiles' secrets are kept there (nothing: in the file).
+    void useKeychain(std::unique_ptr<SecretStore> keychain);
+    bool keepsSecretsInKeychain() const { return m_keychain != nullptr; }
+    SecretStore *keychain() const { return m_keychain.get(); }
+    // What the keychain last refused (a secret it could not take stays in
+    // the file); empty when it took everything.
+    QString lastSecretError() const { return m_secretError; }
 
     TProgramSettings &programSettings() { return m_program; }
     const TProgramSettings &programSettings() const { return m_program; }
@@ -120,11 +145,6 @@ private:
     QString readText(const QString &name, const QString &fallback) const;
     int readInteger(const QString &name, int fallback) const;
     bool readBoolean(const QString &name, bool fallback) const;
-    // The SSH secrets of a profile, read inside and written into its section.
-    QString loadSshPassword() const;
-    QString loadSshPassphrase() const;
-    static void saveSshPassword(QSettings &settings, const QString &value);
-    static void saveSshPassphrase(QSettings &settings, const QString &value);
     // One save: change is applied to the whole store, which is then written
     // in one go. A refusal throws SettingsWriteError(firstName) and leaves
     // the stored file as it was. droppedSection: a section the change
@@ -134,9 +154,17 @@ private:
     void writeWholeFile(const QString &firstName, const std::function<void(QSettings &)> &change,
                         const QString &droppedSection);
     bool isFile() const;
+    // Moves the clear-text secrets of every section of settings into the
+    // keychain; one the keychain refuses stays where it is.
+    void moveSecretsToKeychain(QSettings &settings);
 
     std::unique_ptr<QSettings> m_settings;
     TProgramSettings m_program;
     TServerProfile m_profile;
     QStringList m_sections;
+    std::unique_ptr<SecretStore> m_keychain;
+    // "kind@section" of secrets the keychain could not read: an empty field
+    // saved back must not erase what is still there.
+    QSet<QString> m_unreadSecrets;
+    QString m_secretError;
 };

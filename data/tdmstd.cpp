@@ -331,6 +331,8 @@ bool TDMstd::connectProfileFrom(int first)
     tls.CAFile = profile.TlsCA;
     tls.CertFile = profile.TlsCert;
     tls.KeyFile = profile.TlsKey;
+    tls.ServerPublicKeyFile = profile.ServerPublicKey;
+    tls.FetchServerPublicKey = profile.GetServerPublicKey;
     m_client->setTls(tls);
     unsigned int timeout = 0;
     if (m_views.program) {

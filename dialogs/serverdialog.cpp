@@ -108,6 +108,10 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         EditPsw->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
     });
 
+    LabelSecrets = new QLabel(this);
+    LabelSecrets->setObjectName(QStringLiteral("LabelSecrets"));
+    showWhereSecretsAre();
+
     CheckGroupSystem = redCheckBox(QStringLiteral("CheckGroupSystem"),
                                    QStringLiteral("Check &Group-System on this Server:"), this);
     CheckAppServer = redCheckBox(QStringLiteral("CheckAppServer"), QStringLiteral("Check Application Server :"), this);
@@ -129,6 +133,15 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     security->addRow(QStringLiteral("Client certificate:"),
                      fileRow(EditTlsCert, QStringLiteral("Client certificate")));
     security->addRow(QStringLiteral("Client key:"), fileRow(EditTlsKey, QStringLiteral("Client key")));
+    EditServerKey = field(QStringLiteral("EditServerKey"), QStringLiteral("Server's RSA public key file"),
+                          GroupSecurity);
+    EditServerKey->setToolTip(QStringLiteral("Without TLS, MySQL 8 accounts send their password encrypted with it"));
+    security->addRow(QStringLiteral("Server's RSA key:"),
+                     fileRow(EditServerKey, QStringLiteral("Server's RSA public key file")));
+    CheckFetchServerKey = new QCheckBox(QStringLiteral("Allow the server's RSA key to be fetched"), GroupSecurity);
+    CheckFetchServerKey->setObjectName(QStringLiteral("CheckFetchServerKey"));
+    CheckFetchServerKey->setAccessibleName(CheckFetchServerKey->text());
+    security->addRow(CheckFetchServerKey);
     enableTlsFiles();
 
     GroupSsh = new QGroupBox(QStringLiteral("SSH tunnel"), this);
@@ -199,6 +212,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         fields->addWidget(rows[i].second, i, 1);
     }
     fields->addWidget(CheckShowPsw, int(rows.size()) - 1, 2);
+    fields->addWidget(LabelSecrets, int(rows.size()), 1, 1, 2);
     layout->addLayout(fields);
     layout->addSpacing(8);
     layout->addWidget(note({QStringLiteral("Check Group-System on login. The Group-System "),
@@ -248,7 +262,9 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(ComboTls, EditTlsCA);
     setTabOrder(EditTlsCA, EditTlsCert);
     setTabOrder(EditTlsCert, EditTlsKey);
-    setTabOrder(EditTlsKey, CheckSsh);
+    setTabOrder(EditTlsKey, EditServerKey);
+    setTabOrder(EditServerKey, CheckFetchServerKey);
+    setTabOrder(CheckFetchServerKey, CheckSsh);
     setTabOrder(CheckSsh, EditSshHost);
     setTabOrder(EditSshHost, EditSshPort);
     setTabOrder(EditSshPort, EditSshUser);
@@ -259,7 +275,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(EditSshPassword, CheckShowSshPassword);
     setTabOrder(CheckShowSshPassword, EditHosts);
 
-    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey,
+    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey, EditServerKey,
                             EditSshHost, EditSshPort, EditSshUser, EditSshKeyFile, EditSshPassphrase, EditSshPassword})
         connect(edit, &QLineEdit::textChanged, this, &TFormServer::enableApply);
     connect(CheckSsh, &QCheckBox::clicked, this, &TFormServer::enableApply);
@@ -269,6 +285,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckAppServer, &QCheckBox::clicked, this, &TFormServer::enableApply);
+    connect(CheckFetchServerKey, &QCheckBox::clicked, this, &TFormServer::enableApply);
 
     connect(ButtonApply, &QPushButton::clicked, this, &TFormServer::Apply);
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
@@ -339,8 +356,18 @@ QWidget *TFormServer::fileRow(QLineEdit *edit, const QString &pickerTitle)
     return row;
 }
 
+void TFormServer::showWhereSecretsAre()
+{
+    const QString text = m_settings && m_settings->keepsSecretsInKeychain()
+        ? QStringLiteral("Passwords are kept in the desktop's keychain.")
+        : QStringLiteral("Passwords are kept in the settings file.");
+    LabelSecrets->setText(text);
+    LabelSecrets->setAccessibleName(text);
+}
+
 void TFormServer::prepareForAdd()
 {
+    showWhereSecretsAre();
     CheckShowPsw->setChecked(false);
     Editserver->clear();
     EditPort->setText(QStringLiteral("3306"));
@@ -349,7 +376,7 @@ void TFormServer::prepareForAdd()
     CheckGroupSystem->setChecked(false);
     CheckAppServer->setChecked(false);
     ComboTls->setCurrentIndex(int(tmOff));
-    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
+    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey, EditServerKey})
         edit->clear();
     CheckShowSshPassphrase->setChecked(false);
     CheckShowSshPassword->setChecked(false);
@@ -358,6 +385,7 @@ void TFormServer::prepareForAdd()
         edit->clear();
     EditSshPort->setText(QStringLiteral("22"));
     EditHosts->clear();
+    CheckFetchServerKey->setChecked(false);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -365,6 +393,7 @@ void TFormServer::prepareForAdd()
 
 void TFormServer::prepareForModify()
 {
+    showWhereSecretsAre();
     CheckShowPsw->setChecked(false);
     const TServerProfile &profile = m_settings->currentProfile();
     EditUser->setText(profile.User);
@@ -388,6 +417,8 @@ void TFormServer::prepareForModify()
     EditSshPassphrase->setText(profile.SshPassphrase);
     EditSshPassword->setText(profile.SshPassword);
     EditHosts->setPlainText(profile.Hosts.join(QLatin1Char('\n')));
+    EditServerKey->setText(profile.ServerPublicKey);
+    CheckFetchServerKey->setChecked(profile.GetServerPublicKey);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -440,6 +471,8 @@ bool TFormServer::Apply()
     profile.SshKeyFile = EditSshKeyFile->text();
     profile.SshPassphrase = EditSshPassphrase->text();
     profile.SshPassword = EditSshPassword->text();
+    profile.ServerPublicKey = EditServerKey->text();
+    profile.GetServerPublicKey = CheckFetchServerKey->isChecked();
     try {
         m_settings->SaveServerProfile(profile.Host);
     } catch (const SettingsWriteError &error) {
@@ -447,6 +480,9 @@ bool TFormServer::Apply()
         ShowErrorBox(this, QString::fromStdString(error.what()));
         return false;
     }
+    // Saved all the same: what the keychain refused stayed in the file.
+    if (!m_settings->lastSecretError().isEmpty())
+        QMessageBox::warning(this, windowTitle(), m_settings->lastSecretError() + QLatin1Char('.'));
     m_applied = true;
     return true;
 }

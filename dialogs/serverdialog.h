@@ -5,6 +5,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -40,6 +41,8 @@ public:
     QLineEdit *EditPsw = nullptr;
     // "Show": the password in clear while checked; masked again on every opening.
     QCheckBox *CheckShowPsw = nullptr;
+    // Says where the passwords are kept: the desktop's keychain or the file.
+    QLabel *LabelSecrets = nullptr;
     QCheckBox *CheckGroupSystem = nullptr;
     QCheckBox *CheckAppServer = nullptr;
     // "Security": how the connection is secured with TLS and its files.
@@ -61,6 +64,9 @@ public:
     QCheckBox *CheckShowSshPassword = nullptr;
     // "Further hosts": other nodes of the same cluster, "host:port" a line.
     QPlainTextEdit *EditHosts = nullptr;
+    // The server's RSA public key for MySQL 8 accounts without TLS.
+    QLineEdit *EditServerKey = nullptr;
+    QCheckBox *CheckFetchServerKey = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
@@ -70,6 +76,7 @@ private:
     void enableTlsFiles();
     void enableSshFields();
     QCheckBox *showToggle(QLineEdit *edit, const QString &objectName, const QString &accessibleName);
+    void showWhereSecretsAre();
     QWidget *fileRow(QLineEdit *edit, const QString &pickerTitle);
 
     SettingsStore *m_settings;

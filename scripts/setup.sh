@@ -14,6 +14,8 @@ packages+=(libssh-dev)
 # The toolbars' icons: a complete freedesktop icon theme (the program's
 # fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
 packages+=(breeze-icon-theme libqt6svg6)
+# Profile passwords in the desktop's keychain (Secret Service or KWallet).
+packages+=(qtkeychain-qt6-dev)
 # The printing tests read the PDF files they print back with pdftotext.
 packages+=(poppler-utils)
 # Only the tests need these: the export tests read the written spreadsheet
@@ -27,6 +29,8 @@ test_packages+=(openssh-server)
 # The cluster tests run a three-node Galera cluster on loopback; its joiners
 # receive their state by rsync.
 test_packages+=(galera-4 rsync)
+# The keychain tests run a session bus and GNOME Keyring of their own.
+test_packages+=(dbus dbus-x11 gnome-keyring)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

@@ -92,6 +92,21 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     connect(data, &TDMstd::passwordExpired, this, &SessionController::askNewPassword, Qt::QueuedConnection);
     runSshHostKeyDialog = [](TFormSshHostKey *dialog) { return dialog->exec(); };
     connect(data, &TDMstd::sshHostKeyUnknown, this, &SessionController::askSshHostKey, Qt::QueuedConnection);
+    // The login with a new password went through: the server has it now,
+    // and a profile that keeps a password keeps this one.
+    connect(data, &TDMstd::SetSessionCommands, this, [this](bool connected) {
+        if (!connected || m_changedPassword.isNull())
+            return;
+        const QString password = m_changedPassword;
+        m_changedPassword = QString();
+        if (!m_loginStoresPassword)
+            return;
+        try {
+            m_window->settings()->SaveServerSecret(m_loginHost, SecretKind::Password, password);
+        } catch (const SettingsWriteError &error) {
+            ShowErrorBox(m_window, QString::fromStdString(error.what()));
+        }
+    });
 }
 
 SessionController::~SessionController() = default;
@@ -173,6 +188,9 @@ void SessionController::ListServerDblClick()
     SettingsStore *settings = m_window->settings();
     settings->LoadServerProfile(row->text());
     TServerProfile &profile = settings->currentProfile();
+    m_loginHost = row->text();
+    m_loginStoresPassword = !profile.Psw.isEmpty();
+    m_changedPassword = QString();
 
     TFormLogin dialog(m_window);
     dialog.setUser(profile.User);
@@ -201,8 +219,10 @@ void SessionController::askNewPassword(const QString &message)
     if (runNewPasswordDialog(&dialog) != QDialog::Accepted)
         return;
     const QString password = dialog.password();
-    if (m_data->ChangeExpiredPassword(password))
+    if (m_data->ChangeExpiredPassword(password)) {
         m_window->settings()->currentProfile().Psw = password;
+        m_changedPassword = password;
+    }
 }
 
 void SessionController::askSshHostKey(const QString &server, const QString &keyType, const QString &fingerprint)

@@ -78,5 +78,10 @@ private:
 
     TFormMain *m_window;
     TDMstd *m_data;
+    // The profile of the latest login, whether it keeps a password, and a
+    // new password set at login that it keeps once the login went through.
+    QString m_loginHost;
+    bool m_loginStoresPassword = false;
+    QString m_changedPassword;
     QMenu *m_treePopup = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "client/mySQLClient.h"
 #include "client/mysqlbinding.h"
+#include "data/secretstore.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/applicationtitle.h"
@@ -17,6 +18,7 @@
 #include "dialogs/splash.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <memory>
@@ -50,6 +52,14 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
     int code = 0;
     {
         SettingsStore settings(settingsPath);
+        // Passwords go to the desktop's keychain where one answers. Another
+        // settings file has entries of its own, so that removing a profile
+        // there leaves the everyday one's password alone.
+        const QString service = settingsPath.isEmpty()
+            ? QStringLiteral("Quarnel")
+            : QStringLiteral("Quarnel (%1)").arg(QFileInfo(settingsPath).absoluteFilePath());
+        if (std::unique_ptr<SecretStore> keychain = OpenDesktopKeychain(service))
+            settings.useKeychain(std::move(keychain));
         std::unique_ptr<TFormMain> window;
         try {
             window = std::make_unique<TFormMain>(&settings);

@@ -418,6 +418,49 @@ private Q_SLOTS:
         dialog->prepareForModify();
         QCOMPARE(dialog->EditHosts->toPlainText(), stored);
         QVERIFY(!dialog->ButtonApply->isEnabled());
+    void serverKeyRoundTrip_data()
+    {
+        QTest::addColumn<QString>("keyFile");
+        QTest::addColumn<bool>("fetch");
+        QTest::newRow("neither") << QString() << false;
+        QTest::newRow("key file") << QStringLiteral("/etc/mysql8-key.pem") << false;
+        QTest::newRow("fetching allowed") << QString() << true;
+        QTest::newRow("both") << QStringLiteral("/etc/mysql8-key.pem") << true;
+    }
+    void serverKeyRoundTrip()
+    {
+        QFETCH(QString, keyFile);
+        QFETCH(bool, fetch);
+        TFormServer *dialog = m_window->formServer();
+        dialog->prepareForAdd();
+        QCOMPARE(dialog->CheckFetchServerKey->text(), QStringLiteral("Allow the server's RSA key to be fetched"));
+        QVERIFY(!dialog->CheckFetchServerKey->isChecked());
+        QVERIFY(dialog->EditServerKey->text().isEmpty());
+        // Without TLS is when the key matters.
+        QVERIFY(dialog->EditServerKey->isEnabled());
+        QVERIFY(dialog->CheckFetchServerKey->isEnabled());
+        dialog->Editserver->setText(QStringLiteral("mysql8"));
+        dialog->EditUser->setText(QStringLiteral("dba"));
+        dialog->EditServerKey->setText(keyFile);
+        if (fetch)
+            dialog->CheckFetchServerKey->click();
+        QVERIFY(dialog->ButtonApply->isEnabled());
+        QVERIFY(dialog->Apply());
+
+        QSettings raw(path(), QSettings::IniFormat);
+        QCOMPARE(raw.contains(QStringLiteral("mysql8/ServerPublicKey")), !keyFile.isEmpty());
+        QCOMPARE(raw.value(QStringLiteral("mysql8/ServerPublicKey")).toString(), keyFile);
+        QCOMPARE(raw.contains(QStringLiteral("mysql8/GetServerPublicKey")), fetch);
+        QCOMPARE(raw.value(QStringLiteral("mysql8/GetServerPublicKey")).toString(),
+                 fetch ? QStringLiteral("1") : QString());
+
+        dialog->prepareForAdd();
+        m_store->LoadServerProfile(QStringLiteral("mysql8"));
+        QCOMPARE(m_store->currentProfile().ServerPublicKey, keyFile);
+        QCOMPARE(m_store->currentProfile().GetServerPublicKey, fetch);
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditServerKey->text(), keyFile);
+        QCOMPARE(dialog->CheckFetchServerKey->isChecked(), fetch);
     }
 
     void applyNeedsServerUserAndPort_data()

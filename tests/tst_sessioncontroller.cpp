@@ -523,14 +523,23 @@ void TestSessionController::expiredPasswordAsksForANewOne_data()
 {
     QTest::addColumn<QString>("account");
     QTest::addColumn<bool>("accept");
-    QTest::newRow("new password given") << QStringLiteral("expiring1") << true;
-    QTest::newRow("cancelled") << QStringLiteral("expiring2") << false;
+    // The profile keeps a password: the new one replaces it once set.
+    QTest::addColumn<bool>("profileKeepsPassword");
+    QTest::newRow("new password given") << QStringLiteral("expiring1") << true << true;
+    QTest::newRow("cancelled") << QStringLiteral("expiring2") << false << true;
+    QTest::newRow("profile without password") << QStringLiteral("expiring3") << true << false;
 }
 
 void TestSessionController::expiredPasswordAsksForANewOne()
 {
     QFETCH(QString, account);
     QFETCH(bool, accept);
+    QFETCH(bool, profileKeepsPassword);
+    const QString host = PrivateServer::shared().host();
+    if (profileKeepsPassword) {
+        m_settings->currentProfile().Psw = QStringLiteral("first");
+        m_settings->SaveServerProfile(host);
+    }
     QVERIFY(PrivateServer::shared().sql(
         QStringLiteral("SET GLOBAL disconnect_on_expired_password = ON;"
                        "CREATE USER %1@'%' IDENTIFIED BY 'first' PASSWORD EXPIRE;"
@@ -565,6 +574,12 @@ void TestSessionController::expiredPasswordAsksForANewOne()
     QCOMPARE(m_data->ActiveClient()->Connected(), accept);
     QCOMPARE(node(QStringLiteral("mysql")).isValid(), accept);
     QCOMPARE(m_settings->currentProfile().Psw, accept ? QStringLiteral("second") : QStringLiteral("first"));
+    // What the profile keeps: only its password changed, and only once set.
+    SettingsStore stored(m_dir.filePath(QStringLiteral("quarnel.conf")));
+    stored.LoadServerProfile(host);
+    QCOMPARE(stored.currentProfile().Psw,
+             !profileKeepsPassword ? QString() : accept ? QStringLiteral("second") : QStringLiteral("first"));
+    QCOMPARE(stored.currentProfile().User, QStringLiteral("stored-user"));
 }
 
 void TestSessionController::escapeStopsFromTheEditor_data()
