@@ -220,6 +220,47 @@ private Q_SLOTS:
         QVERIFY(!fileBytes().contains("Psw"));
     }
 
+    // The SSH tunnel's password and passphrase are kept like the login
+    // password; a profile whose tunnel is turned off keeps neither.
+    void sshSecretsGoToKeychain()
+    {
+        const QString host = QStringLiteral("tunnelled");
+        {
+            auto store = storeWithKeychain();
+            saveProfile(*store, host, QStringLiteral("db-secret"));
+            TServerProfile &profile = store->currentProfile();
+            profile.Ssh = true;
+            profile.SshHost = QStringLiteral("127.0.0.1");
+            profile.SshUser = QStringLiteral("tunnel");
+            profile.SshPassword = QStringLiteral("ssh-secret");
+            profile.SshPassphrase = QStringLiteral("key-secret");
+            store->SaveServerProfile(host);
+            QVERIFY(store->lastSecretError().isEmpty());
+        }
+        QByteArray bytes = fileBytes();
+        QVERIFY(bytes.contains("SSHUser=tunnel"));
+        QVERIFY(!bytes.contains("SSHPassword"));
+        QVERIFY(!bytes.contains("SSHPassphrase"));
+        QVERIFY(!bytes.contains("secret"));
+        QCOMPARE(storedSecret(host, SecretKind::SshPassword), QStringLiteral("ssh-secret"));
+        QCOMPARE(storedSecret(host, SecretKind::SshPassphrase), QStringLiteral("key-secret"));
+
+        auto store = storeWithKeychain();
+        store->LoadProgramSettings();
+        store->LoadServerProfile(host);
+        QCOMPARE(store->currentProfile().SshPassword, QStringLiteral("ssh-secret"));
+        QCOMPARE(store->currentProfile().SshPassphrase, QStringLiteral("key-secret"));
+        QCOMPARE(store->currentProfile().Psw, QStringLiteral("db-secret"));
+
+        store->currentProfile().Ssh = false;
+        store->SaveServerProfile(host);
+        QCOMPARE(storedSecret(host, SecretKind::SshPassword), QStringLiteral("<none>"));
+        QCOMPARE(storedSecret(host, SecretKind::SshPassphrase), QStringLiteral("<none>"));
+        QCOMPARE(storedSecret(host), QStringLiteral("db-secret"));
+        bytes = fileBytes();
+        QVERIFY(!bytes.contains("SSH"));
+    }
+
     // A password changed at login is kept where the profile's secrets are.
     void oneSecretSavedAlone()
     {
