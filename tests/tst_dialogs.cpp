@@ -378,6 +378,8 @@ private Q_SLOTS:
         QCOMPARE(edit->echoMode(), QLineEdit::Password);
         dialog->prepareForAdd();
         QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    }
+
     void furtherHostsRoundTrip_data()
     {
         QTest::addColumn<QString>("typed");
