@@ -125,6 +125,9 @@ SqlEditorPage::SqlEditorPage(QWidget *parent)
     connect(m_editor, &QsciScintillaBase::SCN_UPDATEUI, this, &SqlEditorPage::SyntaxMemoChange);
     if (QClipboard *clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    connect(m_editor, &QsciScintilla::modificationChanged, this,
+            [this] { Q_EMIT modificationChanged(isModified()); });
+    connect(m_editor, &QsciScintilla::textChanged, this, &SqlEditorPage::textChanged);
 }
 
 SqlEditorPage::~SqlEditorPage() = default;
@@ -136,7 +139,29 @@ QString SqlEditorPage::fileName() const
 
 void SqlEditorPage::setPanelName(const QString &name)
 {
+    if (m_panelName->text() == name)
+        return;
     m_panelName->setText(name);
+    Q_EMIT fileNameChanged(name);
+}
+
+bool SqlEditorPage::isModified() const
+{
+    return m_editor->isModified() || m_differsFromFile;
+}
+
+void SqlEditorPage::setSaved(bool saved)
+{
+    // The editor can only be told that its text is saved; a text kept with
+    // changes that its file lacks is marked here.
+    m_editor->setModified(false);
+    m_differsFromFile = !saved;
+    Q_EMIT modificationChanged(isModified());
+}
+
+bool SqlEditorPage::hasFileName() const
+{
+    return !fileName().isEmpty() && fileName() != unnamed;
 }
 
 QString SqlEditorPage::modeText() const
@@ -221,7 +246,7 @@ void SqlEditorPage::bookmarkMenuTriggered(QAction *action, bool toggle)
 
 bool SqlEditorPage::maybeSave()
 {
-    if (!m_editor->isModified())
+    if (!isModified())
         return true;
     const QMessageBox::StandardButton answer =
         m_prompts.message(this, QMessageBox::Question, tr("Save changes to %1?").arg(fileName()),
@@ -237,7 +262,7 @@ void SqlEditorPage::EditNew()
         return;
     m_editor->clear();
     m_editor->clearBookmarksAndMarks();
-    m_editor->setModified(false);
+    setSaved(true);
     m_fileForm = FileForm();
     SyntaxMemoChange();
     setPanelName(unnamed);
@@ -257,26 +282,26 @@ void SqlEditorPage::EditOpen()
     setPanelName(name);
 }
 
-bool SqlEditorPage::loadFile(const QString &name)
+bool SqlEditorPage::readFile(const QString &name, QString *text, FileForm *form, QString *error) const
 {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_prompts.message(this, QMessageBox::Critical,
-                          tr("Cannot open file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        *error = tr("Cannot open file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        m_prompts.message(this, QMessageBox::Critical,
-                          tr("Cannot read file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        *error = tr("Cannot read file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
     // Every byte is kept, zero bytes too (UTF-16 files are full of them):
     // a file opened and saved again comes back as it was.
-    FileForm form;
-    const QString text = FileForm::decode(bytes, &form);
-    m_fileForm = form;
+    *text = FileForm::decode(bytes, form);
+    return true;
+}
 
+void SqlEditorPage::setDocumentText(const QString &text)
+{
     m_editor->clearBookmarksAndMarks();
     m_editor->setWholeText(text);
     // New lines typed follow the file's own line ends.
@@ -286,8 +311,49 @@ bool SqlEditorPage::loadFile(const QString &name)
         m_editor->setEolMode(QsciScintilla::EolUnix);
     m_editor->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
     m_editor->setCursorPosition(0, 0);
-    m_editor->setModified(false);
+}
+
+bool SqlEditorPage::loadFile(const QString &name)
+{
+    QString text;
+    QString error;
+    FileForm form;
+    if (!readFile(name, &text, &form, &error)) {
+        m_prompts.message(this, QMessageBox::Critical, error, QMessageBox::Ok);
+        return false;
+    }
+    m_fileForm = form;
+    setDocumentText(text);
+    setSaved(true);
     return true;
+}
+
+bool SqlEditorPage::loadDocument(const QString &fileName, QString *error)
+{
+    QString text;
+    QString message;
+    FileForm form;
+    if (!readFile(fileName, &text, &form, &message)) {
+        if (error)
+            *error = message;
+        return false;
+    }
+    m_fileForm = form;
+    setDocumentText(text);
+    setSaved(true);
+    SyntaxMemoChange();
+    setPanelName(fileName);
+    return true;
+}
+
+void SqlEditorPage::restoreDocument(const QString &text, const QString &fileName, const FileForm &form,
+                                    bool modified)
+{
+    m_fileForm = form;
+    setDocumentText(text);
+    setSaved(!modified);
+    SyntaxMemoChange();
+    setPanelName(fileName.isEmpty() ? unnamed : fileName);
 }
 
 void SqlEditorPage::EditSave()
@@ -320,7 +386,7 @@ bool SqlEditorPage::saveWithDialog()
         return false;
     }
     m_fileForm = form;
-    m_editor->setModified(false);
+    setSaved(true);
     SyntaxMemoChange();
     setPanelName(name);
     return true;

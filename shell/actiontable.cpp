@@ -123,6 +123,11 @@ const ActionSpec Actions[] = {
     // The line above the data grid when the row limit holds rows back.
     {"table_show_all", "tables", "Show all", "Show all rows of the table", "", false, "SR", "go-bottom"},
     {"table_next_rows", "tables", "Next 100", "Show the next rows of the table", "", false, "SR", "go-down"},
+    // The editor's tabs; switching works while the editor has the focus.
+    {"EditNewTab", "SQL", "New &Tab", "Open a new editor tab", "Ctrl+T", false, "S", "tab-new"},
+    {"EditCloseTab", "SQL", "C&lose Tab", "Close the editor tab", "Ctrl+W", false, "S", "tab-close"},
+    {"EditNextTab", "SQL", "Ne&xt Tab", "Show the next editor tab", "Ctrl+PgDown; Ctrl+Tab", false, "S", "go-next"},
+    {"EditPreviousTab", "SQL", "Pre&vious Tab", "Show the previous editor tab", "Ctrl+PgUp; Ctrl+Shift+Tab", false, "S", "go-previous"},
 };
 // clang-format on
 
@@ -227,8 +232,9 @@ QHash<QString, QAction *> createActions(QObject *parent)
             action->setToolTip(hint);
             action->setStatusTip(hint);
         }
+        // Several shortcuts are separated by "; ".
         if (*entry.shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+            action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(entry.shortcut)));
         action->setEnabled(entry.enabledAtStart);
         QIcon icon = *entry.icon ? QIcon::fromTheme(QString::fromLatin1(entry.icon)) : QIcon();
         action->setIcon(icon.isNull() ? badgeIcon(entry) : icon);

@@ -29,6 +29,7 @@ class QTabBar;
 class QTabWidget;
 class SettingsStore;
 class SqlEditorPage;
+class SqlEditorTabs;
 
 class TFormMain : public QMainWindow
 {
@@ -64,7 +65,8 @@ public:
     // `ListApplication`, `ListApplicationMsg`).
     GridModel *grid(const QString &name) const;
     QTableView *gridView(const QString &name) const;
-    SqlEditorPage *sqlEditor() const;         // the "SQL Query" sub-page
+    SqlEditorPage *sqlEditor() const;         // the current editor tab
+    SqlEditorTabs *sqlEditorTabs() const;     // the "SQL Query" sub-page: the editor's tabs
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
     // here (setCopyHandler).
     ClipboardCommands *clipboardCommands() const;
@@ -93,6 +95,11 @@ public:
     TFormAbout *formAbout() const;
     TFormTableCreate *formTableCreate() const;
     QSystemTrayIcon *trayIcon() const;
+
+    // Where the program keeps its own data from now on (empty: nowhere): the
+    // editor's tabs come back from there and are kept there.
+    void openDataFolder(const QString &folder);
+    QString dataFolder() const;
 
     // Takes the geometry from the window and writes the program settings;
     // throws SettingsWriteError when the store refuses a value.

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QStackedWidget;
 class QToolBar;
+class SqlEditorTabs;
 
 struct TFormMain::Private
 {
@@ -35,6 +36,8 @@ struct TFormMain::Private
     void buildStatusBar();
     void buildTray();
     void wireEditor();
+    void wireEditorPage(SqlEditorPage *page);
+    void editorPageShown(SqlEditorPage *page);
     void wireMessageLog();
     void wireAutoLog();
 
@@ -78,7 +81,8 @@ struct TFormMain::Private
     QHash<QString, QTableView *> gridViews;
     QHash<QString, QMenu *> popups;
     QHash<QString, QMenu *> gridPopups; // grid name -> current pop-up
-    SqlEditorPage *editorPage = nullptr;
+    SqlEditorTabs *editorTabs = nullptr; // "SQL Query": the editor's tabs
+    QString dataFolder;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;
     MessageLog *autoLog = nullptr; // the lines `Memolog` and its chart show

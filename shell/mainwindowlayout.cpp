@@ -6,6 +6,7 @@
 #include "data/messagelog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "editor/sqleditortabs.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
 #include "shell/gridviews.h"
@@ -258,11 +259,8 @@ void TFormMain::Private::buildLayout()
 
     sqlPages = new QTabWidget;
     sqlPages->setObjectName(QStringLiteral("PageControlSql"));
-    editorPage = new SqlEditorPage;
-    editorPage->setObjectName(QStringLiteral("SqlQueryPage"));
-    if (editorPage->editor() && editorPage->editor()->accessibleName().isEmpty())
-        editorPage->editor()->setAccessibleName(QStringLiteral("SQL Query"));
-    sqlPages->addTab(editorPage, QStringLiteral("SQL Query"));
+    editorTabs = new SqlEditorTabs;
+    sqlPages->addTab(editorTabs, QStringLiteral("SQL Query"));
     // The result grid under a line that says how many rows came.
     auto *queryPage = new QWidget;
     queryPage->setObjectName(QStringLiteral("PanelQueryData"));
@@ -454,6 +452,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
     fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_stop"});
+    fill(query, {"-", "EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});

@@ -10,6 +10,7 @@
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
 #include "editor/sqleditorpage.h"
+#include "editor/sqleditortabs.h"
 #include "shell/mainwindow.h"
 #include "shell/rowlimitbar.h"
 
@@ -27,7 +28,8 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     , m_window(window)
     , m_data(data)
 {
-    data->setEditor(window->sqlEditor());
+    // Errors are pointed at in the tab whose script ran.
+    data->setEditor(window->sqlEditorTabs());
 
     // Statements run on the client's worker: the window shows when they take
     // a while (after about 200 ms, so short ones do not flicker).
@@ -108,7 +110,7 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.jobGrid = window->grid(QStringLiteral("ListApplication"));
     views.messageGrid = window->grid(QStringLiteral("ListApplicationMsg"));
     views.log = window->messageLog();
-    views.editor = window->sqlEditor();
+    views.editor = window->sqlEditorTabs();
     if (SettingsStore *settings = window->settings()) {
         views.program = &settings->programSettings();
         views.profile = &settings->currentProfile();
@@ -284,6 +286,13 @@ void SessionController::table_index()
     tableCommand(QStringLiteral("Table Index"), &TDMstd::ShowTableIndex);
 }
 
+void SessionController::beginRun()
+{
+    // A run refused because another is under way leaves that run's tab.
+    if (m_data->acceptsCommands())
+        m_window->sqlEditorTabs()->beginRun();
+}
+
 void SessionController::EditExec()
 {
     QString database;
@@ -292,6 +301,7 @@ void SessionController::EditExec()
     SqlEditorPage *editor = m_window->sqlEditor();
     if (!editor)
         return;
+    beginRun();
     m_data->ExecuteScript(database, editor->scriptText());
 }
 
@@ -309,6 +319,7 @@ void SessionController::EditExecSelection()
     }
     // Errors are pointed at in the whole text; a selection inside a
     // DELIMITER block is cut by that block's delimiter.
+    beginRun();
     m_data->ExecuteScript(database, selection, offset, DelimiterAt(editor->scriptText(), offset));
 }
 
@@ -322,6 +333,7 @@ void SessionController::EditExecStatement()
     QString delimiter;
     if (!StatementAt(editor->scriptText(), editor->caretOffset(), &statement, &delimiter))
         return;
+    beginRun();
     m_data->ExecuteScript(database, statement.text, statement.offset, delimiter);
 }
 

@@ -264,10 +264,10 @@ private Q_SLOTS:
             if (!before.contains(name))
                 switched << name;
         }
-        // 66 commands, the table designer's two, and four of the editor and
-        // the data grid (Exec Selection, Exec Statement, Show all, Next);
-        // table_save_sql was already on.
-        QCOMPARE(switched.size() + 1, 72);
+        // 66 commands, the table designer's two, four of the editor and
+        // the data grid (Exec Selection, Exec Statement, Show all, Next) and
+        // the four of the editor's tabs; table_save_sql was already on.
+        QCOMPARE(switched.size() + 1, 76);
         QVERIFY(window->treeView()->isEnabled());
         QVERIFY(window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->isEnabled());
         for (const char *title : {"User Administartion", "Host Administration", "Database Administartion"})
