@@ -3,9 +3,9 @@
 #include "client/mysqlresultrows.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QStringListModel>
-#include <QElapsedTimer>
 #include <QTimerEvent>
 #include <QThread>
 
@@ -196,8 +196,10 @@ void TmySQLClientTaskHandler::RunTasks()
 void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
 {
     bool ran;
+    QElapsedTimer clock;
     {
         std::lock_guard<std::mutex> lock(m_executeMutex);
+        clock.start();
         ran = ExecuteTask(task.get());
     }
     removeListLine(task->Serial);
@@ -208,6 +210,7 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
         task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
         task->ResultSet = nullptr;
     }
+    task->Outcome.ElapsedMicroseconds = clock.nsecsElapsed() / 1000;
     // A failure ends its batch here, before the next of it can run.
     std::deque<TmySQLClientTask> dropped;
     if (!success && task->Batch != 0 && task->Outcome.Failed) {

@@ -62,6 +62,8 @@ struct TmySQLClientOutcome
     unsigned int ErrorNumber = 0;
     QString ErrorText; // at most 200 characters; empty after success
     qint64 AffectedRows = -1; // of the statement's last result; -1 after a failure
+    // How long the task took on the worker, its result rows read.
+    qint64 ElapsedMicroseconds = 0;
 
     // The connection went away under the statement (server gone, lost
     // connection during the query): the session is over.

@@ -5,11 +5,13 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/history.h"
 #include "data/messagelog.h"
 #include "data/resultrowsource.h"
 #include "data/scripteditor.h"
 #include "data/scriptsplitter.h"
 #include "data/splitpiece.h"
+#include "data/sqlnames.h"
 
 // One run of a script: where the splitter stands and how many statements
 // have been sent. A few statements are queued ahead of the outcomes being
@@ -19,9 +21,10 @@
 // a later statement has replaced.
 struct ScriptRun
 {
-    ScriptRun(const QString &script, int offset, const QString &delimiter)
+    ScriptRun(const QString &script, int offset, const QString &delimiter, const QString &database)
         : splitter(script, delimiter)
         , offset(offset)
+        , database(database)
     {
     }
 
@@ -31,6 +34,7 @@ struct ScriptRun
 
     ScriptSplitter splitter;
     int offset = 0; // where the script stands in the editor's text
+    QString database; // current for the next statement queued (a USE changes it)
     quint64 batch = TmySQLClientQuery::NewBatch();
     int number = 0;
     int queued = 0;     // sent, outcome not yet handled
@@ -48,7 +52,8 @@ void TDMstd::ExecuteScript(const QString &database, const QString &script, int o
         return;
     showHourglass();
     m_scriptRunning = true;
-    auto run = std::make_shared<ScriptRun>(script, offset, delimiter);
+    m_scriptDatabase.clear();
+    auto run = std::make_shared<ScriptRun>(script, offset, delimiter, database);
     // The statements run only in the database the user chose; when it
     // cannot be made current (dropped meanwhile), none is sent.
     UseDatabase(database, [this, run] { runNextStatement(run); }, [this] { finishScript(false); });
@@ -71,17 +76,30 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
         ++run->queued;
         const int from = run->offset + statement.offset;
         const int to = from + int(statement.text.size());
-        auto reported = [this, run](const TmySQLClientOutcome &outcome) {
+        // The statements after a USE run in its database (when it fails,
+        // they are not sent at all).
+        const QString database = run->database;
+        QString used;
+        const bool use = UsedDatabase(statement.text, &used);
+        if (use)
+            run->database = used;
+        const QString text = statement.text;
+        auto reported = [this, run, use, used](const TmySQLClientOutcome &outcome) {
+            if (use) {
+                m_scriptDatabase = used;
+                m_client->setDatabase(used);
+            }
             log(QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows));
             --run->queued;
             runNextStatement(run);
         };
         query->Execute(
             statement.text, QString::number(run->number), {},
-            [this, run, from, to, reported](QObject *sender, const QString &message) {
+            [this, run, from, to, reported, text, database](QObject *sender, const QString &message) {
                 // A statement without a result set arrives here too, with an
                 // empty text; only the library's own verdict makes it a failure.
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
+                recordStatement(text, database, outcome, -1);
                 log(message);
                 if (outcome.Failed) {
                     // The client has dropped the statements queued after it.
@@ -92,8 +110,10 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
                 }
                 reported(outcome);
             },
-            [this, reported](QObject *sender) {
+            [this, reported, text, database](QObject *sender) {
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
+                const TmySQLClientQuery *query = m_client->Query();
+                recordStatement(text, database, outcome, query ? query->RowCount() : -1);
                 log(outcome.ErrorText);
                 fillQueryGrid();
                 reported(outcome);
@@ -114,6 +134,27 @@ void TDMstd::finishScript(bool completed)
     m_scriptRunning = false;
     restoreCursor();
     Q_EMIT scriptFinished(completed);
+    if (!m_scriptDatabase.isEmpty()) {
+        const QString database = m_scriptDatabase;
+        m_scriptDatabase.clear();
+        Q_EMIT scriptChangedDatabase(database);
+    }
+}
+
+void TDMstd::recordStatement(const QString &statement, const QString &database, const TmySQLClientOutcome &outcome,
+                             qint64 rows)
+{
+    if (!m_views.history)
+        return;
+    HistoryEntry entry;
+    entry.database = database;
+    entry.statement = statement;
+    entry.microseconds = outcome.ElapsedMicroseconds;
+    entry.rows = outcome.Failed ? -1 : rows;
+    entry.affectedRows = outcome.AffectedRows;
+    entry.failed = outcome.Failed;
+    entry.message = outcome.Failed ? outcome.ErrorText : QString();
+    m_views.history->record(std::move(entry));
 }
 
 void TDMstd::locateError(const QString &error, int from, int to)

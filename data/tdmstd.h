@@ -16,6 +16,7 @@
 
 class GridModel;
 class MessageLog;
+class QueryHistory;
 class QItemSelectionModel;
 class QStandardItem;
 class QStandardItemModel;
@@ -50,6 +51,7 @@ struct TDMstdViews
     TServerProfile *profile = nullptr;            // the current server profile
     GridModel *infoGrid = nullptr;                // `AdvListView6` "Database Info"
     MessageLog *autoLog = nullptr;                // `Memolog` "Auto Database Log"
+    QueryHistory *history = nullptr;              // records the editor's statements
 };
 
 // The data module: owns the one client `ActiveClient`, composes every
@@ -253,6 +255,9 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
+    // A script's USE made another database current; the next run should
+    // happen there. Sent when the script has ended.
+    void scriptChangedDatabase(const QString &database);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
     // A statement found the connection gone; the session is closed. The
@@ -319,6 +324,8 @@ private:
     void fillMessageGrid();
 
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
+    void recordStatement(const QString &statement, const QString &database, const TmySQLClientOutcome &outcome,
+                         qint64 rows);
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
     void fillQueryGrid();
@@ -333,6 +340,7 @@ private:
     bool m_noTableStatus = false;
     bool m_busy = false;
     bool m_scriptRunning = false;
+    QString m_scriptDatabase;       // made current by a USE of the running script
     bool m_commandTurn = false;     // a command of the user is being started
     bool m_stopping = false;        // a stop request is on its way to the server
     bool m_lost = false;            // the session was lost; cleared by the next connect

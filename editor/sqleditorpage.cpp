@@ -392,6 +392,25 @@ bool SqlEditorPage::saveWithDialog()
     return true;
 }
 
+void SqlEditorPage::appendStatement(const QString &statement)
+{
+    const QString text = m_editor->wholeText();
+    QString separator;
+    if (!text.isEmpty() && !text.endsWith(u'\n'))
+        separator = m_editor->eolMode() == QsciScintilla::EolWindows ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    m_editor->beginUndoAction();
+    m_editor->SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+    m_editor->replaceSelectionWith(separator);
+    m_editor->replaceSelectionWith(statement, true);
+    // The ";" goes after the selection, which keeps the statement alone.
+    const long start = m_editor->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const long end = m_editor->SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    m_editor->SendScintilla(QsciScintilla::SCI_INSERTTEXT, static_cast<unsigned long>(end), ";");
+    m_editor->SendScintilla(QsciScintilla::SCI_SETSEL, start, end);
+    m_editor->endUndoAction();
+    m_editor->ensureCursorVisible();
+}
+
 QString SqlEditorPage::scriptText() const
 {
     return m_editor->wholeText();

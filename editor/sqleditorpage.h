@@ -61,6 +61,9 @@ public:
     // *error) when it cannot be read, and the document stays as it was.
     bool loadDocument(const QString &fileName, QString *error = nullptr);
     FileForm fileForm() const { return m_fileForm; }
+    // Adds a statement (from the history, say) at the end of the text on a
+    // line of its own, ended by ";", and selects it; one undo step.
+    void appendStatement(const QString &statement);
 
     // The selected text and where it starts in scriptText(); empty when
     // nothing is selected.

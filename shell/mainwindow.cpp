@@ -2,6 +2,7 @@
 #include "shell/mainwindow_p.h"
 
 #include "data/gridmodel.h"
+#include "data/history.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
@@ -11,6 +12,7 @@
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
+#include "editor/historypanel.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "editor/sqleditortabs.h"
@@ -90,6 +92,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
 
     d->log = new MessageLog(this);
     d->autoLog = new MessageLog(this);
+    d->history = new QueryHistory(this); // in memory until a data folder is opened
     d->buildActions();
     d->buildLayout();
     d->buildMenus();
@@ -100,6 +103,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->wireMessageLog();
     d->wireAutoLog();
     d->wireEditor();
+    d->wireHistory();
     // Copy in a grid copies its selected rows.
     for (QTableView *view : std::as_const(d->gridViews)) {
         d->clipboard->setCopyHandler(view, [this, view] { d->gridSupport->copyRows(view, false); });
@@ -284,6 +288,8 @@ GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(na
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
 SqlEditorPage *TFormMain::sqlEditor() const { return d->editorTabs->currentPage(); }
 SqlEditorTabs *TFormMain::sqlEditorTabs() const { return d->editorTabs; }
+QueryHistory *TFormMain::history() const { return d->history; }
+HistoryPanel *TFormMain::historyPanel() const { return d->historyPanel; }
 QString TFormMain::dataFolder() const { return d->dataFolder; }
 ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 GridViewSupport *TFormMain::gridSupport() const { return d->gridSupport; }
@@ -537,6 +543,27 @@ void TFormMain::openDataFolder(const QString &folder)
 {
     d->dataFolder = folder;
     d->editorTabs->setSessionFolder(folder.isEmpty() ? QString() : folder + QStringLiteral("/editor"));
+    if (!d->history->open(folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite")))
+        d->log->append(QStringLiteral("The statement history is kept for this run only: ") + d->history->errorString());
+}
+
+void TFormMain::Private::wireHistory()
+{
+    historyPanel->setHistory(history);
+    QObject::connect(history, &QueryHistory::writeFailed, q, [this](const QString &message) { log->append(message); });
+    // A statement chosen in the history goes to the end of the current tab.
+    QObject::connect(historyPanel, &HistoryPanel::statementChosen, q, [this](const HistoryEntry &entry) {
+        if (entry.truncated) {
+            log->append(QStringLiteral("This statement was too long for the history: only its start was kept."));
+            return;
+        }
+        SqlEditorPage *page = editorTabs->currentPage();
+        if (!page)
+            return;
+        page->appendStatement(entry.statement);
+        q->showPage(QStringLiteral("Active SQL"), QStringLiteral("SQL Query"));
+        page->editor()->setFocus();
+    });
 }
 
 void TFormMain::SaveProgramSettings()

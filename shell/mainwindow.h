@@ -23,6 +23,8 @@ class TFormServer;
 class TFormTableCreate;
 class QListWidget;
 class QStandardItemModel;
+class QueryHistory;
+class HistoryPanel;
 class QTableView;
 class QTreeView;
 class QTabBar;
@@ -67,6 +69,8 @@ public:
     QTableView *gridView(const QString &name) const;
     SqlEditorPage *sqlEditor() const;         // the current editor tab
     SqlEditorTabs *sqlEditorTabs() const;     // the "SQL Query" sub-page: the editor's tabs
+    QueryHistory *history() const;            // the statements sent from the editor
+    HistoryPanel *historyPanel() const;       // the "History" sub-page
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
     // here (setCopyHandler).
     ClipboardCommands *clipboardCommands() const;
@@ -97,7 +101,8 @@ public:
     QSystemTrayIcon *trayIcon() const;
 
     // Where the program keeps its own data from now on (empty: nowhere): the
-    // editor's tabs come back from there and are kept there.
+    // editor's tabs come back from there and are kept there, and the
+    // statement history is there.
     void openDataFolder(const QString &folder);
     QString dataFolder() const;
 

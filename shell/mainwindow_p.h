@@ -20,6 +20,8 @@ class QSplitter;
 class QStackedWidget;
 class QToolBar;
 class SqlEditorTabs;
+class HistoryPanel;
+class QueryHistory;
 
 struct TFormMain::Private
 {
@@ -37,6 +39,7 @@ struct TFormMain::Private
     void buildTray();
     void wireEditor();
     void wireEditorPage(SqlEditorPage *page);
+    void wireHistory();
     void editorPageShown(SqlEditorPage *page);
     void wireMessageLog();
     void wireAutoLog();
@@ -82,6 +85,8 @@ struct TFormMain::Private
     QHash<QString, QMenu *> popups;
     QHash<QString, QMenu *> gridPopups; // grid name -> current pop-up
     SqlEditorTabs *editorTabs = nullptr; // "SQL Query": the editor's tabs
+    QueryHistory *history = nullptr;
+    HistoryPanel *historyPanel = nullptr; // "History"
     QString dataFolder;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;

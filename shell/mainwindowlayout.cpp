@@ -6,6 +6,7 @@
 #include "data/messagelog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "editor/historypanel.h"
 #include "editor/sqleditortabs.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
@@ -284,6 +285,8 @@ void TFormMain::Private::buildLayout()
     QObject::connect(queryModel, &QAbstractItemModel::rowsInserted, queryRows, countRows);
     QObject::connect(queryModel, &QAbstractItemModel::rowsRemoved, queryRows, countRows);
     sqlPages->addTab(queryPage, QStringLiteral("Query  Data"));
+    historyPanel = new HistoryPanel;
+    sqlPages->addTab(historyPanel, QStringLiteral("History"));
     pageControl->addTab(sqlPages, QStringLiteral("Active SQL"));
 
     adminPages = new QTabWidget;

@@ -111,6 +111,7 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.messageGrid = window->grid(QStringLiteral("ListApplicationMsg"));
     views.log = window->messageLog();
     views.editor = window->sqlEditorTabs();
+    views.history = window->history();
     if (SettingsStore *settings = window->settings()) {
         views.program = &settings->programSettings();
         views.profile = &settings->currentProfile();

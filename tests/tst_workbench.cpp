@@ -1,0 +1,234 @@
+#include "client/mySQLClient.h"
+#include "data/history.h"
+#include "data/historymodel.h"
+#include "data/messagelog.h"
+#include "data/settingsstore.h"
+#include "data/tdmstd.h"
+#include "editor/historypanel.h"
+#include "editor/sqleditor.h"
+#include "editor/sqleditorpage.h"
+#include "editor/sqleditortabs.h"
+#include "shell/mainwindow.h"
+#include "shell/sessioncontroller.h"
+#include "tests/support/loginanswer.h"
+#include "tests/support/privateserver.h"
+#include "tests/support/settle.h"
+#include "tests/support/treenode.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+
+// The editor at work on a real server: runs from the current tab, the
+// statement history, completion, and where the next run happens.
+class TestWorkbench : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void execRunsTheCurrentTabAndPointsThere();
+    void historyRecordsAndRecalls();
+
+private:
+    QModelIndex node(const QString &database, const QString &table = QString()) const
+    {
+        return TreeNode(m_window->treeModel(), database, table);
+    }
+    void login();
+    void run(const QString &script)
+    {
+        m_window->sqlEditor()->editor()->setText(script);
+        m_window->action(QStringLiteral("EditExec"))->trigger();
+        settle();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<TFormMain> m_window;
+    std::unique_ptr<TDMstd> m_data;
+    std::unique_ptr<SessionController> m_controller;
+};
+
+void TestWorkbench::initTestCase()
+{
+    QVERIFY(LoadClientLibrary());
+    QString error;
+    PrivateServer &server = PrivateServer::shared();
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY2(server.sql(QStringLiteral("DROP DATABASE IF EXISTS shop; DROP DATABASE IF EXISTS stock;"
+                                       "CREATE DATABASE shop;"
+                                       "CREATE TABLE shop.orders (id INT PRIMARY KEY, what VARCHAR(10), placed_on DATE);"
+                                       "INSERT INTO shop.orders VALUES (1, 'one', NULL), (2, 'two', NULL), (10, 'ten', NULL);"
+                                       "CREATE DATABASE stock;"
+                                       "CREATE TABLE stock.items (item_code INT, shelf_label VARCHAR(20));"),
+                        nullptr, &error),
+             qPrintable(error));
+}
+
+void TestWorkbench::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("quarnel.conf")));
+    const PrivateServer &server = PrivateServer::shared();
+    TServerProfile &profile = m_settings->currentProfile();
+    profile = TServerProfile();
+    profile.Host = server.host();
+    profile.User = PrivateServer::user();
+    profile.Port = QString::number(server.port());
+    profile.Database = QStringLiteral("mysql");
+    m_settings->SaveServerProfile(server.host());
+    m_settings->LoadProgramSettings();
+    m_window = std::make_unique<TFormMain>(m_settings.get());
+    m_window->openDataFolder(m_dir->filePath(QStringLiteral("data")));
+    // No question may wait for an answer here.
+    EditorPrompts prompts = EditorPrompts::standard();
+    prompts.message = [](QWidget *, QMessageBox::Icon, const QString &, QMessageBox::StandardButtons) {
+        return QMessageBox::No;
+    };
+    m_window->sqlEditorTabs()->setPrompts(prompts);
+    m_data = std::make_unique<TDMstd>(SessionController::viewsOf(m_window.get()));
+    m_controller = std::make_unique<SessionController>(m_window.get(), m_data.get());
+    m_window->AddServerItem(server.host());
+}
+
+void TestWorkbench::cleanup()
+{
+    m_controller.reset();
+    m_data.reset();
+    m_window.reset();
+    m_settings.reset();
+    m_dir.reset();
+}
+
+void TestWorkbench::login()
+{
+    AnswerLoginAsAdministrator(*m_controller);
+    QListWidget *list = m_window->serverList();
+    list->setCurrentRow(list->count() - 1);
+    m_controller->ListServerDblClick();
+    settle();
+    QVERIFY(m_data->ActiveClient()->Connected());
+}
+
+void TestWorkbench::execRunsTheCurrentTabAndPointsThere()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("shop")));
+    SqlEditorTabs *tabs = m_window->sqlEditorTabs();
+    SqlEditor *first = tabs->currentPage()->editor();
+    first->setText(QStringLiteral("select no_such_column from orders"));
+    SqlEditor *second = tabs->newTab()->editor();
+    // The failing statement waits a moment: the user goes back to the first
+    // tab before the error comes.
+    second->setText(QStringLiteral("select sleep(0.3);\n\nselect no_such_column from orders"));
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    tabs->setCurrentIndex(0);
+    settle();
+    const QString log = m_window->messageLog()->lines().join(QLatin1Char('|'));
+    QVERIFY2(log.contains(QStringLiteral("no_such_column")), qPrintable(log));
+    // The error is shown where it stands: in the tab that ran.
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(second->hasErrorMark(2));
+    QCOMPARE(second->selectedText(), QStringLiteral("no_such_column"));
+    QVERIFY(!first->hasErrorMark(0));
+    QVERIFY(!first->hasSelectedText());
+
+    // A closed tab is pointed at nowhere (the run's errors do not land in
+    // another tab).
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    tabs->page(1)->editor()->setModified(false);
+    QVERIFY(tabs->closeTab(1));
+    settle();
+    QCOMPARE(tabs->count(), 1);
+    QVERIFY(!first->hasErrorMark(0));
+    QVERIFY(!first->hasSelectedText());
+}
+
+void TestWorkbench::historyRecordsAndRecalls()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("shop")));
+    run(QStringLiteral("select what from orders where id <= 2;\n"
+                       "update orders set what = 'none' where id = 999;\n"
+                       "use stock;\n"
+                       "select * from items;\n"
+                       "select nothing_here from items;\n"
+                       "select 'never sent'"));
+    QueryHistory *history = m_window->history();
+    const QList<HistoryEntry> entries = history->search();
+    QStringList seen;
+    for (const HistoryEntry &entry : entries)
+        seen << entry.database + QLatin1Char(':') + entry.statement;
+    QCOMPARE(seen, (QStringList{"stock:select nothing_here from items", "stock:select * from items",
+                                "shop:use stock", "shop:update orders set what = 'none' where id = 999",
+                                "shop:select what from orders where id <= 2"}));
+    const HistoryEntry &failed = entries.at(0);
+    QVERIFY(failed.failed);
+    QVERIFY2(failed.message.contains(QStringLiteral("nothing_here")), qPrintable(failed.message));
+    const HistoryEntry &select = entries.at(4);
+    QVERIFY(!select.failed);
+    QCOMPARE(select.rows, 2);
+    QVERIFY(select.microseconds > 0);
+    QVERIFY(select.time.isValid());
+    QVERIFY(qAbs(select.time.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+    const HistoryEntry &update = entries.at(3);
+    QCOMPARE(update.rows, -1);
+    QCOMPARE(update.affectedRows, 0);
+    QCOMPARE(HistoryModel::rowsText(update), QStringLiteral("0 affected"));
+    QCOMPARE(HistoryModel::rowsText(select), QStringLiteral("2 rows"));
+    QCOMPARE(HistoryModel::outcomeText(select), QStringLiteral("OK"));
+
+    // The panel searches; a double click puts the statement into the
+    // current tab, selected, after what is there.
+    m_window->showPage(QStringLiteral("Active SQL"), QStringLiteral("History"));
+    HistoryPanel *panel = m_window->historyPanel();
+    QTRY_VERIFY(panel->isVisible());
+    QTRY_COMPARE(panel->model()->rowCount(), 5);
+    QTest::keyClicks(panel->searchField(), QStringLiteral("WHAT FROM"));
+    QTRY_COMPARE(panel->model()->rowCount(), 1);
+    QCOMPARE(panel->model()->index(0, HistoryModel::DatabaseColumn).data().toString(), QStringLiteral("shop"));
+    SqlEditorPage *tab = m_window->sqlEditorTabs()->newTab();
+    tab->editor()->setText(QStringLiteral("-- kept"));
+    m_window->showPage(QStringLiteral("Active SQL"), QStringLiteral("History"));
+    QTableView *view = panel->view();
+    QTRY_VERIFY(view->isVisible());
+    const QRect cell = view->visualRect(panel->model()->index(0, HistoryModel::TimeColumn));
+    // The view takes a double click as the second press of a click.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(tab->scriptText(), QStringLiteral("-- kept\nselect what from orders where id <= 2;"));
+    QCOMPARE(tab->editor()->selectedText(), QStringLiteral("select what from orders where id <= 2"));
+    auto *sqlPages = m_window->findChild<QTabWidget *>(QStringLiteral("PageControlSql"));
+    QCOMPARE(sqlPages->tabText(sqlPages->currentIndex()), QStringLiteral("SQL Query"));
+    // The recalled statement runs as it ran (here with Ctrl+Enter's caret).
+    m_window->action(QStringLiteral("EditExecStatement"))->trigger();
+    settle();
+    QCOMPARE(history->search(QString(), 1).constFirst().statement, QStringLiteral("select what from orders where id <= 2"));
+
+    // Kept in the data folder for the next start.
+    QVERIFY(history->flush());
+    QueryHistory again;
+    QVERIFY(again.open(m_dir->filePath(QStringLiteral("data/history.sqlite"))));
+    QCOMPARE(again.count(), 6);
+}
+
+QTEST_MAIN(TestWorkbench)
+#include "tst_workbench.moc"
