@@ -128,6 +128,9 @@ const ActionSpec Actions[] = {
     {"EditCloseTab", "SQL", "C&lose Tab", "Close the editor tab", "Ctrl+W", false, "S", "tab-close"},
     {"EditNextTab", "SQL", "Ne&xt Tab", "Show the next editor tab", "Ctrl+PgDown; Ctrl+Tab", false, "S", "go-next"},
     {"EditPreviousTab", "SQL", "Pre&vious Tab", "Show the previous editor tab", "Ctrl+PgUp; Ctrl+Shift+Tab", false, "S", "go-previous"},
+    // The names the editor offers as the user types, read again (F5 while
+    // the editor has the focus).
+    {"EditReloadNames", "SQL", "Reload &Names", "Read the names offered for completion again", "F5", false, "S", "view-refresh"},
 };
 // clang-format on
 

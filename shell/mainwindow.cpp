@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 #include "shell/mainwindow_p.h"
 
+#include "data/completionnames.h"
 #include "data/gridmodel.h"
 #include "data/history.h"
 #include "data/messagelog.h"
@@ -13,6 +14,7 @@
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
 #include "editor/historypanel.h"
+#include "editor/sqlcompletion.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "editor/sqleditortabs.h"
@@ -93,6 +95,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->log = new MessageLog(this);
     d->autoLog = new MessageLog(this);
     d->history = new QueryHistory(this); // in memory until a data folder is opened
+    d->completionNames = new CompletionNames(this);
     d->buildActions();
     d->buildLayout();
     d->buildMenus();
@@ -290,6 +293,17 @@ SqlEditorPage *TFormMain::sqlEditor() const { return d->editorTabs->currentPage(
 SqlEditorTabs *TFormMain::sqlEditorTabs() const { return d->editorTabs; }
 QueryHistory *TFormMain::history() const { return d->history; }
 HistoryPanel *TFormMain::historyPanel() const { return d->historyPanel; }
+CompletionNames *TFormMain::completionNames() const { return d->completionNames; }
+QString TFormMain::databaseInUse() const { return d->databaseInUse; }
+
+void TFormMain::setDatabaseInUse(const QString &database)
+{
+    d->databaseInUse = database;
+    // Once names have been asked for, those of the next database are read
+    // ahead, before the user types.
+    if (!database.isEmpty() && d->completionNames->isReading())
+        d->completionNames->request(database);
+}
 QString TFormMain::dataFolder() const { return d->dataFolder; }
 ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 GridViewSupport *TFormMain::gridSupport() const { return d->gridSupport; }
@@ -426,9 +440,10 @@ void TFormMain::Private::wireEditor()
     QObject::connect(actions.value(QStringLiteral("EditNewTab")), &QAction::triggered, tabs, &SqlEditorTabs::newTab);
     QObject::connect(actions.value(QStringLiteral("EditCloseTab")), &QAction::triggered, tabs,
                      &SqlEditorTabs::closeCurrentTab);
-    // Ctrl+Tab and Ctrl+PgDown switch tabs while the editor has the focus;
-    // elsewhere they keep their usual meaning (the pages' own switching).
-    for (const char *name : {"EditNextTab", "EditPreviousTab"}) {
+    // Ctrl+Tab and Ctrl+PgDown switch tabs and F5 reads the names again
+    // while the editor has the focus; elsewhere they keep their usual
+    // meaning (the pages' own switching, the tree's refresh).
+    for (const char *name : {"EditNextTab", "EditPreviousTab", "EditReloadNames"}) {
         QAction *action = actions.value(QString::fromLatin1(name));
         q->removeAction(action);
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -437,6 +452,11 @@ void TFormMain::Private::wireEditor()
     QObject::connect(actions.value(QStringLiteral("EditNextTab")), &QAction::triggered, tabs, &SqlEditorTabs::nextTab);
     QObject::connect(actions.value(QStringLiteral("EditPreviousTab")), &QAction::triggered, tabs,
                      &SqlEditorTabs::previousTab);
+    QObject::connect(actions.value(QStringLiteral("EditReloadNames")), &QAction::triggered, completionNames,
+                     &CompletionNames::reload);
+    QObject::connect(completionNames, &CompletionNames::readFailed, q, [this](const QString &message) {
+        log->append(message);
+    });
     // Cut, Copy and Paste act on whatever has the focus, the editor only
     // while it has it. The editor's pop-up menu shows the same actions, with
     // their shortcuts.
@@ -511,7 +531,7 @@ void TFormMain::Private::wireEditorPage(SqlEditorPage *page)
     if (SqlEditor *editor = page->editor()) {
         // The editor would take the tab commands' keys for its own commands
         // (Ctrl+T swaps lines): the window's commands come first.
-        for (const char *name : {"EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab"}) {
+        for (const char *name : {"EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab", "EditReloadNames"}) {
             for (const QKeySequence &shortcut : actions.value(QString::fromLatin1(name))->shortcuts()) {
                 const int key = shortcut[0].toCombined();
                 while (QsciCommand *command = editor->standardCommands()->boundTo(key)) {
@@ -524,6 +544,7 @@ void TFormMain::Private::wireEditorPage(SqlEditorPage *page)
         }
         editor->addAction(statement);
         editor->installEventFilter(new StatementKeyFilter(statement, editor));
+        EnableCompletion(editor, completionNames, [this] { return databaseInUse; });
     }
 }
 

@@ -24,6 +24,7 @@ class TFormTableCreate;
 class QListWidget;
 class QStandardItemModel;
 class QueryHistory;
+class CompletionNames;
 class HistoryPanel;
 class QTableView;
 class QTreeView;
@@ -71,6 +72,10 @@ public:
     SqlEditorTabs *sqlEditorTabs() const;     // the "SQL Query" sub-page: the editor's tabs
     QueryHistory *history() const;            // the statements sent from the editor
     HistoryPanel *historyPanel() const;       // the "History" sub-page
+    CompletionNames *completionNames() const; // what the editor offers as the user types
+    // The database the next run uses (the tree's); the editor offers its names.
+    QString databaseInUse() const;
+    void setDatabaseInUse(const QString &database);
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
     // here (setCopyHandler).
     ClipboardCommands *clipboardCommands() const;

@@ -22,6 +22,7 @@ class QToolBar;
 class SqlEditorTabs;
 class HistoryPanel;
 class QueryHistory;
+class CompletionNames;
 
 struct TFormMain::Private
 {
@@ -87,6 +88,8 @@ struct TFormMain::Private
     SqlEditorTabs *editorTabs = nullptr; // "SQL Query": the editor's tabs
     QueryHistory *history = nullptr;
     HistoryPanel *historyPanel = nullptr; // "History"
+    CompletionNames *completionNames = nullptr;
+    QString databaseInUse;
     QString dataFolder;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;

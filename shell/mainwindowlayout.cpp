@@ -455,7 +455,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
     fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_stop"});
-    fill(query, {"-", "EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab"});
+    fill(query, {"-", "EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab", "-", "EditReloadNames"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});

@@ -1,6 +1,7 @@
 #include "shell/sessioncontroller.h"
 
 #include "client/mySQLClient.h"
+#include "data/completionnames.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/scriptsplitter.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -39,6 +41,13 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     // Asked from the event loop, not from inside the outcome that found out.
     connect(data, &TDMstd::connectionLost, this, &SessionController::offerReconnect, Qt::QueuedConnection);
     connect(data, &TDMstd::SetSessionCommands, window, &TFormMain::SetSessionCommands);
+    // The names the editor offers come from the session's server.
+    connect(data, &TDMstd::SetSessionCommands, this, [window, data](bool open) {
+        if (open)
+            window->completionNames()->openSession(*data->ActiveClient());
+        else
+            window->completionNames()->closeSession();
+    });
     connect(data, &TDMstd::SetAppServerCommands, window, &TFormMain::SetAppServerCommands);
     connect(data, &TDMstd::pageRequested, window, &TFormMain::showPage);
     connect(data, &TDMstd::dataGridVisibleChanged, window, &TFormMain::setDataGridVisible);
@@ -54,6 +63,11 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     tree->setExpandsOnDoubleClick(false);
     tree->installEventFilter(this);
     connect(tree, &QTreeView::clicked, this, &SessionController::TreeServerClick);
+    // The database of the selected node is where the next run happens.
+    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        QString database;
+        m_window->setDatabaseInUse(selectedDatabase(&database) ? database : QString());
+    });
     connect(tree, &QTreeView::doubleClicked, this, &SessionController::TreeServerDblClick);
     connect(window->serverList(), &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem *) { ListServerDblClick(); });
@@ -257,6 +271,7 @@ void SessionController::database_select()
 void SessionController::server_refresh()
 {
     m_data->RefreshDatabaseList();
+    m_window->completionNames()->reload();
 }
 
 void SessionController::tableCommand(const QString &subPage,

@@ -1,10 +1,12 @@
 #include "client/mySQLClient.h"
+#include "data/completionnames.h"
 #include "data/history.h"
 #include "data/historymodel.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "editor/historypanel.h"
+#include "editor/sqlcompletion.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "editor/sqleditortabs.h"
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void cleanup();
     void execRunsTheCurrentTabAndPointsThere();
     void historyRecordsAndRecalls();
+    void completionOffersNamesOfTheDatabaseInUse();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const
@@ -228,6 +231,59 @@ void TestWorkbench::historyRecordsAndRecalls()
     QueryHistory again;
     QVERIFY(again.open(m_dir->filePath(QStringLiteral("data/history.sqlite"))));
     QCOMPARE(again.count(), 6);
+}
+
+void TestWorkbench::completionOffersNamesOfTheDatabaseInUse()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("stock")));
+    QCOMPARE(m_window->databaseInUse(), QStringLiteral("stock"));
+    m_window->showPage(QStringLiteral("Active SQL"), QStringLiteral("SQL Query"));
+    SqlEditor *editor = m_window->sqlEditor()->editor();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor));
+    CompletionNames *names = m_window->completionNames();
+    // The first typing asks for the names; they come on a connection of
+    // their own.
+    QTest::keyClicks(editor, QStringLiteral("select sh"));
+    QTRY_VERIFY(names->isLoaded(QStringLiteral("stock")));
+    QCOMPARE(m_data->ActiveClient()->TaskHandler()->PendingTasks(), 0);
+    editor->clear();
+    // As the user types: the list offers the column, Enter takes it.
+    QTest::keyClicks(editor, QStringLiteral("select shel"));
+    QTRY_VERIFY(editor->isListActive());
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(editor->text(), QStringLiteral("select shelf_label"));
+
+    auto offers = [names, this](const QString &typed) {
+        return SqlCompletion::offers(typed, names, m_window->databaseInUse());
+    };
+    QCOMPARE(offers(QStringLiteral("select x from items where items.")),
+             (QStringList{"item_code", "shelf_label"}));
+    QCOMPARE(offers(QStringLiteral("select `items`.it")), QStringList{"item_code"});
+    QVERIFY(offers(QStringLiteral("sel")).contains(QStringLiteral("SELECT")));
+    QVERIFY(offers(QStringLiteral("sto")).contains(QStringLiteral("stock")));
+    QVERIFY(offers(QStringLiteral("it")).contains(QStringLiteral("items")));
+    QVERIFY(!offers(QStringLiteral("pla")).contains(QStringLiteral("placed_on")));
+
+    // Another database in use: its names are read ahead and offered.
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("shop")));
+    QCOMPARE(m_window->databaseInUse(), QStringLiteral("shop"));
+    QTRY_VERIFY(names->isLoaded(QStringLiteral("shop")));
+    QCOMPARE(offers(QStringLiteral("select pla")), QStringList{"placed_on"});
+    QCOMPARE(offers(QStringLiteral("select shel")), QStringList());
+    QCOMPARE(offers(QStringLiteral("select stock.items.shel")), QStringList{"shelf_label"});
+    QCOMPARE(offers(QStringLiteral("select * from stock.")), QStringList{"items"});
+
+    // Names are kept until F5 in the editor reads them again.
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("ALTER TABLE shop.orders ADD COLUMN placed_by INT;")));
+    QCOMPARE(offers(QStringLiteral("select placed_")), QStringList{"placed_on"});
+    editor->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor));
+    QTest::keyClick(editor, Qt::Key_F5);
+    QTRY_COMPARE(offers(QStringLiteral("select placed_")), (QStringList{"placed_by", "placed_on"}));
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("ALTER TABLE shop.orders DROP COLUMN placed_by;")));
 }
 
 QTEST_MAIN(TestWorkbench)
