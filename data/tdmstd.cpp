@@ -324,8 +324,14 @@ void TDMstd::ActiveClientListDatabases(QObject *)
     if (tree) {
         for (QStandardItem *node : std::as_const(nodes))
             tree->appendRow(node);
-        if (tree->rowCount() > 0 && m_views.treeSelection)
-            m_views.treeSelection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        QModelIndex first = tree->rowCount() > 0 ? tree->index(0, 0) : QModelIndex();
+        if (!m_selectAfterList.isEmpty()) {
+            if (QStandardItem *wanted = databaseNode(m_selectAfterList))
+                first = wanted->index();
+            m_selectAfterList.clear();
+        }
+        if (first.isValid() && m_views.treeSelection)
+            m_views.treeSelection->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
     } else {
         qDeleteAll(nodes);
     }
@@ -372,6 +378,21 @@ void TDMstd::SelectDatabase(const QString &database)
     log(QStringLiteral("Make Database select"));
     UseDatabase(database);
     log(QStringLiteral("New Database is : ") + database);
+}
+
+void TDMstd::SelectDatabaseNode(const QString &database)
+{
+    if (!m_views.tree || !m_views.treeSelection)
+        return;
+    for (int row = 0; row < m_views.tree->rowCount(); ++row) {
+        QStandardItem *node = m_views.tree->item(row);
+        if (node && node->text() == database) {
+            m_views.treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+            return;
+        }
+    }
+    m_selectAfterList = database;
+    RefreshDatabaseList();
 }
 
 void TDMstd::ListTablesPlain()

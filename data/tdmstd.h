@@ -112,6 +112,9 @@ public:
     void ListTablesPlain();
     // "&Select Database": the two log lines around the selection.
     void SelectDatabase(const QString &database);
+    // Selects the database's node in the tree; a database the tree does not
+    // list yet (a script created it) is selected once the list is read again.
+    void SelectDatabaseNode(const QString &database);
 
     // Table views
     void ListTablesWithStatus(const QString &database);
@@ -341,6 +344,7 @@ private:
     bool m_busy = false;
     bool m_scriptRunning = false;
     QString m_scriptDatabase;       // made current by a USE of the running script
+    QString m_selectAfterList;      // the node to select when the database list arrives
     bool m_commandTurn = false;     // a command of the user is being started
     bool m_stopping = false;        // a stop request is on its way to the server
     bool m_lost = false;            // the session was lost; cleared by the next connect

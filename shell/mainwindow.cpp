@@ -299,6 +299,10 @@ QString TFormMain::databaseInUse() const { return d->databaseInUse; }
 void TFormMain::setDatabaseInUse(const QString &database)
 {
     d->databaseInUse = database;
+    // The status bar's first panel names it; without one, its design text.
+    d->panels[0]->setText(database.isEmpty() ? QStringLiteral("database") : database);
+    d->panels[0]->setToolTip(database.isEmpty() ? QString()
+                                                : QStringLiteral("The next run uses the database %1").arg(database));
     // Once names have been asked for, those of the next database are read
     // ahead, before the user types.
     if (!database.isEmpty() && d->completionNames->isReading())

@@ -73,7 +73,8 @@ public:
     QueryHistory *history() const;            // the statements sent from the editor
     HistoryPanel *historyPanel() const;       // the "History" sub-page
     CompletionNames *completionNames() const; // what the editor offers as the user types
-    // The database the next run uses (the tree's); the editor offers its names.
+    // The database the next run uses (the tree's): the status bar's first
+    // panel shows it and the editor offers its names.
     QString databaseInUse() const;
     void setDatabaseInUse(const QString &database);
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in

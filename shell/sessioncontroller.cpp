@@ -50,6 +50,9 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     });
     connect(data, &TDMstd::SetAppServerCommands, window, &TFormMain::SetAppServerCommands);
     connect(data, &TDMstd::pageRequested, window, &TFormMain::showPage);
+    // After a script's USE the tree shows that database: the next run
+    // happens there.
+    connect(data, &TDMstd::scriptChangedDatabase, data, &TDMstd::SelectDatabaseNode);
     connect(data, &TDMstd::dataGridVisibleChanged, window, &TFormMain::setDataGridVisible);
     connect(data, &TDMstd::errorRaised, window, [window](const QString &message) { ShowErrorBox(window, message); });
     QTreeView *tree = window->treeView();

@@ -1,5 +1,6 @@
 #include "client/mySQLClient.h"
 #include "data/completionnames.h"
+#include "data/gridmodel.h"
 #include "data/history.h"
 #include "data/historymodel.h"
 #include "data/messagelog.h"
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void execRunsTheCurrentTabAndPointsThere();
     void historyRecordsAndRecalls();
     void completionOffersNamesOfTheDatabaseInUse();
+    void databasePanelFollowsUse();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const
@@ -284,6 +286,46 @@ void TestWorkbench::completionOffersNamesOfTheDatabaseInUse()
     QTest::keyClick(editor, Qt::Key_F5);
     QTRY_COMPARE(offers(QStringLiteral("select placed_")), (QStringList{"placed_by", "placed_on"}));
     QVERIFY(PrivateServer::shared().sql(QStringLiteral("ALTER TABLE shop.orders DROP COLUMN placed_by;")));
+}
+
+void TestWorkbench::databasePanelFollowsUse()
+{
+    login();
+    QLabel *panel = m_window->statusPanel(0);
+    QTreeView *tree = m_window->treeView();
+    // After login the list's first database is selected, and named.
+    QVERIFY(tree->currentIndex().isValid());
+    QCOMPARE(panel->text(), tree->currentIndex().data().toString());
+    tree->setCurrentIndex(QModelIndex());
+    QCOMPARE(panel->text(), QStringLiteral("database"));
+    tree->setCurrentIndex(node(QStringLiteral("shop")));
+    QCOMPARE(panel->text(), QStringLiteral("shop"));
+
+    // A USE in the script: the tree, and so the next run, follow it.
+    run(QStringLiteral("use stock;\nselect 1"));
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("stock")));
+    QCOMPARE(panel->text(), QStringLiteral("stock"));
+    QCOMPARE(m_data->ActiveClient()->Database(), QStringLiteral("stock"));
+    run(QStringLiteral("select shelf_label from items"));
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView5"))->columnCaption(0), QStringLiteral("shelf_label"));
+
+    // Only a USE that the server took: a failing one leaves the tree alone,
+    // one before a failing statement still counts.
+    run(QStringLiteral("use no_such_database;\nselect 1"));
+    QCOMPARE(panel->text(), QStringLiteral("stock"));
+    run(QStringLiteral("use `shop`;\nselect no_such_column from orders"));
+    QCOMPARE(panel->text(), QStringLiteral("shop"));
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("shop")));
+
+    // A database the script made: the list is read again to show it.
+    run(QStringLiteral("drop database if exists fresh_db; create database fresh_db;\nuse fresh_db;\n"
+                       "create table made_here (x int)"));
+    QVERIFY(node(QStringLiteral("fresh_db")).isValid());
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("fresh_db")));
+    QCOMPARE(panel->text(), QStringLiteral("fresh_db"));
+    run(QStringLiteral("select count(*) as tables_here from information_schema.tables where table_schema = database()"));
+    QCOMPARE(m_window->grid(QStringLiteral("AdvListView5"))->caption(0), QStringLiteral("1"));
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP DATABASE fresh_db;")));
 }
 
 QTEST_MAIN(TestWorkbench)
