@@ -1,9 +1,12 @@
 #include "editor/sqleditortabs.h"
 
+#include "data/datafolder.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -79,8 +82,10 @@ SqlEditorTabs::SqlEditorTabs(QWidget *parent)
 
 SqlEditorTabs::~SqlEditorTabs()
 {
-    // Pages go before the members that their signals reach.
+    // Pages go after the members that their signals reach.
     disconnect(m_tabs, nullptr, this, nullptr);
+    for (int i = 0; i < count(); ++i)
+        disconnect(page(i), nullptr, this, nullptr);
     m_autosave.stop();
 }
 
@@ -322,52 +327,81 @@ void SqlEditorTabs::scheduleSave()
         m_autosave.start();
 }
 
+namespace {
+
+// A lock on a session folder, held while a window keeps its tabs there; a
+// lock left by a process that ended (killed, crashed) is taken over.
+std::unique_ptr<QLockFile> lockFolder(const QString &folder)
+{
+    if (!MakePrivateFolder(folder))
+        return nullptr;
+    auto lock = std::make_unique<QLockFile>(folder + QStringLiteral("/.lock"));
+    lock->setStaleLockTime(0); // stale only when its process is gone
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+// Folders beside the first for windows of further instances.
+QString siblingFolder(const QString &folder, int number)
+{
+    return folder + QLatin1Char('-') + QString::number(number);
+}
+
+constexpr int MaxSessionFolders = 9;
+
+} // namespace
+
 bool SqlEditorTabs::setSessionFolder(const QString &folder)
 {
     m_autosave.stop();
-    m_store = EditorSessionStore(folder);
+    m_lock.reset();
+    m_store = EditorSessionStore();
     m_dirty.clear();
     for (Entry &entry : m_entries)
         entry.textKept = false;
-    if (!m_store.isEnabled())
+    if (folder.isEmpty())
         return true;
 
-    int current = -1;
-    const QList<EditorSessionTab> kept = m_store.load(&current);
+    // Another instance of the program keeps its tabs in the first folder:
+    // this one takes the next free folder, so neither writes over the other.
+    QString chosen;
+    for (int number = 1; number <= MaxSessionFolders && !m_lock; ++number) {
+        chosen = number == 1 ? folder : siblingFolder(folder, number);
+        m_lock = lockFolder(chosen);
+    }
+    if (!m_lock) {
+        m_error = QStringLiteral("No free folder to keep the tabs in beside \"%1\"").arg(folder);
+        Q_EMIT sessionSaveFailed(QStringLiteral("The editor's tabs could not be kept: %1").arg(m_error));
+        return false;
+    }
+    m_store = EditorSessionStore(chosen);
+
     m_restoring = true;
     QList<SqlEditorPage *> untouched;
     for (int i = 0; i < count(); ++i) {
         if (isUntouched(page(i)))
             untouched.append(page(i));
     }
-    int restored = 0;
-    int currentPageIndex = -1;
-    for (int k = 0; k < kept.size(); ++k) {
-        const EditorSessionTab &tab = kept.at(k);
-        SqlEditorPage *page = nullptr;
-        if (tab.hasText) {
-            page = addPage(tab.id);
-            page->restoreDocument(tab.text, tab.fileName, formFromNames(tab.encoding, tab.byteOrderMark),
-                                  tab.modified);
-            m_entries[page].textKept = true;
-        } else if (!tab.fileName.isEmpty()) {
-            QString error;
-            page = addPage(tab.id);
-            if (!page->loadDocument(tab.fileName, &error)) {
-                Q_EMIT restoreFailed(error);
-                m_entries.remove(page);
-                m_tabs->removeTab(m_tabs->indexOf(page));
-                delete page;
+    int current = -1;
+    SqlEditorPage *currentPage = nullptr;
+    const QList<EditorSessionTab> kept = m_store.load(&current);
+    int restored = restoreTabs(kept, current, false, &currentPage);
+    // Tabs that an instance which has ended kept beside the first folder
+    // join this window's; their folders go once the tabs are written here.
+    QList<std::pair<QString, std::shared_ptr<QLockFile>>> adopted;
+    if (chosen == folder) {
+        for (int number = 2; number <= MaxSessionFolders; ++number) {
+            const QString sibling = siblingFolder(folder, number);
+            if (!QFileInfo::exists(sibling))
                 continue;
-            }
-        } else {
-            page = addPage(tab.id); // an empty unnamed tab
+            std::shared_ptr<QLockFile> lock = lockFolder(sibling);
+            if (!lock)
+                continue; // still in use
+            int ignored = -1;
+            restored += restoreTabs(EditorSessionStore(sibling).load(&ignored), -1, true, nullptr);
+            adopted.append({sibling, lock});
         }
-        page->editor()->setCursorPosition(tab.caretLine, tab.caretIndex);
-        page->editor()->ensureCursorVisible();
-        if (k == current)
-            currentPageIndex = m_tabs->indexOf(page);
-        ++restored;
     }
     // The empty tab the window started with gives way to the kept ones.
     if (restored > 0) {
@@ -377,12 +411,57 @@ bool SqlEditorTabs::setSessionFolder(const QString &folder)
             delete blank;
         }
     }
-    if (currentPageIndex >= 0)
-        m_tabs->setCurrentIndex(currentPageIndex);
+    // Each new tab was made current in turn; the kept one is current again.
+    if (currentPage)
+        m_tabs->setCurrentWidget(currentPage);
     updateAccessibleNames();
     m_restoring = false;
-    // Whatever the folder lacks (the window's own tabs) is written now.
-    return saveSession();
+    // Whatever the folder lacks (the window's own tabs, adopted ones) is
+    // written now.
+    const bool saved = saveSession();
+    if (saved) {
+        for (const auto &[sibling, lock] : std::as_const(adopted)) {
+            lock->unlock();
+            QDir(sibling).removeRecursively();
+        }
+    }
+    return saved;
+}
+
+int SqlEditorTabs::restoreTabs(const QList<EditorSessionTab> &kept, int current, bool newIds,
+                               SqlEditorPage **currentPage)
+{
+    int restored = 0;
+    for (int k = 0; k < kept.size(); ++k) {
+        const EditorSessionTab &tab = kept.at(k);
+        const QString id = newIds ? m_store.newId() : tab.id;
+        SqlEditorPage *page = nullptr;
+        if (tab.hasText) {
+            page = addPage(id);
+            page->restoreDocument(tab.text, tab.fileName, formFromNames(tab.encoding, tab.byteOrderMark),
+                                  tab.modified);
+            // An adopted text is not in this folder yet.
+            m_entries[page].textKept = !newIds;
+        } else if (!tab.fileName.isEmpty()) {
+            QString error;
+            page = addPage(id);
+            if (!page->loadDocument(tab.fileName, &error)) {
+                Q_EMIT restoreFailed(error);
+                m_entries.remove(page);
+                m_tabs->removeTab(m_tabs->indexOf(page));
+                delete page;
+                continue;
+            }
+        } else {
+            page = addPage(id); // an empty unnamed tab
+        }
+        page->editor()->setCursorPosition(tab.caretLine, tab.caretIndex);
+        page->editor()->ensureCursorVisible();
+        if (k == current && currentPage)
+            *currentPage = page;
+        ++restored;
+    }
+    return restored;
 }
 
 bool SqlEditorTabs::saveSession()

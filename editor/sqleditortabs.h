@@ -10,7 +10,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class QAction;
+class QLockFile;
 class QTabWidget;
 class SqlEditorPage;
 
@@ -44,10 +47,13 @@ public:
     QString tabCaption(int index) const;
 
     // Keeps the tabs in folder from now on (empty: nowhere). The tabs kept
-    // there before replace the untouched first tab. Returns false when the
-    // folder cannot be used (errorString() says why).
+    // there before replace the untouched first tab. While another instance
+    // keeps its tabs there, a folder beside it ("folder-2", ...) is used; the
+    // first folder's window takes over the tabs of such folders whose
+    // instance has ended. Returns false when no folder can be used
+    // (errorString() says why).
     bool setSessionFolder(const QString &folder);
-    QString sessionFolder() const { return m_store.folder(); }
+    QString sessionFolder() const { return m_store.folder(); } // the one in use
     int autosaveDelay() const { return m_autosave.interval(); }
     void setAutosaveDelay(int milliseconds) { m_autosave.setInterval(milliseconds); }
     // Writes every change not yet written, now. False when a write failed.
@@ -104,6 +110,9 @@ private:
     };
 
     SqlEditorPage *addPage(const QString &id);
+    // Adds the kept tabs; returns how many came back (a file that is gone
+    // does not), and which of them was current.
+    int restoreTabs(const QList<EditorSessionTab> &kept, int current, bool newIds, SqlEditorPage **currentPage);
     void updateCaption(SqlEditorPage *page);
     void updateAccessibleNames();
     void textChanged(SqlEditorPage *page);
@@ -122,6 +131,7 @@ private:
     QPointer<SqlEditorPage> m_runPage;
 
     EditorSessionStore m_store;
+    std::unique_ptr<QLockFile> m_lock; // the session folder is this window's
     QHash<SqlEditorPage *, Entry> m_entries;
     QSet<SqlEditorPage *> m_dirty; // text changed since last written
     QTimer m_autosave;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
@@ -335,6 +336,41 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         QCOMPARE(closing.size(), 0);
         QCOMPARE(page->scriptText(), QStringLiteral("y"));
+    }
+
+    void secondInstanceKeepsItsOwnTabs()
+    {
+        const QString data = m_dir->filePath(QStringLiteral("data"));
+        auto first = makeWindow(data);
+        first->sqlEditor()->editor()->setText(QStringLiteral("select 'first window';"));
+        QVERIFY(first->sqlEditorTabs()->saveSession());
+        // A second instance on the same data folder neither shows nor
+        // overwrites the first one's tabs.
+        auto store = std::move(m_windowStore);
+        auto second = makeWindow(data);
+        SqlEditorTabs *tabs = second->sqlEditorTabs();
+        QCOMPARE(tabs->sessionFolder(), data + QStringLiteral("/editor-2"));
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->currentPage()->scriptText(), QString());
+        tabs->currentPage()->editor()->setText(QStringLiteral("select 'second window';"));
+        QVERIFY(tabs->saveSession());
+        second.reset();
+        QVERIFY(first->sqlEditorTabs()->saveSession());
+        first.reset();
+        store.reset();
+
+        // The next start shows both, and the second folder is gone.
+        auto next = makeWindow(data);
+        tabs = next->sqlEditorTabs();
+        QCOMPARE(tabs->sessionFolder(), data + QStringLiteral("/editor"));
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->page(0)->scriptText(), QStringLiteral("select 'first window';"));
+        QCOMPARE(tabs->page(1)->scriptText(), QStringLiteral("select 'second window';"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/editor-2")));
+        next.reset();
+        auto again = makeWindow(data);
+        QCOMPARE(again->sqlEditorTabs()->count(), 2);
     }
 
     void autosaveSurvivesAKilledProcess()
