@@ -108,7 +108,22 @@ void HistoryPanel::refresh()
 {
     m_searchDelay.stop();
     m_stale = false;
+    // New statements come in at the top while the user may be looking at
+    // one: it stays the current row.
+    const QModelIndex current = m_view->currentIndex();
+    const qint64 currentId = current.isValid() ? m_model->entry(current.row()).id : 0;
+    const int column = current.isValid() ? current.column() : 0;
     m_model->setEntries(m_history ? m_history->search(m_search->text().trimmed()) : QList<HistoryEntry>());
+    if (currentId == 0)
+        return;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->entry(row).id == currentId) {
+            const QModelIndex again = m_model->index(row, column);
+            m_view->setCurrentIndex(again);
+            m_view->scrollTo(again);
+            return;
+        }
+    }
 }
 
 void HistoryPanel::showEvent(QShowEvent *event)

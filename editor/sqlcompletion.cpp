@@ -3,6 +3,7 @@
 #include "data/completionnames.h"
 
 #include <Qsci/qscilexer.h>
+#include <Qsci/qscilexersql.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QSet>
@@ -114,8 +115,37 @@ QString SqlCompletion::textBeforeCaret() const
     return m_editor->isUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+bool SqlCompletion::inTextOrComment() const
+{
+    // Styles lag behind typing: the caret's line is styled first.
+    const long position = m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    if (position <= 0)
+        return false;
+    const long line = m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, position);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE,
+                            m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line), position);
+    switch (int(m_editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, position - 1))) {
+    case QsciLexerSQL::Comment:
+    case QsciLexerSQL::CommentLine:
+    case QsciLexerSQL::CommentDoc:
+    case QsciLexerSQL::CommentLineHash:
+    case QsciLexerSQL::CommentDocKeyword:
+    case QsciLexerSQL::CommentDocKeywordError:
+    case QsciLexerSQL::DoubleQuotedString:
+    case QsciLexerSQL::SingleQuotedString:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void SqlCompletion::updateAutoCompletionList(const QStringList &, QStringList &list)
 {
+    // Nothing to offer inside a quoted text or a comment.
+    if (qobject_cast<QsciLexerSQL *>(m_editor->lexer()) && inTextOrComment()) {
+        list.clear();
+        return;
+    }
     list = offers(textBeforeCaret(), m_names, m_database ? m_database() : QString());
 }
 

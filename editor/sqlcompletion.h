@@ -30,6 +30,7 @@ public:
 
 private:
     QString textBeforeCaret() const;
+    bool inTextOrComment() const;
 
     QsciScintilla *m_editor;
     CompletionNames *m_names;

@@ -227,6 +227,13 @@ void TestWorkbench::historyRecordsAndRecalls()
     m_window->action(QStringLiteral("EditExecStatement"))->trigger();
     settle();
     QCOMPARE(history->search(QString(), 1).constFirst().statement, QStringLiteral("select what from orders where id <= 2"));
+    // Back in the history, the new entry stands on top and the row the
+    // user chose is still the current one.
+    const qint64 chosen = panel->model()->entry(0).id;
+    m_window->showPage(QStringLiteral("Active SQL"), QStringLiteral("History"));
+    QTRY_COMPARE(panel->model()->rowCount(), 2);
+    QCOMPARE(view->currentIndex().row(), 1);
+    QCOMPARE(panel->model()->entry(1).id, chosen);
 
     // Kept in the data folder for the next start.
     QVERIFY(history->flush());
@@ -257,6 +264,13 @@ void TestWorkbench::completionOffersNamesOfTheDatabaseInUse()
     QTRY_VERIFY(editor->isListActive());
     QTest::keyClick(editor, Qt::Key_Return);
     QCOMPARE(editor->text(), QStringLiteral("select shelf_label"));
+    // Not inside a quoted text or a comment.
+    for (const QString &typed : {QStringLiteral(" where shelf_label = 'shel"), QStringLiteral(" -- shel")}) {
+        editor->setText(QStringLiteral("select shelf_label from items"));
+        editor->setCursorPosition(0, editor->text().size());
+        QTest::keyClicks(editor, typed);
+        QVERIFY2(!editor->isListActive(), qPrintable(typed));
+    }
 
     auto offers = [names, this](const QString &typed) {
         return SqlCompletion::offers(typed, names, m_window->databaseInUse());
