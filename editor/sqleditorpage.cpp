@@ -519,14 +519,17 @@ void SqlEditorPage::unindent()
 void SqlEditorPage::chooseLineNumberFont()
 {
     QFont font = m_editor->lineNumberFont();
-    if (m_prompts.chooseFont(this, &font))
-        m_editor->setLineNumberFont(font);
+    if (!m_prompts.chooseFont(this, &font))
+        return;
+    m_editor->setLineNumberFont(font);
+    Q_EMIT settingsChanged();
 }
 
 void SqlEditorPage::showProperties()
 {
     EditorPropertiesDialog dialog(m_editor, &m_prompts, this);
     dialog.exec();
+    Q_EMIT settingsChanged();
 }
 
 void SqlEditorPage::showFind()
@@ -579,4 +582,5 @@ void SqlEditorPage::toggleWordWrap()
 {
     m_editor->setWrapMode(m_editor->wrapMode() == QsciScintilla::WrapNone ? QsciScintilla::WrapWord
                                                                            : QsciScintilla::WrapNone);
+    Q_EMIT settingsChanged();
 }

@@ -137,6 +137,8 @@ Q_SIGNALS:
     void modificationChanged(bool modified);
     // Any change of the text.
     void textChanged();
+    // The user changed the editor's fonts or properties.
+    void settingsChanged();
 
 private:
     // Status and command update after every change of the editor.

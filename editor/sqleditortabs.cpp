@@ -119,9 +119,24 @@ QString SqlEditorTabs::tabCaption(int index) const
     return m_tabs->tabText(index);
 }
 
+void SqlEditorTabs::copySettings(SqlEditor *from, SqlEditor *to)
+{
+    to->setTextFont(from->textFont());
+    to->setLineNumberFont(from->lineNumberFont());
+    to->setLineNumbersShown(from->lineNumbersShown());
+    to->setTabWidth(from->tabWidth());
+    to->setWrapMode(from->wrapMode());
+    to->setEdgeColumn(from->edgeColumn());
+    to->setEdgeMode(from->edgeMode());
+}
+
 SqlEditorPage *SqlEditorTabs::addPage(const QString &id)
 {
+    // A new tab looks like the others.
+    SqlEditorPage *model = currentPage();
     auto *page = new SqlEditorPage;
+    if (model)
+        copySettings(model->editor(), page->editor());
     page->setPrompts(m_prompts);
     page->setGroupedUndo(m_groupedUndo);
     page->setUndoAfterSave(m_undoAfterSave);
@@ -137,6 +152,13 @@ SqlEditorPage *SqlEditorTabs::addPage(const QString &id)
         scheduleSave();
     });
     connect(page, &SqlEditorPage::textChanged, this, [this, page] { textChanged(page); });
+    // Fonts and properties are the editor's, not one tab's.
+    connect(page, &SqlEditorPage::settingsChanged, this, [this, page] {
+        for (int i = 0; i < count(); ++i) {
+            if (this->page(i) != page)
+                copySettings(page->editor(), this->page(i)->editor());
+        }
+    });
     const int index = m_tabs->addTab(page, QString());
     updateCaption(page);
     updateAccessibleNames();

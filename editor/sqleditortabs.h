@@ -15,6 +15,7 @@
 class QAction;
 class QLockFile;
 class QTabWidget;
+class SqlEditor;
 class SqlEditorPage;
 
 // The "SQL Query" sub-page: editor tabs, each an SqlEditorPage with its own
@@ -110,6 +111,7 @@ private:
     };
 
     SqlEditorPage *addPage(const QString &id);
+    static void copySettings(SqlEditor *from, SqlEditor *to);
     // Adds the kept tabs; returns how many came back (a file that is gone
     // does not), and which of them was current.
     int restoreTabs(const QList<EditorSessionTab> &kept, int current, bool newIds, SqlEditorPage **currentPage);

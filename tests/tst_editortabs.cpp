@@ -41,6 +41,7 @@ struct ScriptedPrompts
     QList<QMessageBox::StandardButton> answers;
     QString saveAnswer;
     QString openAnswer;
+    int fontSize = 0; // the font dialog's answer; 0: cancelled
 
     EditorPrompts prompts()
     {
@@ -54,6 +55,11 @@ struct ScriptedPrompts
         };
         p.openFileName = [this](QWidget *, const QString &, const QString &, const QString &) {
             return openAnswer;
+        };
+        p.chooseFont = [this](QWidget *, QFont *font) {
+            if (fontSize > 0)
+                font->setPointSize(fontSize);
+            return fontSize > 0;
         };
         return p;
     }
@@ -261,6 +267,18 @@ private Q_SLOTS:
         window->action(QStringLiteral("server_upper"))->trigger();
         QCOMPARE(second->scriptText(), QStringLiteral("SELECT 2;\nselect 22; -- more"));
         QCOMPARE(first->scriptText(), QStringLiteral("select 'from a';"));
+        // Fonts and properties are the editor's: every tab takes them, and
+        // a new tab starts with them.
+        m_scripted.fontSize = 17;
+        window->action(QStringLiteral("server_font"))->trigger();
+        QCOMPARE(second->editor()->lineNumberFont().pointSize(), 17);
+        QCOMPARE(first->editor()->lineNumberFont().pointSize(), 17);
+        first->toggleWordWrap();
+        QCOMPARE(second->editor()->wrapMode(), first->editor()->wrapMode());
+        SqlEditorPage *third = tabs->newTab();
+        QCOMPARE(third->editor()->lineNumberFont().pointSize(), 17);
+        QCOMPARE(third->editor()->wrapMode(), first->editor()->wrapMode());
+        tabs->setCurrentIndex(1);
         // New clears the current tab only (after its question).
         m_scripted.answers = {QMessageBox::No};
         window->action(QStringLiteral("EditNew"))->trigger();
