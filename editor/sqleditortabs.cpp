@@ -82,6 +82,10 @@ SqlEditorTabs::SqlEditorTabs(QWidget *parent)
 
 SqlEditorTabs::~SqlEditorTabs()
 {
+    // Changes not yet written (the program ended without the close
+    // question) are written now.
+    if (m_autosave.isActive())
+        saveSession();
     // Pages go after the members that their signals reach.
     disconnect(m_tabs, nullptr, this, nullptr);
     for (int i = 0; i < count(); ++i)

@@ -386,9 +386,13 @@ private Q_SLOTS:
         QCOMPARE(tabs->page(1)->scriptText(), QStringLiteral("select 'second window';"));
         QCOMPARE(tabs->currentIndex(), 0);
         QVERIFY(!QFileInfo::exists(data + QStringLiteral("/editor-2")));
+        // A change still waiting for its moment is written when the window
+        // goes without the close question.
+        tabs->page(1)->editor()->append(QStringLiteral(" -- last words"));
         next.reset();
         auto again = makeWindow(data);
         QCOMPARE(again->sqlEditorTabs()->count(), 2);
+        QCOMPARE(again->sqlEditorTabs()->page(1)->scriptText(), QStringLiteral("select 'second window'; -- last words"));
     }
 
     void autosaveSurvivesAKilledProcess()
