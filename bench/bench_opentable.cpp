@@ -4,6 +4,7 @@
 #include "bench/benchcommon.h"
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/history.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
@@ -25,12 +26,16 @@
 
 namespace {
 
-// What a window hands the data module, without a window.
+// What a window hands the data module, without a window; statements run
+// from the editor are recorded in a history file, as the program does.
 struct Module : HeadlessViews
 {
     Module(const QString &host, const QString &port, const QString &user, const QString &password)
         : HeadlessViews(host, port, user, password)
     {
+        if (historyDir.isValid())
+            history.open(historyDir.filePath(QStringLiteral("history.sqlite")));
+        views.history = &history;
         module = std::make_unique<TDMstd>(views);
     }
 
@@ -68,6 +73,8 @@ struct Module : HeadlessViews
         return found.isEmpty() ? nullptr : found.first();
     }
 
+    QTemporaryDir historyDir;
+    QueryHistory history;
     std::unique_ptr<TDMstd> module;
 };
 

@@ -6,6 +6,11 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
+class HistoryStore;
+class QThread;
+
 // One statement sent from the editor, as the history keeps it.
 struct HistoryEntry
 {
@@ -24,8 +29,8 @@ struct HistoryEntry
 // The statement history: a SQLite database of its own (Qt SQL) in the data
 // folder, readable by its owner only, capped by the number of entries and
 // by the characters of their statements. Entries are written in batches, a
-// moment after they come (a script of many thousand statements must not
-// wait for the disk once per statement).
+// moment after they come, on a thread of the history's own: a script of many
+// thousand statements waits neither for the disk nor for SQLite.
 class QueryHistory : public QObject
 {
     Q_OBJECT
@@ -43,7 +48,7 @@ public:
     // cannot be used: the history then lives in memory.
     bool open(const QString &path);
     QString path() const { return m_path; }
-    bool isOpen() const { return !m_connection.isEmpty(); }
+    bool isOpen() const { return m_open; }
     QString errorString() const { return m_error; }
 
     // Older entries give way once either limit is passed.
@@ -67,16 +72,20 @@ Q_SIGNALS:
     void writeFailed(const QString &message);
 
 private:
-    bool openConnection(const QString &databaseName);
-    void closeConnection();
-    void prune();
+    // Runs work on the history's thread and waits for it.
+    void onThread(const std::function<void()> &work);
+    bool openStore(const QString &databaseName);
+    // Hands the waiting entries to the history's thread.
+    void writeLater();
+    void written(bool ok, const QString &error);
 
-    QString m_connection;
+    HistoryStore *m_store; // used on m_thread only
+    QThread *m_thread = nullptr;
+    QObject *m_context = nullptr; // lives on m_thread
+    bool m_open = false;
     QString m_path;
     QString m_error;
     QList<HistoryEntry> m_pending;
     QTimer m_flushTimer;
-    int m_maxEntries = DefaultMaxEntries;
-    qint64 m_maxCharacters = DefaultMaxCharacters;
     bool m_failing = false;
 };
