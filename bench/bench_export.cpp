@@ -22,27 +22,6 @@
 
 namespace {
 
-// A line of /proc/self/status in kB, or -1.
-long statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// Sets the peak resident size back to the current one.
-bool resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
 ExportFormat formatOf(const QString &name)
 {
     if (name == QLatin1String("xls"))
@@ -75,8 +54,8 @@ int exportChild(const QStringList &args)
     if (code != 0)
         return code;
 
-    const long gridKb = statusKb("VmRSS");
-    const bool peakReset = resetPeak();
+    const long gridKb = processStatusKb("VmRSS");
+    const bool peakReset = resetPeakMemory();
     QElapsedTimer timer;
     timer.start();
     ExportProgress progress;
@@ -86,7 +65,7 @@ int exportChild(const QStringList &args)
         std::fprintf(stderr, "%s\n", qPrintable(result.error));
         return 4;
     }
-    const long peakKb = statusKb("VmHWM");
+    const long peakKb = processStatusKb("VmHWM");
     std::printf("rows: %d\nseconds: %.3f\ngrid_mb: %.1f\nextra_mb: %.1f\nfile_mb: %.1f\n", grid.rowCount(), seconds,
                 gridKb / 1024.0, peakReset ? std::max(0L, peakKb - gridKb) / 1024.0 : -1.0,
                 QFile(args.at(7)).size() / 1048576.0);

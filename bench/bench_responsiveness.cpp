@@ -63,20 +63,6 @@ private:
     qint64 m_longest = 0;
 };
 
-// Runs the event loop (sleeping while nothing happens) until done() holds.
-bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.start(20);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 struct Window
 {
     explicit Window(SettingsStore *settings)

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -162,10 +164,48 @@ bool startServerWith(PrivateServer &server, const QString &statements)
 
 QString millionRowTable()
 {
+    return rowTable(1000000);
+}
+
+QString rowTable(qint64 rows)
+{
     return QStringLiteral("CREATE DATABASE bench; USE bench;"
                           "CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(40), note VARCHAR(100), val DOUBLE);"
                           "INSERT INTO t SELECT seq, CONCAT('name ', seq), REPEAT(CHAR(97 + seq % 26), 10 + seq % 90),"
-                          " seq * 1.25 FROM seq_1_to_1000000;");
+                          " seq * 1.25 FROM seq_1_to_%1;")
+        .arg(rows);
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(20);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+long processStatusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
 int runQueryChild(const QStringList &args, const std::function<int(TmySQLClientQuery *)> &handle)
@@ -208,7 +248,8 @@ int main(int argc, char *argv[])
 {
     // The responsiveness benchmark drives the real window, offscreen when
     // there is no display; the others need no widgets.
-    const bool windows = argc > 1 && std::strcmp(argv[1], "responsiveness") == 0;
+    const bool windows = argc > 1
+        && (std::strcmp(argv[1], "responsiveness") == 0 || std::strcmp(argv[1], "editor-child") == 0);
     if (windows && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application;

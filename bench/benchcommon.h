@@ -61,6 +61,17 @@ bool startServerWith(PrivateServer &server, const QString &statements);
 // The statements of the million-row table bench.t (id, name, note, val)
 // that the client, table view and export benchmarks read.
 QString millionRowTable();
+// The same table with `rows` rows.
+QString rowTable(qint64 rows);
+
+// Runs the event loop (sleeping while nothing happens) until done() holds;
+// false when timeoutMs ran out first.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000);
+
+// A line of /proc/self/status in kB ("VmRSS", "VmHWM"), or -1.
+long processStatusKb(const char *field);
+// Sets the peak resident size (VmHWM) back to the current one.
+bool resetPeakMemory();
 
 // A child's query: connects with host port user password database (the
 // first five arguments), runs the statement of the sixth and hands its

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -57,8 +58,8 @@ public:
     std::shared_ptr<const TmySQLResultRows> Result() const { return m_result; }
 
 private:
-    void wrapUp(TmySQLClientTaskData *task, bool success, const QString &message);
-    void progress(TmySQLClientTaskData *task, int current, int total);
+    void wrapUp(TmySQLClientTask task, bool success, const QString &message);
+    void progress(TmySQLClientTask task, int current, int total);
 
     TmySQLClientTaskHandler *m_engine;
     TmySQLClientTaskData *m_currentTask = nullptr;
@@ -121,7 +122,8 @@ public:
     void OpenSession(const QString &host, const QString &user, const QString &password,
                      const QString &database, int port, unsigned long clientFlags,
                      const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
-                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0);
+                     TmySQLClientTask_OnError OnError, unsigned int connectTimeout = 0,
+                     const TmySQLClientTls &tls = TmySQLClientTls(), const QString &newPassword = QString());
     void CloseSession(const QString &TaskName, TmySQLClientTask_OnComplete OnComplete);
     void SelectDb(const QString &database, const QString &TaskName);
     // The same with handlers of the caller's own, for a chain that must
@@ -144,11 +146,15 @@ public:
     unsigned long OpenedConnectionId() const;
     bool HasResultNames() const { return m_currentTask != nullptr; }
 
+    // What the connect outcome said about the open connection (empty when
+    // none is open); the client library's own version.
     QString ServerInfo() const;
     QString ClientInfo() const;
     QString HostInfo() const;
     unsigned int ProtocolInfo() const;
+    // The status line the last Stat task read (empty before the first).
     QString ServerStat() const;
+    // Of the outcome being handled, else of the one handled last.
     QString LastError() const;
     int AffectedRows() const;
 
@@ -157,10 +163,12 @@ public:
 private:
     void queue(TClientTaskKind kind, const QString &TaskName, TmySQLClientTask_OnComplete OnComplete,
                TmySQLClientTask_OnError OnError, const std::function<void(TmySQLClientTaskData &)> &fill);
-    void wrapUp(TmySQLClientTaskData *task, bool success, const QString &message);
+    void wrapUp(TmySQLClientTask task, bool success, const QString &message);
 
     TmySQLClientTaskHandler *m_engine;
     TmySQLClientTaskData *m_currentTask = nullptr;
+    TmySQLClientConnectionInfo m_connection; // of the connection opened last
+    QString m_serverStat;
 };
 
 // One connection to one server. Every operation becomes a task; outcomes come
@@ -194,6 +202,19 @@ public:
     // Seconds a connect attempt may take before it fails; 0: the library's default.
     unsigned int ConnectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(unsigned int seconds) { m_connectTimeout = seconds; }
+    // Set after a connect failed because the account's password has expired
+    // (Outcome().PasswordExpired()): the next Connect, and only that one,
+    // logs in and sets this password before anything else; once it opens,
+    // the password is Password. Empty: none.
+    QString NewPassword() const { return m_newPassword; }
+    void setNewPassword(const QString &value) { m_newPassword = value; }
+    // How connections are secured; Off unless set.
+    const TmySQLClientTls &Tls() const { return m_tls; }
+    void setTls(const TmySQLClientTls &value) { m_tls = value; }
+    // Of the open connection: the TLS protocol and cipher, empty when it is
+    // not encrypted.
+    QString TlsVersion() const { return m_tlsVersion; }
+    QString TlsCipher() const { return m_tlsCipher; }
     // The server's id of the open connection (what KILL names); 0 when closed.
     unsigned long ConnectionId() const { return m_connectionId; }
 
@@ -208,6 +229,14 @@ public:
     // Gives up a connect attempt: its outcome raises nothing, and a
     // connection that opens late is closed again.
     void AbandonConnect();
+    // Gives the connection up: the call the worker is waiting in (a statement
+    // on a server that does not answer) returns at once with an error, and
+    // the connection cannot be used any more. For a close that must not wait.
+    void AbandonConnection();
+    // Milliseconds a blocking Close waits for the statement running on the
+    // worker before it abandons the connection.
+    int CloseTimeout() const { return m_closeTimeout; }
+    void setCloseTimeout(int msecs) { m_closeTimeout = msecs; }
     // Asks the server to end the statement this connection is running (KILL
     // QUERY with the connection's id) through a short-lived second
     // connection with the same properties; the statement then fails with the
@@ -232,8 +261,16 @@ public:
     TmySQLClientUtilityEvents UtilityEvents; // OnSelectDatabase ... OnShutdownError
 
 private:
-    void opened(quint64 serial, unsigned long connectionId);
+    void opened(quint64 serial, unsigned long connectionId, const TmySQLClientOutcome &outcome);
     void closed();
+
+    // Shared with the threads that send KILL QUERY: they report to the
+    // receiver only while it is set, under the lock.
+    struct KillState
+    {
+        std::mutex mutex;
+        QObject *receiver = nullptr;
+    };
 
     MYSQL m_mysql;
     TmySQLClientTaskHandler *m_engine = nullptr;
@@ -250,10 +287,16 @@ private:
     bool m_blockOnClose = true;
     unsigned int m_connectTimeout = 0;
     unsigned long m_connectionId = 0;
+    TmySQLClientTls m_tls;
+    QString m_newPassword;
+    QString m_tlsVersion;
+    QString m_tlsCipher;
     QPointer<QStringListModel> m_taskListBox;
     bool m_connected = false;
     bool m_connecting = false;
     quint64 m_connectSerial = 0;
     quint64 m_abandonedUpTo = 0; // attempts up to this one were given up
-    std::thread m_killThread;
+    quint64 m_connectTaskSerial = 0; // the engine's serial of the last connect task
+    int m_closeTimeout = 5000;
+    std::shared_ptr<KillState> m_kill;
 };

@@ -2,6 +2,8 @@
 
 #include <QLibrary>
 
+#include <atomic>
+
 #include <memory>
 
 namespace {
@@ -13,6 +15,7 @@ QString initialLibraryName()
 }
 
 std::unique_ptr<QLibrary> library;
+std::atomic<int> libraryHolds{0};
 
 const char *const entryPointNames[] = {
     "mysql_debug", "mysql_dump_debug_info", "mysql_init", "mysql_connect",
@@ -105,12 +108,31 @@ bool LoadClientLibrary()
     resolve(a.mysql_fetch_fields, "mysql_fetch_fields");
     resolve(a.mysql_thread_id, "mysql_thread_id");
     resolve(a.mariadb_cancel, "mariadb_cancel");
+    resolve(a.mysql_optionsv, "mysql_optionsv");
+    resolve(a.mysql_ssl_set, "mysql_ssl_set");
+    resolve(a.mysql_get_ssl_cipher, "mysql_get_ssl_cipher");
+    resolve(a.mariadb_get_infov, "mariadb_get_infov");
     return true;
+}
+
+void HoldClientLibrary()
+{
+    ++libraryHolds;
+}
+
+void ReleaseClientLibrary()
+{
+    --libraryHolds;
 }
 
 void UnloadClientLibrary()
 {
-    if (library) {
+    if (library && libraryHolds.load() > 0) {
+        // A thread still calls into the library (a stop request waiting on
+        // a server that does not answer): its code and state stay in place.
+        mysqlApi = MySqlApi();
+        (void)library.release();
+    } else if (library) {
         mysqlApi = MySqlApi();
         // The library's global state goes before its code does.
         using EndFn = decltype(&::mysql_server_end);

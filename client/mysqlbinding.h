@@ -71,6 +71,12 @@ struct MySqlApi
     // Breaks off what a connection is doing (its socket is shut down), from
     // another thread: gives up a connect attempt without waiting for its timeout.
     decltype(&::mariadb_cancel) mariadb_cancel = nullptr;
+    // Secured connections: options set before connecting, and what the
+    // connection negotiated. Libraries without them leave their slots empty.
+    decltype(&::mysql_optionsv) mysql_optionsv = nullptr;
+    decltype(&::mysql_ssl_set) mysql_ssl_set = nullptr;
+    decltype(&::mysql_get_ssl_cipher) mysql_get_ssl_cipher = nullptr;
+    decltype(&::mariadb_get_infov) mariadb_get_infov = nullptr;
 };
 
 // The bound entry points; all empty while the library is not bound.
@@ -79,7 +85,11 @@ extern MySqlApi mysqlApi;
 // Loads ClientLibraryName and looks up every entry point. False when the file
 // could not be loaded; a missing entry point only leaves its slot empty.
 bool LoadClientLibrary();
+// Unloading leaves the library in place while a thread of its own (not a
+// client's worker, which its client ends first) holds it.
 void UnloadClientLibrary();
+void HoldClientLibrary();
+void ReleaseClientLibrary();
 bool ClientLibraryBound();
 
 // The 35 names of the binding, in order, and how many of them are bound.

@@ -4,12 +4,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEvent>
 #include <QStringListModel>
 #include <QTimerEvent>
 #include <QThread>
 
 #include <errmsg.h>
+#include <mysqld_error.h>
 
 namespace {
 
@@ -54,11 +56,20 @@ TmySQLClientTaskHandler::TmySQLClientTaskHandler(MYSQL *handle, QObject *parent)
 TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
 {
     if (m_worker.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_stop = true;
-        }
+        std::unique_lock<std::mutex> lock(m_queueMutex);
+        m_stop = true;
         m_wake.notify_all();
+        // Whatever still runs is given up: a call waiting on a silent server
+        // (a connect attempt, a statement) returns once its socket is shut
+        // down, so the join below never waits on the server.
+        while (!m_workerEnded) {
+            if (m_executed.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_workerEnded; }))
+                break;
+            lock.unlock();
+            Abandon(m_nextSerial);
+            lock.lock();
+        }
+        lock.unlock();
         m_worker.join();
     }
     // Tasks never run and notifications never handled are dropped here.
@@ -71,6 +82,7 @@ TmySQLClientTaskHandler::~TmySQLClientTaskHandler()
         m_outbox.clear();
     }
     QCoreApplication::removePostedEvents(this);
+    ReleaseHandle();
 }
 
 void TmySQLClientTaskHandler::setTaskListBox(QStringListModel *listBox)
@@ -121,8 +133,10 @@ void TmySQLClientTaskHandler::EnqueueTask(TmySQLClientTask task)
     if (!task)
         return;
     // A handler of a task from before the last stop continues a chain that
-    // was stopped: its next task is dropped.
-    if (m_handlingDepth > 0 && m_handlingEpoch < m_epoch)
+    // was stopped: its next task is dropped. Opening and closing the session
+    // are the user's own steps, never part of a chain.
+    const bool session = task->Kind == ctClose || task->Kind == ctConnect || task->Kind == ctRealConnect;
+    if (!session && m_handlingDepth > 0 && m_handlingEpoch < m_epoch)
         return;
     task->Serial = m_nextSerial++;
     task->Epoch = m_epoch;
@@ -161,12 +175,39 @@ int TmySQLClientTaskHandler::CancelPending()
     return int(dropped.size());
 }
 
-void TmySQLClientTaskHandler::WaitUntilExecuted()
+bool TmySQLClientTaskHandler::WaitUntilExecuted(int msecs)
 {
     std::unique_lock<std::mutex> lock(m_queueMutex);
     if (!m_worker.joinable())
-        return;
-    m_executed.wait(lock, [this] { return m_stop || (m_queue.empty() && !m_executing); });
+        return true;
+    const auto executed = [this] { return m_stop || m_workerEnded || (m_queue.empty() && !m_executing); };
+    if (msecs < 0) {
+        m_executed.wait(lock, executed);
+        return true;
+    }
+    return m_executed.wait_for(lock, std::chrono::milliseconds(msecs), executed);
+}
+
+void TmySQLClientTaskHandler::Abandon(quint64 upTo)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_abandonUpTo = std::max(m_abandonUpTo, upTo);
+    }
+    breakOff();
+}
+
+bool TmySQLClientTaskHandler::breakOff()
+{
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (m_runningSerial == 0 || m_runningSerial > m_abandonUpTo || m_runningSerial == m_brokenOff)
+        return false;
+    // The library's own way to break a call off from another thread. Before
+    // the connect call has its socket there is nothing to shut down yet:
+    // the caller tries again.
+    if (m_handleInitialized && mysqlApi.mariadb_cancel && mysqlApi.mariadb_cancel(m_handle) == 0)
+        m_brokenOff = m_runningSerial;
+    return m_runningSerial != m_brokenOff;
 }
 
 void TmySQLClientTaskHandler::RunTasks()
@@ -199,8 +240,14 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
     QElapsedTimer clock;
     {
         std::lock_guard<std::mutex> lock(m_executeMutex);
+        {
+            std::lock_guard<std::mutex> handleLock(m_handleMutex);
+            m_runningSerial = task->Serial;
+        }
         clock.start();
         ran = ExecuteTask(task.get());
+        std::lock_guard<std::mutex> handleLock(m_handleMutex);
+        m_runningSerial = 0;
     }
     removeListLine(task->Serial);
     const bool success = ran && RouteTaskResult(task.get());
@@ -240,12 +287,18 @@ void TmySQLClientTaskHandler::workerLoop()
         // A batch runs ahead of the window only while the results waiting
         // for it stay small: a script of large SELECTs would otherwise hold
         // many of them at once.
-        m_wake.wait(lock, [this] {
+        const auto ready = [this] {
             return m_stop
                 || (!m_queue.empty() && (m_queue.front()->Batch == 0 || m_outboxRows.load() < MaxWaitingRows));
-        });
-        if (m_stop)
+        };
+        m_heldBack = !ready() && !m_queue.empty();
+        m_wake.wait(lock, ready);
+        m_heldBack = false;
+        if (m_stop) {
+            m_workerEnded = true;
+            m_executed.notify_all();
             return;
+        }
         TmySQLClientTask task = std::move(m_queue.front());
         m_queue.pop_front();
         m_executing = true;
@@ -281,7 +334,7 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
     auto libraryFailure = [&]() {
         outcome.Failed = true;
         outcome.ErrorNumber = api.mysql_errno ? api.mysql_errno(m_handle) : 0;
-        outcome.ErrorText = LastError();
+        outcome.ErrorText = handleError();
         outcome.AffectedRows = -1;
         return false;
     };
@@ -295,12 +348,32 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
         if (!api.mysql_init || !api.mysql_close)
             return missing(!api.mysql_init ? "mysql_init" : "mysql_close");
         // What a failed attempt left in the handle is released first.
+        std::lock_guard<std::mutex> lock(m_handleMutex);
         if (m_handleInitialized)
             api.mysql_close(m_handle);
         m_handleInitialized = api.mysql_init(m_handle) != nullptr;
         if (!m_handleInitialized)
             return engineFailure(QStringLiteral("The client library could not prepare a connection"));
         return true;
+    };
+    // An account whose password has expired may only set a new one: done
+    // before anything else runs on the connection.
+    auto changeExpiredPassword = [&](const QByteArray &password) -> bool {
+        if (!api.mysql_real_query || !api.mysql_escape_string)
+            return false;
+        QByteArray escaped(password.size() * 2 + 1, '\0');
+        escaped.resize(int(api.mysql_escape_string(escaped.data(), password.constData(), password.size())));
+        // MySQL takes ALTER USER here; MariaDB refuses it until the
+        // password is changed, and takes SET PASSWORD (which keeps the
+        // account's authentication plugin).
+        for (const QByteArray &statement :
+             {"ALTER USER CURRENT_USER() IDENTIFIED BY '" + escaped + "'", "SET PASSWORD = PASSWORD('" + escaped + "')"}) {
+            if (api.mysql_real_query(m_handle, statement.constData(), statement.size()) == 0)
+                return true;
+            if (!api.mysql_errno || api.mysql_errno(m_handle) != ER_MUST_CHANGE_PASSWORD)
+                return false;
+        }
+        return false;
     };
     // A statement's result: none (it returned no rows), or stored. A missing
     // result where the statement has columns is a failure of its own.
@@ -324,19 +397,23 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
             if (!task->ConnectResult)
                 return libraryFailure();
             break;
-        case ctClose:
+        case ctClose: {
             if (!api.mysql_close)
                 return missing("mysql_close");
+            std::lock_guard<std::mutex> lock(m_handleMutex);
             if (m_handleInitialized)
                 api.mysql_close(m_handle);
             m_handleInitialized = false;
             break;
+        }
         case ctRealConnect: {
             if (!api.mysql_real_connect)
                 return missing("mysql_real_connect");
             if (!prepareHandle())
                 return false;
-            if (api.mysql_options) {
+            auto setConnectOptions = [&] {
+                if (!api.mysql_options)
+                    return;
                 api.mysql_options(m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
                 // Always TCP to the given port, also for "localhost", which
                 // the library would otherwise take as its default local socket.
@@ -346,16 +423,66 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                     const unsigned int seconds = task->ConnectTimeout;
                     api.mysql_options(m_handle, MYSQL_OPT_CONNECT_TIMEOUT, &seconds);
                 }
+                // Accounts with other authentication than the library's
+                // built-in ones (ed25519) need its plugins.
+                static const QByteArray pluginDir = QFile::encodeName(ClientPluginDirectory());
+                if (!pluginDir.isEmpty())
+                    api.mysql_options(m_handle, MYSQL_PLUGIN_DIR, pluginDir.constData());
+                if (!task->NewPassword.isNull()) {
+                    const my_bool canHandle = 1;
+                    api.mysql_options(m_handle, MYSQL_OPT_CAN_HANDLE_EXPIRED_PASSWORDS, &canHandle);
+                }
+            };
+            setConnectOptions();
+            if (task->Tls.Mode != tmOff && !applyTlsOptions(m_handle, task->Tls))
+                return engineFailure(QStringLiteral("The client library cannot secure connections with TLS"));
+            auto realConnect = [&] {
+                return api.mysql_real_connect(
+                    m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
+                    orEmpty(task->Password).constData(),
+                    task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
+                    task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
+            };
+            task->ConnectResult = realConnect();
+            if (!task->ConnectResult && task->Tls.Mode == tmPreferred && api.mysql_errno
+                && api.mysql_errno(m_handle) == CR_SSL_CONNECTION_ERROR) {
+                // Preferred: a server that cannot do TLS is used in clear.
+                if (!prepareHandle())
+                    return false;
+                setConnectOptions();
+                task->ConnectResult = realConnect();
             }
-            task->ConnectResult = api.mysql_real_connect(
-                m_handle, orEmpty(task->Host).constData(), orEmpty(task->User).constData(),
-                orEmpty(task->Password).constData(),
-                task->Database.isEmpty() ? nullptr : task->Database.constData(), task->Port,
-                task->Socket.isNull() ? nullptr : task->Socket.constData(), task->ClientFlags);
-            if (!task->ConnectResult)
-                return libraryFailure();
+            if (!task->ConnectResult) {
+                libraryFailure();
+                outcome.ErrorText = tlsFailureText(task->Tls, outcome.ErrorNumber, outcome.ErrorText,
+                                                   QString::fromUtf8(task->Host));
+                return false;
+            }
+            readTlsState(m_handle, outcome);
+            if (task->Tls.Mode >= tmRequired && outcome.TlsCipher.isEmpty()) {
+                // The library let a server without TLS through: the
+                // connection is not what the profile asks for.
+                api.mysql_close(m_handle);
+                m_handleInitialized = false;
+                task->ConnectResult = nullptr;
+                outcome.TlsVersion.clear();
+                return engineFailure(QStringLiteral("TLS is required, but the server does not offer it"));
+            }
+            if (!task->NewPassword.isNull() && !changeExpiredPassword(task->NewPassword)) {
+                libraryFailure();
+                api.mysql_close(m_handle);
+                m_handleInitialized = false;
+                task->ConnectResult = nullptr;
+                return false;
+            }
             if (api.mysql_thread_id)
                 task->ConnectionId = api.mysql_thread_id(m_handle);
+            if (api.mysql_get_server_info)
+                task->Connection.ServerInfo = fromClient(api.mysql_get_server_info(m_handle));
+            if (api.mysql_get_host_info)
+                task->Connection.HostInfo = fromClient(api.mysql_get_host_info(m_handle));
+            if (api.mysql_get_proto_info)
+                task->Connection.ProtocolInfo = api.mysql_get_proto_info(m_handle);
             break;
         }
         case ctSelectDb:
@@ -508,6 +635,144 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
 }
 
 // Decides success by the kind's rule; a successful list task gets its names.
+namespace {
+
+QByteArray fileOption(const QString &path)
+{
+    return path.isEmpty() ? QByteArray() : QFile::encodeName(path);
+}
+
+const char *orNull(const QByteArray &bytes)
+{
+    return bytes.isEmpty() ? nullptr : bytes.constData();
+}
+
+} // namespace
+
+namespace {
+
+const char *const tlsModeNames[] = {"Off", "Preferred", "Required", "VerifyCA", "VerifyIdentity"};
+
+} // namespace
+
+TTlsMode TlsModeFromText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return tmOff;
+    for (int i = 0; i < 5; ++i) {
+        if (trimmed.compare(QLatin1String(tlsModeNames[i]), Qt::CaseInsensitive) == 0)
+            return TTlsMode(i);
+    }
+    return tmVerifyIdentity;
+}
+
+QString TlsModeText(TTlsMode mode)
+{
+    return QLatin1String(tlsModeNames[int(mode) >= 0 && int(mode) < 5 ? int(mode) : 0]);
+}
+
+bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls)
+{
+    const MySqlApi &api = mysqlApi;
+    if (!api.mysql_options)
+        return false;
+    // The library checks the chain whenever it has a CA file: only the
+    // verifying modes hand it over.
+    const bool verifying = tls.Mode == tmVerifyCA || tls.Mode == tmVerifyIdentity;
+    const QByteArray ca = verifying ? fileOption(tls.CAFile) : QByteArray();
+    const QByteArray cert = fileOption(tls.CertFile);
+    const QByteArray key = fileOption(tls.KeyFile);
+    // The client certificate is handed over in every mode, so it is sent
+    // whenever the server asks for one.
+    if (api.mysql_ssl_set) {
+        api.mysql_ssl_set(handle, orNull(key), orNull(cert), orNull(ca), nullptr, nullptr);
+    } else {
+        if (!ca.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_CA, ca.constData());
+        if (!cert.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_CERT, cert.constData());
+        if (!key.isEmpty())
+            api.mysql_options(handle, MYSQL_OPT_SSL_KEY, key.constData());
+    }
+    // Asks for TLS also when no file is given. Whether a server without TLS
+    // is refused differs between library versions; the connect checks the
+    // outcome itself.
+    const my_bool enforce = 1;
+    if (api.mysql_options(handle, MYSQL_OPT_SSL_ENFORCE, &enforce) != 0)
+        return false;
+    // The host name is checked on request only.
+    const my_bool verifyName = tls.Mode == tmVerifyIdentity ? 1 : 0;
+    if (api.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verifyName) != 0)
+        return false;
+    return true;
+}
+
+QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,
+                       const QString &host)
+{
+    if (tls.Mode == tmOff || errorNumber != CR_SSL_CONNECTION_ERROR)
+        return libraryText;
+    const QString lower = libraryText.toLower();
+    QString check;
+    if (lower.contains(QLatin1String("does not support")) || lower.contains(QLatin1String("not support ssl"))
+        || lower.contains(QLatin1String("server doesn't support")))
+        check = QStringLiteral("TLS is required, but the server does not offer it");
+    else if (tls.Mode == tmVerifyIdentity
+             && (lower.contains(QLatin1String("hostname")) || lower.contains(QLatin1String("host name"))
+                 || lower.contains(QLatin1String("mismatch")) || lower.contains(QLatin1String("validation of ssl server"))))
+        check = QStringLiteral("The server's certificate does not name the host %1").arg(host);
+    else if ((tls.Mode == tmVerifyCA || tls.Mode == tmVerifyIdentity)
+             && (lower.contains(QLatin1String("verify")) || lower.contains(QLatin1String("certificate"))
+                 || lower.contains(QLatin1String("issuer"))))
+        check = QStringLiteral("The server's certificate is not signed by the CA of %1").arg(tls.CAFile);
+    else
+        check = QStringLiteral("The TLS connection could not be set up");
+    return check + QStringLiteral(" (") + libraryText + QStringLiteral(")");
+}
+
+void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome)
+{
+    outcome.TlsVersion.clear();
+    outcome.TlsCipher.clear();
+    const MySqlApi &api = mysqlApi;
+    if (api.mysql_get_ssl_cipher) {
+        if (const char *cipher = api.mysql_get_ssl_cipher(handle))
+            outcome.TlsCipher = QString::fromLatin1(cipher);
+    }
+    if (!outcome.TlsCipher.isEmpty() && api.mariadb_get_infov) {
+        const char *version = nullptr;
+        if (api.mariadb_get_infov(handle, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
+            outcome.TlsVersion = QString::fromLatin1(version);
+    }
+}
+
+bool TmySQLClientOutcome::PasswordExpired() const
+{
+    return ErrorNumber == ER_MUST_CHANGE_PASSWORD_LOGIN || ErrorNumber == ER_MUST_CHANGE_PASSWORD;
+}
+
+QString ClientPluginDirectory()
+{
+    const QByteArray fromEnv = qgetenv("QUARNEL_CLIENT_PLUGIN_DIR");
+    if (!fromEnv.isEmpty())
+        return QString::fromLocal8Bit(fromEnv);
+    // Debian keeps them beside the library, per architecture; other
+    // systems in the client's own folder.
+    const QStringList candidates = {
+        QStringLiteral("/usr/lib/x86_64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/aarch64-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib/i386-linux-gnu/libmariadb3/plugin"),
+        QStringLiteral("/usr/lib64/mariadb/plugin"),
+        QStringLiteral("/usr/lib/mariadb/plugin"),
+    };
+    for (const QString &dir : candidates) {
+        if (QFile::exists(dir + QStringLiteral("/client_ed25519.so")))
+            return dir;
+    }
+    return QString();
+}
+
 bool TmySQLClientOutcome::LostConnection() const
 {
     switch (ErrorNumber) {
@@ -599,8 +864,11 @@ void TmySQLClientTaskHandler::post(TmySQLClientTask task, Notification code)
             m_wakePosted = true;
         }
     }
+    // The wake-up carries nothing: the outcomes travel through the outbox
+    // under its lock. Qt makes and frees the call itself, so no memory of
+    // this thread is handed over outside a lock the thread checker can see.
     if (wake)
-        QCoreApplication::postEvent(this, new QEvent(OutboxEvent));
+        QMetaObject::invokeMethod(this, "wakeUp", Qt::QueuedConnection);
 }
 
 void TmySQLClientTaskHandler::deliverOutcomes()
@@ -637,7 +905,12 @@ void TmySQLClientTaskHandler::deliverOutcomes()
     }
 }
 
-QString TmySQLClientTaskHandler::LastError() const
+void TmySQLClientTaskHandler::wakeUp()
+{
+    deliverOutcomes();
+}
+
+QString TmySQLClientTaskHandler::handleError() const
 {
     if (!mysqlApi.mysql_error)
         return {};
@@ -648,6 +921,9 @@ QString TmySQLClientTaskHandler::LastError() const
 bool TmySQLClientTaskHandler::event(QEvent *event)
 {
     if (event->type() == QEvent::Timer && static_cast<QTimerEvent *>(event)->timerId() == m_pollTimer.timerId()) {
+        // A connect attempt given up before it had its socket is broken off
+        // as soon as it has one.
+        breakOff();
         deliverOutcomes();
         return true;
     }
@@ -665,30 +941,44 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
     const bool told = (code == TaskSucceeded && task->OnTaskComplete) || (code == TaskFailed && task->OnTaskError)
         || (code == TaskProgress && task->OnTaskProgress);
     const bool lost = code == TaskFailed && task->Outcome.LostConnection();
+    if (code == TaskSucceeded || code == TaskFailed)
+        m_lastOutcome = task->Outcome;
     const TmySQLClientOutcome outcome = lost ? task->Outcome : TmySQLClientOutcome();
+    // A handler may destroy the client and this engine with it (the last
+    // thing it does): nothing here is touched once that has happened.
+    QPointer<TmySQLClientTaskHandler> self(this);
     if (told) {
         const quint64 savedEpoch = m_handlingEpoch;
         m_handlingEpoch = task->Epoch;
         ++m_handlingDepth;
-        TmySQLClientTaskData *raw = task.release(); // the wrap-up releases it
+        // The wrap-up takes the task over; the function it runs in is not
+        // the task's own any more, so releasing the task cannot pull it away.
         switch (code) {
-        case TaskSucceeded:
-            raw->OnTaskComplete(this, raw);
-            break;
-        case TaskFailed:
-            // The text taken when the library call failed: later statements
-            // have changed the connection's own text since.
-            raw->OnTaskError(this, raw, raw->Outcome.ErrorText);
-            break;
-        case TaskProgress:
-            raw->OnTaskProgress(this, raw, 0, 0);
+        case TaskSucceeded: {
+            const TmySQLClientTaskComplete wrapUp = std::move(task->OnTaskComplete);
+            wrapUp(this, std::move(task));
             break;
         }
+        case TaskFailed: {
+            // The text taken when the library call failed: later statements
+            // have changed the connection's own text since.
+            const TmySQLClientTaskError wrapUp = std::move(task->OnTaskError);
+            const QString message = task->Outcome.ErrorText;
+            wrapUp(this, std::move(task), message);
+            break;
+        }
+        case TaskProgress: {
+            const TmySQLClientTaskProgress wrapUp = task->OnTaskProgress;
+            wrapUp(this, std::move(task), 0, 0);
+            break;
+        }
+        }
+        if (!self)
+            return;
         --m_handlingDepth;
         m_handlingEpoch = savedEpoch;
     }
     if (lost && OnLostConnection) {
-        QPointer<TmySQLClientTaskHandler> self(this);
         OnLostConnection(outcome);
         if (!self)
             return;
@@ -700,6 +990,7 @@ void TmySQLClientTaskHandler::handleOutcome(int code, TmySQLClientTask task)
 void TmySQLClientTaskHandler::ReleaseHandle()
 {
     std::lock_guard<std::mutex> lock(m_executeMutex);
+    std::lock_guard<std::mutex> handleLock(m_handleMutex);
     if (m_handleInitialized && mysqlApi.mysql_close)
         mysqlApi.mysql_close(m_handle);
     m_handleInitialized = false;

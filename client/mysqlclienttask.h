@@ -47,6 +47,28 @@ enum TClientTaskKind {
     ctStat = 17,
 };
 
+// How a connection is secured with TLS. Off: in clear, as without these
+// settings. Preferred: encrypted where the server offers it. Required:
+// encrypted or no connection, the certificate unchecked. VerifyCA: the
+// certificate must be signed by the given CA. VerifyIdentity: besides, it
+// must name the host connected to.
+enum TTlsMode { tmOff = 0, tmPreferred = 1, tmRequired = 2, tmVerifyCA = 3, tmVerifyIdentity = 4 };
+
+// The stored names of the modes: "Off", "Preferred", "Required",
+// "VerifyCA", "VerifyIdentity". Empty text is Off; any other text reads as
+// the strictest mode, so a mistyped setting fails loudly instead of
+// connecting in clear.
+TTlsMode TlsModeFromText(const QString &text);
+QString TlsModeText(TTlsMode mode);
+
+struct TmySQLClientTls
+{
+    TTlsMode Mode = tmOff;
+    QString CAFile;
+    QString CertFile; // client certificate; empty: none
+    QString KeyFile;  // its private key
+};
+
 class TmySQLClientTaskHandler;
 class TmySQLResultRows;
 struct TmySQLClientTaskData;
@@ -64,17 +86,35 @@ struct TmySQLClientOutcome
     qint64 AffectedRows = -1; // of the statement's last result; -1 after a failure
     // How long the task took on the worker, its result rows read.
     qint64 ElapsedMicroseconds = 0;
+    // After a connect: the TLS protocol and cipher negotiated, both empty
+    // when the connection is not encrypted.
+    QString TlsVersion;
+    QString TlsCipher;
 
     // The connection went away under the statement (server gone, lost
     // connection during the query): the session is over.
     bool LostConnection() const;
+    // A connect refused because the account's password has expired: it
+    // can log in only to set a new one.
+    bool PasswordExpired() const;
 };
 
-using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *)>;
-using TmySQLClientTaskError =
-    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, const QString &)>;
-using TmySQLClientTaskProgress =
-    std::function<void(TmySQLClientTaskHandler *, TmySQLClientTaskData *, int, int)>;
+// What the window shows about an opened connection, read on the worker
+// right after the connect call: the window never reads the handle itself.
+struct TmySQLClientConnectionInfo
+{
+    QString ServerInfo;
+    QString HostInfo;
+    unsigned int ProtocolInfo = 0;
+};
+
+using TmySQLClientTask = std::unique_ptr<TmySQLClientTaskData>;
+
+// The wrap-ups of the submitting object: each takes the task over and
+// releases it when it is done with it.
+using TmySQLClientTaskComplete = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask)>;
+using TmySQLClientTaskError = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask, const QString &)>;
+using TmySQLClientTaskProgress = std::function<void(TmySQLClientTaskHandler *, TmySQLClientTask, int, int)>;
 
 // One unit of work: what to do, its inputs, the library's results and whom to
 // tell. Statements have no length limit: the text is kept whole.
@@ -98,7 +138,12 @@ struct TmySQLClientTaskData
     QByteArray Socket; // null: none
     unsigned long ClientFlags = 0;
     unsigned int ConnectTimeout = 0; // seconds; 0: the library's default
+    TmySQLClientTls Tls;
+    // Not null: the account's password has expired and becomes this one
+    // right after logging in.
+    QByteArray NewPassword;
     unsigned long ConnectionId = 0;  // the server's id of an opened connection
+    TmySQLClientConnectionInfo Connection; // of an opened connection
     unsigned long ProcessId = 0;
     quint8 OptionCode = 0;
     const void *OptionArgument = nullptr;
@@ -128,7 +173,19 @@ struct TmySQLClientTaskData
     TmySQLClientTask_OnProgress OnProgress;
 };
 
-using TmySQLClientTask = std::unique_ptr<TmySQLClientTaskData>;
+// Hands the TLS settings to a handle before it connects; false when the
+// library cannot take them.
+bool applyTlsOptions(MYSQL *handle, const TmySQLClientTls &tls);
+// The text of a failed connect: for a TLS failure it names the check that
+// failed (server without TLS, certificate of another CA, host name not in
+// the certificate) before the library's own words.
+QString tlsFailureText(const TmySQLClientTls &tls, unsigned int errorNumber, const QString &libraryText,
+                       const QString &host);
+// Where the library's authentication plugins (ed25519, caching_sha2 ...)
+// are installed; empty when none of the known folders exists.
+QString ClientPluginDirectory();
+// Reads what TLS the open connection uses into outcome.
+void readTlsState(MYSQL *handle, TmySQLClientOutcome &outcome);
 
 // Queues tasks, runs them in submission order on the calling thread or on one
 // worker thread, and hands each outcome back on the thread that created it,
@@ -167,19 +224,32 @@ public:
     // the tasks already under way queue from now on: the chains end with the
     // task that is running. Returns how many queued tasks were dropped.
     int CancelPending();
-    // Blocks until every queued task has been executed (threaded mode).
-    void WaitUntilExecuted();
+    // Blocks until every queued task has been executed (threaded mode), at
+    // most msecs (-1: without limit). False when the time ran out first.
+    bool WaitUntilExecuted(int msecs = -1);
+    // Breaks off the library call of the running task if it was queued as
+    // one of the first upTo (by serial): the connection's socket is shut
+    // down, so a call waiting on a silent server returns with an error. A
+    // task that is still queued is broken off once it runs. The connection
+    // is unusable afterwards. From the window's thread.
+    void Abandon(quint64 upTo);
+    // The serial of the task queued last (tasks are numbered from 1).
+    quint64 LastSerial() const { return m_nextSerial - 1; }
+    // The worker waits for the window to take the results piled up in its
+    // outbox before it runs the next statement of a batch.
+    bool HeldBack() const { return m_heldBack.load(); }
+    // Rows of the results that wait in the outbox for the window.
+    qint64 WaitingRows() const { return m_outboxRows.load(); }
+    static constexpr qint64 MaxWaitingRows = 200000;
 
     // Called after the handler of a task that found the connection gone.
     std::function<void(const TmySQLClientOutcome &)> OnLostConnection;
 
-    MYSQL *Handle() const { return m_handle; }
-    // Whether the library has prepared the handle (and not closed it since).
-    bool HandleReady() const { return m_handleInitialized; }
+    // The outcome handled last (or being handled): what the window knows
+    // of the connection's last error and affected rows.
+    const TmySQLClientOutcome &LastOutcome() const { return m_lastOutcome; }
     // Releases what the library holds in the handle; for the owner's destructor.
     void ReleaseHandle();
-    // The connection's last error text, at most 200 characters.
-    QString LastError() const;
 
 Q_SIGNALS:
     // Active: tasks are pending; inactive again once the last outcome has been handled.
@@ -189,6 +259,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    Q_INVOKABLE void wakeUp();
     void taskDone();
     void deliverOutcomes();
     void handleOutcome(int code, TmySQLClientTask task);
@@ -199,9 +270,23 @@ private:
     void workerLoop();
     void addListLine(quint64 serial, const QString &name);
     void removeListLine(quint64 serial);
+    // The connection's last error text, at most 200 characters; on the
+    // thread that runs the tasks only.
+    QString handleError() const;
+    // Shuts the socket of the running task down if it is to be abandoned;
+    // true while such a task still runs unbroken.
+    bool breakOff();
 
+    // The handle is used by the thread that runs the tasks only; the one
+    // exception is breakOff, which shuts its socket down under m_handleMutex,
+    // the lock under which the handle is also prepared and closed.
     MYSQL *m_handle;
-    std::atomic<bool> m_handleInitialized{false}; // mysql_init done, mysql_close not yet
+    bool m_handleInitialized = false; // mysql_init done, mysql_close not yet; under m_handleMutex
+    std::mutex m_handleMutex;
+    quint64 m_runningSerial = 0; // under m_handleMutex
+    quint64 m_abandonUpTo = 0;   // under m_handleMutex
+    quint64 m_brokenOff = 0;     // under m_handleMutex
+    TmySQLClientOutcome m_lastOutcome; // window's thread only
     bool m_threaded = false;
     QPointer<QStringListModel> m_taskListBox;
     std::atomic<bool> m_hasListBox{false};
@@ -218,7 +303,6 @@ private:
     std::deque<std::pair<int, TmySQLClientTask>> m_outbox;
     bool m_wakePosted = false;
     std::atomic<qint64> m_outboxRows{0}; // rows of the results waiting there
-    static constexpr qint64 MaxWaitingRows = 200000;
     QBasicTimer m_pollTimer; // runs while tasks are pending
 
     std::mutex m_queueMutex;
@@ -227,6 +311,8 @@ private:
     std::deque<TmySQLClientTask> m_queue;
     bool m_executing = false;
     bool m_stop = false;
+    bool m_workerEnded = false;
+    std::atomic<bool> m_heldBack{false};
     std::mutex m_executeMutex; // one library call sequence on the handle at a time
     std::thread m_worker;
 };

@@ -44,17 +44,18 @@ QString JobInsertStatement(const TApplicationJob &job)
 
 QString JobUpdateStatement(const TApplicationJob &job)
 {
+    // A column that held NULL and was left alone keeps it.
+    const auto set = [&job](const char *column, const QString &value) {
+        const QString name = QLatin1String(column);
+        return name + QLatin1Char('=') + (job.nulls.contains(name) ? QStringLiteral("NULL") : SqlStringLiteral(value));
+    };
     // Without a status the job keeps the one it has.
-    QStringList assignments = {QStringLiteral("art=") + SqlStringLiteral(job.art),
-                               QStringLiteral("action=") + SqlStringLiteral(job.action),
-                               QStringLiteral("variable=") + SqlStringLiteral(job.variable)};
+    QStringList assignments = {set("art", job.art), set("action", job.action), set("variable", job.variable)};
     if (!job.status.isEmpty())
-        assignments << QStringLiteral("status=") + SqlStringLiteral(job.status);
-    assignments << QStringLiteral("idate=") + SqlStringLiteral(job.idate)
-                << QStringLiteral("interv=") + SqlStringLiteral(job.interv)
-                << QStringLiteral("isinterv=") + SqlStringLiteral(job.isinterv ? QStringLiteral("Y") : QStringLiteral("N"))
-                << QStringLiteral("mailst=") + SqlStringLiteral(job.mailst)
-                << QStringLiteral("address=") + SqlStringLiteral(job.address);
+        assignments << set("status", job.status);
+    assignments << set("idate", job.idate) << set("interv", job.interv)
+                << set("isinterv", job.isinterv ? QStringLiteral("Y") : QStringLiteral("N"))
+                << set("mailst", job.mailst) << set("address", job.address);
     return QStringLiteral("update action set ") + assignments.join(QLatin1Char(',')) + QStringLiteral(" where id =")
         + SqlStringLiteral(job.id);
 }
@@ -83,5 +84,11 @@ TApplicationJob ApplicationJobFromGrid(const GridModel &grid, int row)
     job.mailst = grid.text(row, 7);
     job.address = grid.text(row, 8);
     job.id = grid.text(row, JobIdCell);
+    static const char *const columns[] = {"art",    "action",   "variable", "status", "idate",
+                                          "interv", "isinterv", "mailst",   "address"};
+    for (int c = 0; c < JobIdCell; ++c) {
+        if (grid.isNull(row, c))
+            job.nulls.insert(QLatin1String(columns[c]));
+    }
     return job;
 }

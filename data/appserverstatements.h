@@ -4,6 +4,7 @@
 // database, tables `action` and `error`): one job as the dialog hands it
 // over, and the statements that read and change the tables.
 
+#include <QSet>
 #include <QString>
 
 class GridModel;
@@ -23,6 +24,11 @@ struct TApplicationJob
     QString mailst;
     QString address;
     QString id; // the row's key; empty for a new job
+    // The columns (art, action, variable, status, idate, interv, isinterv,
+    // mailst, address) that hold NULL and keep it on an update: nobody
+    // changed their field, and an empty text is no NULL (a DATETIME refuses
+    // it in strict mode).
+    QSet<QString> nulls;
 };
 
 // The job grid holds the id in a cell after its visible columns.
@@ -35,5 +41,5 @@ QString JobUpdateStatement(const TApplicationJob &job);
 QString JobCancelStatement(const QString &id);
 QString MessageClearStatement();
 
-// A row of the job grid as its cells stand.
+// A row of the job grid as its cells stand; NULL cells are named in nulls.
 TApplicationJob ApplicationJobFromGrid(const GridModel &grid, int row);

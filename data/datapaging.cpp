@@ -31,11 +31,10 @@ void TDMstd::watchDataGrid()
         if (grid->columnCount() > 0)
             return;
         ++m_dataGridLoad;
-        m_heldRows.reset();
         setGridRows(TDataGridRows());
     });
-    // A deleted row: the held result still has it, so further rows come
-    // from the server, which no longer counts it in the offset either.
+    // A deleted row: the server no longer counts it in the offset of the
+    // further rows either.
     connect(grid, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
         if (m_gridRows.shown == 0)
             return;
@@ -44,8 +43,6 @@ void TDMstd::watchDataGrid()
         rows.shown = std::max(0, rows.shown - removed);
         if (rows.total >= 0)
             rows.total = std::max<qint64>(rows.shown, rows.total - removed);
-        m_heldRows.reset();
-        m_pageFromServer = true;
         setGridRows(rows);
     });
 }
@@ -61,8 +58,6 @@ void TDMstd::noteDataRows(bool hard, int limit, const std::shared_ptr<const TmyS
     ++m_dataGridLoad;
     const int fetched = result ? result->rowCount() : 0;
     TDataGridRows rows;
-    m_heldRows.reset();
-    m_pageFromServer = hard;
     if (hard) {
         // The server sent at most the limit: when it sent that many the
         // table may hold more, which its status tells (noteTableRowCount).
@@ -70,24 +65,21 @@ void TDMstd::noteDataRows(bool hard, int limit, const std::shared_ptr<const TmyS
         rows.limit = m_views.program ? m_views.program->DBL.trimmed().toInt(&ok) : 0;
         rows.shown = fetched;
         rows.more = ok && rows.limit >= 0 && fetched >= rows.limit;
-        if (!rows.more)
-            rows.total = fetched;
     } else {
-        // The whole table came: the count is exact, and the rows not shown
-        // are kept for "Show all" and "Next".
+        // The server sent one row past the limit when the table has more;
+        // how many more its status tells.
         rows.limit = limit;
         rows.shown = std::min(limit, fetched);
-        rows.total = fetched;
-        rows.more = rows.shown < fetched;
-        if (rows.more)
-            m_heldRows = result;
+        rows.more = fetched > limit;
     }
+    if (!rows.more)
+        rows.total = rows.shown;
     setGridRows(rows);
 }
 
 void TDMstd::noteTableRowCount()
 {
-    if (!m_gridRows.more || !m_pageFromServer)
+    if (!m_gridRows.more)
         return;
     const TmySQLClientQuery *query = m_client->Query();
     const int rowsColumn = query->FieldIndex(QStringLiteral("Rows"));
@@ -113,10 +105,6 @@ void TDMstd::ShowAllRows()
 {
     if (!m_gridRows.more || !m_views.dataGrid || !mayStart())
         return;
-    if (!m_pageFromServer) {
-        showHeldRows(-1);
-        return;
-    }
     readDataRows(QString(), false, 0);
 }
 
@@ -125,31 +113,9 @@ void TDMstd::ShowNextRows()
     const int step = m_gridRows.limit;
     if (!m_gridRows.more || step <= 0 || !m_views.dataGrid || !mayStart())
         return;
-    if (!m_pageFromServer) {
-        showHeldRows(m_gridRows.shown + step);
-        return;
-    }
     readDataRows(QStringLiteral(" LIMIT ") + QString::number(step) + QStringLiteral(" OFFSET ")
                      + QString::number(m_gridRows.shown),
                  true, step);
-}
-
-void TDMstd::showHeldRows(int limit)
-{
-    if (!m_heldRows)
-        return;
-    showHourglass();
-    GridModel *grid = m_views.dataGrid;
-    showRows(grid, m_heldRows, m_columnCount, limit);
-    describeDataColumns(m_heldRows);
-    grid->sortByLocale(0, Qt::AscendingOrder);
-    TDataGridRows rows = m_gridRows;
-    rows.shown = grid->rowCount();
-    rows.more = rows.shown < rows.total;
-    if (!rows.more)
-        m_heldRows.reset();
-    setGridRows(rows);
-    restoreCursor();
 }
 
 void TDMstd::readDataRows(const QString &limitClause, bool append, int step)
@@ -159,9 +125,7 @@ void TDMstd::readDataRows(const QString &limitClause, bool append, int step)
     const QString table = m_dataGridTable;
     const QStringList columns = m_dataGridColumns;
     UseDatabase(m_dataGridDatabase, [this, load, table, columns, limitClause, append, step] {
-        TProgramSettings whole;
-        whole.DBHL = false; // the statement without its limit; the clause follows
-        const QString statement = DataStatement(table, columns, whole) + limitClause;
+        const QString statement = SelectStatement(table, columns) + limitClause;
         submit(statement, QStringLiteral("Query: ") + statement,
                [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
                [this, load, append, step](QObject *) {

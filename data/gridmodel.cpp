@@ -211,6 +211,8 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return text(index.row(), index.column());
     case IsNullRole:
         return isNull(index.row(), index.column());
+    case Qt::AccessibleTextRole:
+        return isNull(index.row(), index.column()) ? m_nullText : text(index.row(), index.column());
     default:
         return {};
     }

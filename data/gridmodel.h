@@ -99,6 +99,10 @@ public:
     void setColumnInfo(int column, const ColumnInfo &info);
     ColumnInfo columnInfo(int column) const;
 
+    // The text the views draw in NULL cells, given to screen readers as the
+    // cells' Qt::AccessibleTextRole (so NULL is not read as an empty text).
+    void setNullText(const QString &text) { m_nullText = text; }
+
     // Rows. A row shorter than the column count is padded with empty cells.
     void appendRow(const QStringList &cells);
     // cells[i] == nullptr is NULL; texts are UTF-8 up to their first zero byte.
@@ -162,4 +166,5 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     int m_bulkDepth = 0;
+    QString m_nullText;
 };

@@ -326,7 +326,19 @@ void TDMstd::deleteRowWithColumns(const std::shared_ptr<RowToDelete> &target)
         const QString text = QString::fromUtf8(cell.bytes);
         static const QRegularExpression number(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
         QString condition;
-        if (cell.null) {
+        if (!identifying.isEmpty() && !cell.null && !column.collation.isEmpty() && !cell.binary
+            && base != QLatin1String("bit") && !isFloatType(base)
+            && !(isExactNumberType(base) && number.match(text).hasMatch())) {
+            // A key column of text: "=" in the column's own collation finds
+            // the row through the key, and the key being unique makes it the
+            // one row shown. (A byte-wise comparison would read and lock
+            // every row of the table to find it.)
+            const QString charset = column.collation.section(QLatin1Char('_'), 0, 0);
+            condition = name + QStringLiteral(" = CONVERT(") + SqlStringLiteral(text) + QStringLiteral(" USING ")
+                + charset + QStringLiteral(") COLLATE ") + column.collation;
+        } else if (!identifying.isEmpty() && !cell.null && isExactNumberType(base) && number.match(text).hasMatch()) {
+            condition = name + QStringLiteral(" = ") + text;
+        } else if (cell.null) {
             condition = name + QStringLiteral(" <=> NULL");
         } else if (base == QLatin1String("bit")) {
             // The grid holds the bits' bytes; the server compares BIT by number.

@@ -6,6 +6,7 @@
 
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/sqlnames.h"
 
 #include <vector>
 
@@ -67,12 +68,18 @@ void TDMstd::fillPrivilegeGrid(PrivilegeTable table)
             index = query->FieldIndex(QStringLiteral("authentication_string")); // MySQL 5.7 and later
         columns.push_back(index);
     }
+    // MariaDB keeps its roles in the user table with an empty host; the grid
+    // marks them, and a change addresses them as roles.
+    const int roleColumn = table == PrivilegeTable::User ? query->FieldIndex(QStringLiteral("is_role")) : -1;
+    const QByteArray marker = RoleMarker.toUtf8();
     grid->clearRows();
     grid->beginBulkAppend();
     std::vector<const char *> cells(columns.size());
     for (int row = 0; row < query->RowCount(); ++row) {
         for (size_t c = 0; c < columns.size(); ++c)
             cells[c] = columns[c] >= 0 ? query->RawValue(row, columns[c]) : "";
+        if (roleColumn >= 0 && qstrcmp(query->RawValue(row, roleColumn), "Y") == 0)
+            cells[0] = marker.constData();
         grid->appendRow(cells.data(), int(cells.size()));
     }
     grid->endBulkAppend();
@@ -90,6 +97,7 @@ void TDMstd::ChangePrivilegeTable(PrivilegeTable table, PrivilegeChange change, 
                [this, table, change, row](QObject *sender, const QString &message) {
                    if (outcomeOf(sender).LostConnection()) {
                        ActiveClientGeneralError(sender, message);
+                       Q_EMIT privilegeChangeFinished(table, false);
                        return;
                    }
                    // A server without SQL modes always reads backslash escapes.
@@ -111,25 +119,89 @@ void TDMstd::composePrivilegeChange(PrivilegeTable table, PrivilegeChange change
     // positional statements and account statements.
     const QString statement = QStringLiteral("select * from ") + PrivilegeTableName(table) + QStringLiteral(" limit 0");
     submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) {
+           [this, table](QObject *sender, const QString &message) {
                // Without the table there is nothing to change or to read again.
                ActiveClientGeneralError(sender, message);
+               Q_EMIT privilegeChangeFinished(table, false);
            },
            [this, table, change, row, backslashEscapes](QObject *) {
                const TmySQLClientQuery *query = m_client->Query();
                QStringList columns;
                for (int c = 0; c < query->FieldCount(); ++c)
                    columns.append(query->FieldName(c));
-               auto statements = std::make_shared<const QStringList>(
-                   PrivilegeStatements(table, change, row, PrivilegeLayoutOf(table, columns), backslashEscapes));
-               runPrivilegeStatements(statements, 0, [this, table] {
-                   FlushPrivileges([this, table] { LoadPrivilegeTable(table); });
-               });
+               const PrivilegeLayout layout = PrivilegeLayoutOf(table, columns);
+               if (table == PrivilegeTable::Db && change == PrivilegeChange::Insert && layout == PrivilegeLayout::Current)
+                   checkNewDbRow(row, backslashEscapes);
+               else
+                   sendPrivilegeChange(table, change, row, layout, backslashEscapes);
            });
 }
 
+void TDMstd::checkNewDbRow(TPrivilegeRow row, bool backslashEscapes)
+{
+    // Whether the typed name is an existing database's: then the grant is on
+    // that database and its `_` and `%` are meant literally; otherwise the
+    // name is the pattern the dialog describes.
+    const QString statement = QStringLiteral("SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME=")
+        + SqlTextLiteral(row.database, !backslashEscapes);
+    submit(statement, taskName(statement),
+           [this](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+           },
+           [this, row, backslashEscapes](QObject *) mutable {
+               row.exactDatabase = m_client->Query()->RowCount() > 0;
+               const QString stored = row.exactDatabase ? EscapedDatabaseName(row.database) : row.database;
+               // A grant row of that host, database and user is changed
+               // through "Change Database Informationen", not merged into.
+               const QString check = QStringLiteral("SELECT Db FROM mysql.db WHERE Host=")
+                   + SqlTextLiteral(row.host, !backslashEscapes) + QStringLiteral(" AND Db=")
+                   + SqlTextLiteral(stored, !backslashEscapes) + QStringLiteral(" AND User=")
+                   + SqlTextLiteral(row.user, !backslashEscapes);
+               submit(check, taskName(check),
+                      [this](QObject *sender, const QString &message) {
+                          ActiveClientGeneralError(sender, message);
+                          Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+                      },
+                      [this, row, stored, backslashEscapes](QObject *) {
+                          if (m_client->Query()->RowCount() == 0) {
+                              log((row.exactDatabase ? QStringLiteral("Granting on the database ")
+                                                     : QStringLiteral("Granting on the pattern "))
+                                  + row.database);
+                              sendPrivilegeChange(PrivilegeTable::Db, PrivilegeChange::Insert, row,
+                                                  PrivilegeLayout::Current, backslashEscapes);
+                              return;
+                          }
+                          log(QStringLiteral("A grant row for host ") + row.host + QStringLiteral(", database ") + stored
+                              + QStringLiteral(" and user ") + row.user
+                              + QStringLiteral(" exists already; nothing changed. Use \"Change Database Informationen\"."));
+                          Q_EMIT privilegeChangeFinished(PrivilegeTable::Db, false);
+                          LoadPrivilegeTable(PrivilegeTable::Db);
+                      });
+           });
+}
+
+void TDMstd::sendPrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                                 PrivilegeLayout layout, bool backslashEscapes)
+{
+    auto statements = std::make_shared<const QStringList>(PrivilegeStatements(table, change, row, layout, backslashEscapes));
+    const QStringList rollback = PrivilegeRollback(table, change, row, layout, backslashEscapes);
+    auto failedAt = std::make_shared<int>(-1);
+    runPrivilegeStatements(statements, 0, [this, table, statements, rollback, failedAt] {
+        auto reload = [this, table] { FlushPrivileges([this, table] { LoadPrivilegeTable(table); }); };
+        Q_EMIT privilegeChangeFinished(table, *failedAt < 0);
+        // Once the first statement took effect, a later refusal undoes it.
+        if (*failedAt > 0 && !rollback.isEmpty()) {
+            log(QStringLiteral("Undoing: ") + rollback.join(QStringLiteral("; ")));
+            runPrivilegeStatements(std::make_shared<const QStringList>(rollback), 0, reload);
+        } else {
+            reload();
+        }
+    }, failedAt);
+}
+
 void TDMstd::runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
-                                    std::function<void()> finished)
+                                    std::function<void()> finished, std::shared_ptr<int> failedAt)
 {
     if (next >= statements->size()) {
         finished();
@@ -137,18 +209,25 @@ void TDMstd::runPrivilegeStatements(const std::shared_ptr<const QStringList> &st
     }
     const QString &statement = statements->at(next);
     submit(statement, taskName(statement),
-           [this, statements, next, finished](QObject *sender, const QString &message) {
+           [this, statements, next, finished, failedAt](QObject *sender, const QString &message) {
                const bool failed = outcomeOf(sender).Failed;
                // An empty line after a change the server made, its message otherwise.
                ActiveClientGeneralError(sender, message);
-               if (failed)
+               if (failed) {
+                   // Named without a password it may carry.
+                   const QString &refused = statements->at(next);
+                   log(QStringLiteral("Refused, nothing further sent: ")
+                       + refused.left(refused.indexOf(QLatin1String(" IDENTIFIED BY "))));
+                   if (failedAt)
+                       *failedAt = next;
                    finished(); // the rest of this change is not sent
-               else
-                   runPrivilegeStatements(statements, next + 1, finished);
+               } else {
+                   runPrivilegeStatements(statements, next + 1, finished, failedAt);
+               }
            },
-           [this, statements, next, finished](QObject *) {
+           [this, statements, next, finished, failedAt](QObject *) {
                // Rows back: the account check before a GRANT found the account.
-               runPrivilegeStatements(statements, next + 1, finished);
+               runPrivilegeStatements(statements, next + 1, finished, failedAt);
            });
 }
 

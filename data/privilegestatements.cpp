@@ -103,7 +103,10 @@ public:
     }
 
     QString literal(const QString &value) const { return SqlTextLiteral(value, !m_escapes); }
-    QString account() const { return AccountName(m_row.user, m_row.host, m_escapes); }
+    QString account() const
+    {
+        return m_row.role ? QuoteIdentifier(m_row.user) : AccountName(m_row.user, m_row.host, m_escapes);
+    }
 
     // The positional insert of the old layout: one value per column.
     QString positionalInsert() const
@@ -182,7 +185,11 @@ public:
             + QStringLiteral(" FROM ") + account();
     }
 
-    QString databaseLevel() const { return QuoteIdentifier(m_row.database) + QStringLiteral(".*"); }
+    QString databaseLevel() const
+    {
+        return QuoteIdentifier(m_row.exactDatabase ? EscapedDatabaseName(m_row.database) : m_row.database)
+            + QStringLiteral(".*");
+    }
 
 private:
     QString where() const
@@ -227,20 +234,25 @@ QStringList userStatements(const Composer &compose, PrivilegeChange change, cons
     QStringList statements;
     switch (change) {
     case PrivilegeChange::Insert:
-        statements << QStringLiteral("CREATE USER ") + account + QStringLiteral(" IDENTIFIED BY ")
-                + compose.literal(row.password);
+        if (row.role)
+            statements << QStringLiteral("CREATE ROLE ") + account;
+        else
+            statements << QStringLiteral("CREATE USER ") + account + QStringLiteral(" IDENTIFIED BY ")
+                    + compose.literal(row.password);
         // A new account holds no privileges: nothing to revoke.
         statements << compose.grant(QStringLiteral("*.*"), false);
         break;
     case PrivilegeChange::Update:
         statements << QStringLiteral("SHOW GRANTS FOR ") + account;
-        statements << compose.grant(QStringLiteral("*.*"), false) << compose.revoke(QStringLiteral("*.*"));
-        if (row.newPassword)
+        // The revoke first: when the grant is refused after it, the account
+        // holds less than before, never more than asked for.
+        statements << compose.revoke(QStringLiteral("*.*")) << compose.grant(QStringLiteral("*.*"), false);
+        if (row.newPassword && !row.role)
             statements << QStringLiteral("ALTER USER ") + account + QStringLiteral(" IDENTIFIED BY ")
                     + compose.literal(row.password);
         break;
     case PrivilegeChange::Delete:
-        statements << QStringLiteral("DROP USER ") + account;
+        statements << (row.role ? QStringLiteral("DROP ROLE ") : QStringLiteral("DROP USER ")) + account;
         break;
     }
     return statements;
@@ -260,8 +272,9 @@ QStringList dbStatements(const Composer &compose, PrivilegeChange change, const 
         break;
     case PrivilegeChange::Update:
         statements << QStringLiteral("SHOW GRANTS FOR ") + account;
-        // The grant first: it makes the row the REVOKE needs.
-        statements << compose.grant(level, false) << compose.revoke(level);
+        // The revoke first, on the row the grid showed: a refused grant then
+        // leaves less than before, never more.
+        statements << compose.revoke(level) << compose.grant(level, false);
         break;
     case PrivilegeChange::Delete:
         // ALL PRIVILEGES leaves the grant option, which has its own REVOKE;
@@ -332,6 +345,7 @@ TPrivilegeRow PrivilegeRowFromGrid(PrivilegeTable table, const GridModel &grid, 
     case PrivilegeTable::User:
         result.user = grid.text(row, 1);
         result.password = grid.text(row, 2);
+        result.role = result.host == RoleMarker;
         break;
     case PrivilegeTable::Host:
         result.database = grid.text(row, 1);
@@ -348,6 +362,19 @@ TPrivilegeRow PrivilegeRowFromGrid(PrivilegeTable table, const GridModel &grid, 
     return result;
 }
 
+
+const QString RoleMarker = QStringLiteral("(role)");
+
+QString EscapedDatabaseName(const QString &name)
+{
+    QString escaped;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('_') || c == QLatin1Char('%'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return escaped;
+}
 
 QString AccountName(const QString &user, const QString &host, bool backslashEscapes)
 {
@@ -373,4 +400,13 @@ QStringList PrivilegeStatements(PrivilegeTable table, PrivilegeChange change, co
         statements = oldStatements(compose, change);
     statements.removeAll(QString()); // no GRANT or REVOKE where nothing was to grant or revoke
     return statements;
+}
+
+QStringList PrivilegeRollback(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                              PrivilegeLayout layout, bool backslashEscapes)
+{
+    if (table != PrivilegeTable::User || change != PrivilegeChange::Insert || layout != PrivilegeLayout::Current)
+        return {};
+    const Composer compose(table, row, backslashEscapes);
+    return {(row.role ? QStringLiteral("DROP ROLE ") : QStringLiteral("DROP USER ")) + compose.account()};
 }

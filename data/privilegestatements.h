@@ -44,6 +44,12 @@ struct TPrivilegeRow
     // Change mode: the password field no longer holds what the row showed,
     // so the account gets the typed text as its new password.
     bool newPassword = false;
+    // A role of a MariaDB server: kept in the user table with an empty host,
+    // addressed by its name alone (an empty host would name 'user'@'%').
+    bool role = false;
+    // Db rows: the database field names one existing database exactly, so
+    // its `_` and `%` are meant literally, not as wildcards.
+    bool exactDatabase = false;
     std::array<bool, PrivilegeCount> privileges{};
 };
 
@@ -74,6 +80,13 @@ int PrivilegeGridColumn(PrivilegeTable table, Privilege privilege);
 TPrivilegeRow PrivilegeRowFromGrid(PrivilegeTable table, const GridModel &grid, int row);
 
 
+// What the user grid shows in the host cell of a role.
+extern const QString RoleMarker;
+
+// A database name with its wildcards `_` and `%` escaped, as a grant on that
+// one database keeps it.
+QString EscapedDatabaseName(const QString &name);
+
 // 'user'@'host', both parts as literals.
 QString AccountName(const QString &user, const QString &host, bool backslashEscapes);
 
@@ -83,3 +96,8 @@ QString AccountName(const QString &user, const QString &host, bool backslashEsca
 // server that allows it.
 QStringList PrivilegeStatements(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
                                 PrivilegeLayout layout, bool backslashEscapes);
+// What undoes the first statement of a change when a later one fails (the
+// new account is dropped again when its GRANT is refused); empty when
+// nothing needs undoing.
+QStringList PrivilegeRollback(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                              PrivilegeLayout layout, bool backslashEscapes);

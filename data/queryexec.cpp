@@ -53,6 +53,7 @@ void TDMstd::ExecuteScript(const QString &database, const QString &script, int o
     showHourglass();
     m_scriptRunning = true;
     m_scriptDatabase.clear();
+    m_scriptStopped = false;
     auto run = std::make_shared<ScriptRun>(script, offset, delimiter, database);
     // The statements run only in the database the user chose; when it
     // cannot be made current (dropped meanwhile), none is sent.
@@ -62,7 +63,7 @@ void TDMstd::ExecuteScript(const QString &database, const QString &script, int o
 void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
 {
     TmySQLClientQuery *query = m_client->Query();
-    if (!query || !m_scriptRunning)
+    if (!query || !m_scriptRunning || m_scriptStopped)
         run->ended = true;
     // One pass over the script: a ";" in a quoted text or a comment does not
     // cut, and an empty piece between two ";" is skipped, not the end.
@@ -124,7 +125,7 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
     if (query && run->queued > 0)
         query->Run();
     if (run->ended && run->queued == 0)
-        finishScript(true);
+        finishScript(!m_scriptStopped);
 }
 
 void TDMstd::finishScript(bool completed)

@@ -20,6 +20,13 @@ ScriptSplitter::ScriptSplitter(const QString &script, const QString &delimiter)
 {
 }
 
+ScriptSplitter::ScriptSplitter(const QString &script, const QString &delimiter, qsizetype from, int line)
+    : ScriptSplitter(script, delimiter)
+{
+    m_pos = qBound<qsizetype>(0, from, script.size());
+    m_line = line;
+}
+
 void ScriptSplitter::advanceLineBreak()
 {
     // "\r\n", "\n" and a lone "\r" each end one line.
@@ -61,6 +68,9 @@ bool ScriptSplitter::delimiterLineAt(qsizetype pos, QString *delimiter, qsizetyp
 bool ScriptSplitter::next(ScriptStatement *statement)
 {
     const qsizetype size = m_script.size();
+    const qsizetype entryPos = m_pos;
+    const int entryLine = m_line;
+    const QString entryDelimiter = m_delimiter;
     qsizetype start = -1; // first character of statement text
     qsizetype end = -1;   // one past its last character
     int startLine = 0;
@@ -177,6 +187,15 @@ bool ScriptSplitter::next(ScriptStatement *statement)
         ++m_pos;
     }
 
+    if (m_moreFollows) {
+        // The end of what is read so far is not the end of the script: the
+        // text before it may continue (a quote, a comment, a delimiter or a
+        // DELIMITER line cut in two). It is read again with what follows.
+        m_pos = entryPos;
+        m_line = entryLine;
+        m_delimiter = entryDelimiter;
+        return false;
+    }
     if (start >= 0)
         return finish();
     return false;

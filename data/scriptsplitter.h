@@ -24,9 +24,20 @@ public:
     // delimiter: the one in force at the script's start (a piece of a longer
     // text starts with the delimiter in force where it stands).
     explicit ScriptSplitter(const QString &script, const QString &delimiter = QStringLiteral(";"));
+    // A piece of a longer text read part by part: it starts at `from` of
+    // `script` (the characters before it only tell whether `from` is at a
+    // line start), on line `line`.
+    ScriptSplitter(const QString &script, const QString &delimiter, qsizetype from, int line);
 
     // The next statement; false when the script has no more.
     bool next(ScriptStatement *statement);
+
+    // More text follows the script: a statement that reaches the end of
+    // the text is not complete yet. next() then returns false and stays
+    // where that statement starts, with the delimiter in force there.
+    void setMoreFollows(bool more) { m_moreFollows = more; }
+    // The line the splitter stands on.
+    int line() const { return m_line; }
 
     // The delimiter in force at the current position.
     QString delimiter() const { return m_delimiter; }
@@ -44,6 +55,7 @@ private:
     QString m_delimiter = QStringLiteral(";");
     qsizetype m_pos = 0;
     int m_line = 1;
+    bool m_moreFollows = false;
 };
 
 // The delimiter in force at a position of a script: ";" unless a DELIMITER

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The server's answer to KILL of the connection that sends it.
+constexpr unsigned ConnectionKilledError = 1927;
+
 QString taskName(const QString &statement)
 {
     return QStringLiteral("Query: ") + statement;
@@ -114,9 +117,24 @@ void TDMstd::KillProcess(const QString &id)
         return;
     }
     const QString statement = QStringLiteral("KILL ") + id;
+    // After the outcome line, what came of it: only a kill the server
+    // carried out is reported as one (killing our own connection ends it
+    // with the server's "Connection was killed").
+    const auto killed = [this, id](QObject *sender) {
+        const TmySQLClientOutcome &outcome = outcomeOf(sender);
+        if (!outcome.Failed || outcome.ErrorNumber == ConnectionKilledError
+            || (id == QString::number(m_client->ConnectionId()) && outcome.LostConnection()))
+            log(QStringLiteral("Killed ") + id);
+    };
     submit(statement, taskName(statement),
-           [this](QObject *sender, const QString &message) { ActiveClientGeneralError(sender, message); },
-           [this](QObject *sender) { ActiveClientModify(sender); });
+           [this, killed](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               killed(sender);
+           },
+           [this, killed](QObject *sender) {
+               ActiveClientModify(sender);
+               killed(sender);
+           });
 }
 
 void TDMstd::Flush(const QString &statement)

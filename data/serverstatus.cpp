@@ -51,11 +51,12 @@ bool ServerStatusSeries::add(const QString &line, qint64 msecs)
     point.threads = sample->threads;
     point.slowQueries = sample->slowQueries;
     point.openTables = sample->openTables;
-    point.questionsPerSecond = sample->queriesPerSecondAverage;
     // Questions only grow while the server runs: fewer, or an uptime that
     // went back, means it was restarted in between.
-    if (m_last && msecs > m_lastMsecs && sample->questions >= m_last->questions && sample->uptime >= m_last->uptime)
+    if (m_last && msecs > m_lastMsecs && sample->questions >= m_last->questions && sample->uptime >= m_last->uptime) {
+        point.hasRate = true;
         point.questionsPerSecond = (sample->questions - m_last->questions) * 1000.0 / double(msecs - m_lastMsecs);
+    }
     m_last = sample;
     m_lastMsecs = msecs;
     m_points.append(point);

@@ -26,6 +26,10 @@ struct ServerStatusPoint
 {
     qint64 msecs = 0; // when the line arrived, milliseconds since the epoch
     double threads = 0;
+    // Questions between this line and the one before over the time between
+    // them; hasRate false (and 0) for a first line and the first after a
+    // restart: the server's lifetime average is no rate of the moment.
+    bool hasRate = false;
     double questionsPerSecond = 0;
     double slowQueries = 0;
     double openTables = 0;
@@ -33,8 +37,7 @@ struct ServerStatusPoint
 
 // The points of the status lines, the oldest dropped beyond a limit.
 // Questions per second are the questions between two lines over the time
-// between them; the first line (and one after a server restart) gives the
-// server's own average.
+// between them; the first line (and one after a server restart) has none.
 class ServerStatusSeries
 {
 public:

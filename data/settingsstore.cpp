@@ -1,6 +1,6 @@
 #include "data/settingsstore.h"
 
-#include "shell/localserver.h"
+#include "data/localserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -374,6 +374,10 @@ void SettingsStore::LoadServerProfile(const QString &host)
     m_profile.Group = readBoolean(QStringLiteral("Group"), false);
     m_profile.Check = readBoolean(QStringLiteral("Check"), false);
     m_profile.Auto = readBoolean(QStringLiteral("Auto"), false);
+    m_profile.TlsMode = readText(QStringLiteral("TLS"), QStringLiteral("Off"));
+    m_profile.TlsCA = readText(QStringLiteral("TLSCA"), QString());
+    m_profile.TlsCert = readText(QStringLiteral("TLSCert"), QString());
+    m_profile.TlsKey = readText(QStringLiteral("TLSKey"), QString());
     m_settings->endGroup();
 }
 
@@ -390,6 +394,17 @@ void SettingsStore::SaveServerProfile(const QString &host)
         settings.setValue(QStringLiteral("Group"), booleanText(profile.Group));
         settings.setValue(QStringLiteral("Check"), booleanText(profile.Check));
         settings.setValue(QStringLiteral("Auto"), booleanText(profile.Auto));
+        // A profile in clear keeps the section as it always was.
+        const bool secured = !profile.TlsMode.isEmpty() && profile.TlsMode != QLatin1String("Off");
+        const std::pair<const char *, const QString *> tlsKeys[] = {
+            {"TLS", &profile.TlsMode}, {"TLSCA", &profile.TlsCA}, {"TLSCert", &profile.TlsCert},
+            {"TLSKey", &profile.TlsKey}};
+        for (const auto &[key, value] : tlsKeys) {
+            if (secured && !value->isEmpty())
+                settings.setValue(QLatin1String(key), *value);
+            else
+                settings.remove(QLatin1String(key));
+        }
         settings.endGroup();
     });
 }

@@ -20,6 +20,14 @@ struct TServerProfile
     bool Group = false;
     bool Check = false;
     bool Auto = false;
+    // How the connection is secured: "Off", "Preferred", "Required",
+    // "VerifyCA" or "VerifyIdentity"; the files are paths, empty for none.
+    // A profile without these keys reads as "Off", and an "Off" profile
+    // writes none of them.
+    QString TlsMode = QStringLiteral("Off");
+    QString TlsCA;
+    QString TlsCert;
+    QString TlsKey;
 };
 
 // The program's persistent settings, held once for the whole run.

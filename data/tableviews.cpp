@@ -9,6 +9,7 @@
 #include "data/settingsstore.h"
 #include "data/sqlnames.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -72,16 +73,35 @@ QString TDMstd::DescribeStatement(const QString &table)
     return QStringLiteral("DESCRIBE ") + QuoteIdentifier(table);
 }
 
-QString TDMstd::DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program)
+QString TDMstd::SelectStatement(const QString &table, const QStringList &columns)
 {
     QStringList names;
     names.reserve(columns.size());
     for (const QString &column : columns)
         names.append(QuoteIdentifier(column));
-    QString statement = QStringLiteral("select ") + (names.isEmpty() ? QStringLiteral("*") : names.join(QLatin1Char(',')))
+    return QStringLiteral("select ") + (names.isEmpty() ? QStringLiteral("*") : names.join(QLatin1Char(',')))
         + QStringLiteral(" from ") + QuoteIdentifier(table);
-    if (program.DBHL)
+}
+
+int TDMstd::NormalRowLimit(const TProgramSettings &program)
+{
+    // Not a whole number: nothing is shown rather than everything.
+    bool ok = false;
+    const int limit = program.DBL.trimmed().toInt(&ok);
+    return ok ? std::max(0, limit) : 0;
+}
+
+QString TDMstd::DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program)
+{
+    QString statement = SelectStatement(table, columns);
+    if (program.DBHL) {
         statement += QStringLiteral(" LIMIT ") + program.DBL; // as stored: the server judges it
+    } else {
+        // The grid takes the first rows the server sends; reading the rest
+        // of a big table would cost its whole size in time and memory. One
+        // row past the limit tells whether the table holds more.
+        statement += QStringLiteral(" LIMIT ") + QString::number(qint64(NormalRowLimit(program)) + 1);
+    }
     return statement;
 }
 
@@ -301,14 +321,9 @@ void TDMstd::dataArrived()
     const TmySQLClientQuery *query = m_client->Query();
     const TProgramSettings defaults;
     const TProgramSettings &program = m_views.program ? *m_views.program : defaults;
-    int limit = -1; // the hard limit: the server sent what may be shown
-    if (!program.DBHL) {
-        // Not a whole number: nothing is shown rather than everything.
-        bool ok = false;
-        limit = std::max(0, program.DBL.trimmed().toInt(&ok));
-        if (!ok)
-            limit = 0;
-    }
+    // The hard limit: the server sent what may be shown; the normal one:
+    // the server sent one row more than is shown.
+    const int limit = program.DBHL ? -1 : NormalRowLimit(program);
     showRows(m_views.dataGrid, query->Result(), m_columnCount, limit);
     describeDataColumns(query->Result());
     // The grid is sorted by its captions once, after filling.

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
+#include <QSet>
 #include <QTimer>
 #include <QStandardItemModel>
 
@@ -53,7 +54,16 @@ TDMstd::TDMstd(const TDMstdViews &views, QObject *parent)
     events.OnSelectDatabaseError = generalError;
     events.OnCreateDatabaseError = generalError;
     events.OnDropDatabaseError = generalError;
-    events.OnListDatabasesError = generalError;
+    events.OnListDatabasesError = [this](QObject *sender, const QString &message) {
+        ActiveClientGeneralError(sender, message);
+        // A server that lets an account with an expired password in only
+        // to change it: the database list is the first thing refused.
+        if (outcomeOf(sender).PasswordExpired()) {
+            m_client->Close();
+            Q_EMIT SetSessionCommands(false);
+            Q_EMIT passwordExpired(message);
+        }
+    };
     events.OnListTablesError = generalError;
     events.OnListFieldsError = generalError;
     events.OnListProcessesError = generalError;
@@ -133,7 +143,9 @@ bool TDMstd::acceptsCommands() const
 bool TDMstd::mayStart()
 {
     if (!acceptsCommands()) {
-        log(QStringLiteral("A statement is still running: wait for it or stop it."));
+        // A chain's next step after a stop request just ends the chain.
+        if (!(m_stopping && m_client->TaskHandler()->HandlingOutcome()))
+            log(QStringLiteral("A statement is still running: wait for it or stop it."));
         return false;
     }
     if (!m_commandTurn && !m_client->TaskHandler()->HandlingOutcome()) {
@@ -150,7 +162,17 @@ void TDMstd::statementsIdle()
     // A chain stopped between two statements ends here: nobody else will
     // say that the script is over.
     finishScript(false);
+    scriptFileIdle();
     restoreCursor();
+    endStop();
+}
+
+void TDMstd::endStop()
+{
+    // Commands wait until the stopped statement has come back and the stop
+    // request is through: a late KILL QUERY must not meet the next statement.
+    if (m_stopping && !m_killInFlight && !statementsRunning())
+        m_stopping = false;
 }
 
 void TDMstd::Stop()
@@ -165,14 +187,27 @@ void TDMstd::Stop()
     TmySQLClientTaskHandler *engine = m_client->TaskHandler();
     if (engine->PendingTasks() == 0)
         return;
-    engine->CancelPending();
-    if (engine->PendingTasks() == 0 || m_stopping)
-        return; // nothing had started: dropping it was all
+    noteScriptFileStop();
+    if (!m_stopping)
+        log(QStringLiteral("Stopped."));
+    // No further statement of a script goes out, also when the one running
+    // now ends before the server hears of the stop.
+    if (m_scriptRunning)
+        m_scriptStopped = true;
     m_stopping = true;
+    engine->CancelPending();
+    if (engine->PendingTasks() == 0 || m_killInFlight) {
+        endStop(); // nothing had started: dropping it was all
+        return;
+    }
+    m_killInFlight = true;
     m_client->KillQuery([this](const QString &error) {
-        m_stopping = false;
-        if (!error.isEmpty())
+        m_killInFlight = false;
+        if (!error.isEmpty()) {
             log(QStringLiteral("Stop failed: ") + error);
+            m_stopping = false;
+        }
+        endStop();
     });
 }
 
@@ -191,8 +226,10 @@ bool TDMstd::StopAndWait(int milliseconds)
 
 void TDMstd::CloseSession()
 {
-    if (statementsRunning() || m_client->Connecting())
-        StopAndWait(5000);
+    // A server that does not answer the stop within its time keeps nobody
+    // waiting: the connection is given up, and the close follows at once.
+    if ((statementsRunning() || m_client->Connecting()) && !StopAndWait(5000))
+        m_client->AbandonConnection();
     m_client->Close();
 }
 
@@ -223,6 +260,8 @@ bool TDMstd::Reconnect()
     if (!ConnectProfile())
         return false;
     m_lostDatabase = database;
+    // The same server again: the tree keeps the nodes and the chosen one.
+    m_rebuildTree = false;
     return true;
 }
 
@@ -246,6 +285,12 @@ bool TDMstd::ConnectProfile()
     m_client->setUsername(profile.User);
     m_client->setPassword(profile.Psw);
     m_client->setPort(port);
+    TmySQLClientTls tls;
+    tls.Mode = TlsModeFromText(profile.TlsMode);
+    tls.CAFile = profile.TlsCA;
+    tls.CertFile = profile.TlsCert;
+    tls.KeyFile = profile.TlsKey;
+    m_client->setTls(tls);
     if (m_views.program) {
         bool timeoutOk = false;
         const int timeout = m_views.program->ConnectTimeout.trimmed().toInt(&timeoutOk);
@@ -253,6 +298,7 @@ bool TDMstd::ConnectProfile()
     }
     m_lost = false;
     m_lostDatabase.clear();
+    m_rebuildTree = true;
     m_client->Connect();
     return true;
 }
@@ -266,6 +312,11 @@ void TDMstd::ActiveClientConnect(QObject *)
     log(QStringLiteral("ClientInfo: ") + utility->ClientInfo());
     log(QStringLiteral("HostInfo:   ") + utility->HostInfo());
     log(QStringLiteral("ProtoInfo:  ") + QString::number(utility->ProtocolInfo() & 0xffu));
+    // A profile that asks for TLS also learns what it got.
+    if (m_client->Tls().Mode != tmOff)
+        log(QStringLiteral("TLS:        ")
+            + (m_client->TlsCipher().isEmpty() ? QStringLiteral("not encrypted")
+                                               : m_client->TlsVersion() + QLatin1Char(' ') + m_client->TlsCipher()));
     RefreshDatabaseList();
     // After a lost session the database that was current is current again.
     if (!m_lostDatabase.isEmpty()) {
@@ -275,10 +326,23 @@ void TDMstd::ActiveClientConnect(QObject *)
     }
 }
 
-void TDMstd::ActiveClientConnectError(QObject *, const QString &message)
+void TDMstd::ActiveClientConnectError(QObject *sender, const QString &message)
 {
     log(message);
     restoreCursor();
+    if (outcomeOf(sender).PasswordExpired())
+        Q_EMIT passwordExpired(message);
+}
+
+bool TDMstd::ChangeExpiredPassword(const QString &newPassword)
+{
+    if (newPassword.isEmpty())
+        return false;
+    m_client->setNewPassword(newPassword);
+    if (ConnectProfile())
+        return true;
+    m_client->setNewPassword(QString());
+    return false;
 }
 
 void TDMstd::ActiveClientClose(QObject *)
@@ -302,12 +366,8 @@ void TDMstd::ActiveClientListDatabases(QObject *)
     showHourglass();
     const QStringList names = m_client->Utility()->ResultNames();
     QStandardItemModel *tree = m_views.tree;
-    if (tree)
-        tree->removeRows(0, tree->rowCount());
     const bool check = m_views.profile && m_views.profile->Check;
     bool appServerMet = false;
-    QList<QStandardItem *> nodes;
-    nodes.reserve(names.size());
     for (const QString &name : names) {
         if (check && !appServerMet) {
             if (name == QLatin1String("appserver")) {
@@ -317,26 +377,70 @@ void TDMstd::ActiveClientListDatabases(QObject *)
                 Q_EMIT SetAppServerCommands(false);
             }
         }
-        auto *node = new QStandardItem(m_databaseIcon, name);
-        node->setEditable(false);
-        nodes.append(node);
     }
+    const bool rebuild = m_rebuildTree;
+    m_rebuildTree = false;
     if (tree) {
-        for (QStandardItem *node : std::as_const(nodes))
-            tree->appendRow(node);
-        QModelIndex first = tree->rowCount() > 0 ? tree->index(0, 0) : QModelIndex();
+        // Within a session (the list read again, a lost session connected
+        // again) the nodes still there stay as they are: the chosen database
+        // stays chosen, its tables open. A new login starts afresh.
+        if (rebuild || !mergeDatabaseNodes(names)) {
+            tree->removeRows(0, tree->rowCount());
+            QList<QStandardItem *> nodes;
+            nodes.reserve(names.size());
+            for (const QString &name : names)
+                nodes.append(newDatabaseNode(name));
+            for (QStandardItem *node : std::as_const(nodes))
+                tree->appendRow(node);
+        }
+        QItemSelectionModel *selection = m_views.treeSelection;
+        QModelIndex wanted;
         if (!m_selectAfterList.isEmpty()) {
-            if (QStandardItem *wanted = databaseNode(m_selectAfterList))
-                first = wanted->index();
+            if (QStandardItem *node = databaseNode(m_selectAfterList))
+                wanted = node->index();
             m_selectAfterList.clear();
         }
-        if (first.isValid() && m_views.treeSelection)
-            m_views.treeSelection->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
-    } else {
-        qDeleteAll(nodes);
+        if (!wanted.isValid() && tree->rowCount() > 0
+            && (rebuild || (selection && !selection->currentIndex().isValid())))
+            wanted = tree->index(0, 0);
+        if (wanted.isValid() && selection)
+            selection->setCurrentIndex(wanted, QItemSelectionModel::ClearAndSelect);
     }
     Q_EMIT treeFocusRequested();
     restoreCursor();
+}
+
+QStandardItem *TDMstd::newDatabaseNode(const QString &name) const
+{
+    auto *node = new QStandardItem(m_databaseIcon, name);
+    node->setEditable(false);
+    return node;
+}
+
+bool TDMstd::mergeDatabaseNodes(const QStringList &names)
+{
+    QStandardItemModel *tree = m_views.tree;
+    const QSet<QString> wanted(names.cbegin(), names.cend());
+    for (int row = tree->rowCount() - 1; row >= 0; --row) {
+        if (!wanted.contains(tree->item(row)->text()))
+            tree->removeRow(row);
+    }
+    // The nodes kept must stand in the server's order; new ones go between.
+    int row = 0;
+    for (const QString &name : names) {
+        if (row < tree->rowCount() && tree->item(row)->text() == name) {
+            ++row;
+            continue;
+        }
+        bool later = false;
+        for (int other = row + 1; other < tree->rowCount() && !later; ++other)
+            later = tree->item(other)->text() == name;
+        if (later)
+            return false; // another order than before: built afresh
+        tree->insertRow(row, newDatabaseNode(name));
+        ++row;
+    }
+    return row == tree->rowCount();
 }
 
 void TDMstd::UseDatabase(const QString &database)

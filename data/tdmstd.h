@@ -24,6 +24,8 @@ class ScriptEditor;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
+struct ScriptFileRun;
+struct TScriptFileProgress;
 struct TProgramSettings;
 struct TServerProfile;
 struct TableDesign;
@@ -81,6 +83,9 @@ public:
     // Connects again with the profile of the session that was lost and makes
     // the database current again that was current then.
     bool Reconnect();
+    // After passwordExpired: logs in with the profile again, setting
+    // newPassword as the account's password first.
+    bool ChangeExpiredPassword(const QString &newPassword);
     // Ends the session: a statement under way is stopped first, so closing
     // never waits for it.
     void CloseSession();
@@ -137,6 +142,15 @@ public:
     // any) learns whether the server accepted it.
     using StatementDone = std::function<void(const TmySQLClientOutcome &)>;
     void RunStatement(const QString &statement, StatementDone done = {});
+    // "Run SQL File" (data/scriptfile.cpp): the statements of a file of any
+    // size, read from disk part by part, in the database, by Exec's rules
+    // but without a log line per statement. Progress comes a few times a
+    // second; the last report (finished) follows the summary line in the
+    // log. False when nothing started (statements running, unreadable file).
+    bool RunScriptFile(const QString &database, const QString &path);
+    bool scriptFileRunning() const { return bool(m_fileRun); }
+    // Stops the file run: the statement under way is ended by the server.
+    void StopScriptFile();
     // Whether a script run is under way (its statements are sent one after
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
@@ -160,10 +174,8 @@ public:
     QString DataGridTable() const { return m_dataGridTable; }
     QString DataGridDatabase() const { return m_dataGridDatabase; }
 
-    // Rows past the row limit (data/datapaging.cpp). In the normal mode the
-    // client holds the whole table already and the grid shows more of it; in
-    // the hard mode (and after a row was deleted) they are read from the
-    // server. Nothing happens when the grid shows all there is.
+    // Rows past the row limit (data/datapaging.cpp), read from the server in
+    // both modes. Nothing happens when the grid shows all there is.
     const TDataGridRows &DataGridRows() const { return m_gridRows; }
     void ShowAllRows();
     void ShowNextRows(); // the next `limit` rows
@@ -242,7 +254,13 @@ public:
     static QString DescribeStatement(const QString &table);
     // The table's columns as DESCRIBE names them, in that order: "select *"
     // would leave out INVISIBLE columns and shift values under the captions.
+    // In the normal mode it asks for one row past DBL (as a whole number),
+    // which tells whether the table holds more than the grid shows.
     static QString DataStatement(const QString &table, const QStringList &columns, const TProgramSettings &program);
+    // The same without any limit.
+    static QString SelectStatement(const QString &table, const QStringList &columns);
+    // DBL read as a whole number for the normal mode (0 when it is none).
+    static int NormalRowLimit(const TProgramSettings &program);
     static QString StatusStatement(const QString &database, const QString &table);
     static QString TableListStatement(const QString &database);
     static QString IndexStatement(const QString &table);
@@ -261,16 +279,24 @@ Q_SIGNALS:
     // A script's USE made another database current; the next run should
     // happen there. Sent when the script has ended.
     void scriptChangedDatabase(const QString &database);
+    void scriptFileProgress(const TScriptFileProgress &progress);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
+    // A change of a privilege table has run: false when a statement of it was
+    // refused or the change was not sent (the log says why).
+    void privilegeChangeFinished(PrivilegeTable table, bool succeeded);
     // A statement found the connection gone; the session is closed. The
     // window offers to reconnect.
     void connectionLost();
+    // The login was refused because the account's password has expired;
+    // message: the server's. ChangeExpiredPassword continues the login.
+    void passwordExpired(const QString &message);
 private:
     void showHourglass();
     void restoreCursor();
     void log(const QString &line);
     void statementsIdle();
+    void endStop();
     void lostConnection();
     // What the library said about the task a handler reports.
     static const TmySQLClientOutcome &outcomeOf(QObject *sender);
@@ -278,6 +304,11 @@ private:
                 std::function<void(QObject *, const QString &)> onError,
                 std::function<void(QObject *)> onComplete);
     QStandardItem *databaseNode(const QString &database) const;
+    QStandardItem *newDatabaseNode(const QString &name) const;
+    // Brings the tree's database nodes to the list, keeping the nodes still
+    // listed (their tables, the view's selection and open nodes); false when
+    // the kept nodes are in another order, which the caller builds afresh.
+    bool mergeDatabaseNodes(const QStringList &names);
     void fillTableNodes(const QStringList &names, const QStringList &rows, bool withRows);
 
     // The chain of OpenTable
@@ -291,7 +322,6 @@ private:
     void setGridRows(const TDataGridRows &rows);
     void noteDataRows(bool hard, int limit, const std::shared_ptr<const TmySQLResultRows> &rows);
     void noteTableRowCount();
-    void showHeldRows(int limit);
     void readDataRows(const QString &limitClause, bool append, int step);
     void dataRowsArrived(bool append, int step);
     static void appendResultRows(GridModel *grid, const TmySQLResultRows &rows, int columns, int count);
@@ -319,8 +349,12 @@ private:
     void fillPrivilegeGrid(PrivilegeTable table);
     void composePrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
                                 bool backslashEscapes);
+    void checkNewDbRow(TPrivilegeRow row, bool backslashEscapes);
+    void sendPrivilegeChange(PrivilegeTable table, PrivilegeChange change, const TPrivilegeRow &row,
+                             PrivilegeLayout layout, bool backslashEscapes);
+    // failedAt, when given, receives the index of a refused statement.
     void runPrivilegeStatements(const std::shared_ptr<const QStringList> &statements, int next,
-                                std::function<void()> finished);
+                                std::function<void()> finished, std::shared_ptr<int> failedAt = {});
     void readAppServerTable(const QString &statement, void (TDMstd::*fill)());
     void runAppServerStatement(const QString &statement, StatementDone done);
     void fillApplicationGrid();
@@ -329,6 +363,11 @@ private:
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
     void recordStatement(const QString &statement, const QString &database, const TmySQLClientOutcome &outcome,
                          qint64 rows);
+    void runNextFileStatements(const std::shared_ptr<ScriptFileRun> &run);
+    void reportFileProgress(const std::shared_ptr<ScriptFileRun> &run);
+    void finishScriptFile(const std::shared_ptr<ScriptFileRun> &run);
+    void scriptFileIdle();
+    void noteScriptFileStop();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
     void fillQueryGrid();
@@ -346,17 +385,19 @@ private:
     QString m_scriptDatabase;       // made current by a USE of the running script
     QString m_selectAfterList;      // the node to select when the database list arrives
     bool m_commandTurn = false;     // a command of the user is being started
-    bool m_stopping = false;        // a stop request is on its way to the server
+    bool m_stopping = false;        // stopped statements have not all come back yet
+    bool m_killInFlight = false;    // the stop request is on its way to the server
+    bool m_scriptStopped = false;   // the script run was stopped: send nothing more
     bool m_lost = false;            // the session was lost; cleared by the next connect
     QString m_lostDatabase;         // current when the session was lost
+    bool m_rebuildTree = true;      // the next database list starts the tree afresh (a login)
     QString m_dataGridTable;
     QString m_dataGridDatabase;
     QStringList m_dataGridColumns;  // as DESCRIBE named them
     QHash<QString, QString> m_dataGridTypes; // column name: type as DESCRIBE declared it
     TDataGridRows m_gridRows;
     quint64 m_dataGridLoad = 0;     // counts fillings and emptyings of the data grid
-    bool m_pageFromServer = false;  // further rows are read with LIMIT ... OFFSET
-    std::shared_ptr<const TmySQLResultRows> m_heldRows; // normal mode: the whole table
+    std::shared_ptr<ScriptFileRun> m_fileRun;
     bool m_statusReadPending = false;
     unsigned long m_statusReadConnection = 0;
 };

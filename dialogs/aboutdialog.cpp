@@ -1,6 +1,6 @@
 #include "dialogs/aboutdialog.h"
 
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -160,6 +160,8 @@ void TFormApplication::reset()
     EditAdress->clear();
     CheckIntervall->setChecked(false);
     LabelId->clear();
+    m_shownNulls.clear();
+    m_shown = TApplicationJob();
     ButtonApply->setEnabled(false);
 }
 
@@ -177,10 +179,43 @@ void TFormApplication::showJob(const TApplicationJob &cells)
     ComboMail->setCurrentIndex(cells.mailst == QLatin1String("E") ? 0 : 1);
     EditAdress->setText(cells.address);
     LabelId->setText(cells.id);
+    m_shownNulls = cells.nulls;
+    m_shown = fields();
     ButtonApply->setEnabled(false);
 }
 
 TApplicationJob TFormApplication::job() const
+{
+    TApplicationJob job = fields();
+    const auto unchanged = [&](const QString &column) {
+        if (column == QLatin1String("art"))
+            return job.art == m_shown.art;
+        if (column == QLatin1String("action"))
+            return job.action == m_shown.action;
+        if (column == QLatin1String("variable"))
+            return job.variable == m_shown.variable;
+        if (column == QLatin1String("status"))
+            return job.status == m_shown.status;
+        if (column == QLatin1String("idate"))
+            return job.idate == m_shown.idate;
+        if (column == QLatin1String("interv"))
+            return job.interv == m_shown.interv;
+        if (column == QLatin1String("isinterv"))
+            return job.isinterv == m_shown.isinterv;
+        if (column == QLatin1String("mailst"))
+            return job.mailst == m_shown.mailst;
+        if (column == QLatin1String("address"))
+            return job.address == m_shown.address;
+        return false;
+    };
+    for (const QString &column : m_shownNulls) {
+        if (unchanged(column))
+            job.nulls.insert(column);
+    }
+    return job;
+}
+
+TApplicationJob TFormApplication::fields() const
 {
     TApplicationJob job;
     job.art = ComboArt->currentIndex() == 0 ? QStringLiteral("F") : QStringLiteral("D");

@@ -26,7 +26,9 @@ public:
     void reset();
     // Modify: the cells of a job grid row (codes as stored); Apply disabled.
     void showJob(const TApplicationJob &cells);
-    // The job as the fields stand, in the codes the table keeps.
+    // The job as the fields stand, in the codes the table keeps. A field
+    // whose cell was NULL and that still shows what showJob put there keeps
+    // its NULL (named in nulls).
     TApplicationJob job() const;
 
     QComboBox *ComboArt = nullptr;
@@ -45,4 +47,10 @@ public:
 
 Q_SIGNALS:
     void applyRequested();
+
+private:
+    TApplicationJob fields() const;
+
+    QSet<QString> m_shownNulls;
+    TApplicationJob m_shown; // the fields as showJob filled them
 };

@@ -1,11 +1,13 @@
 #include "dialogs/gridsaver.h"
 
 #include "data/gridmodel.h"
+#include "dialogs/applicationtitle.h"
 #include "dialogs/errorbox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
@@ -79,6 +81,18 @@ bool SaveGridToFile(QWidget *parent, const GridModel &grid, ExportFormat format,
     if (result->failed()) {
         ShowErrorBox(parent, result->error);
         return false;
+    }
+    if (snapshot.rowCount() == 0 || snapshot.columnCount() == 0) {
+        // Said plainly, so that no one takes the save for a saved grid.
+        const QString what = snapshot.columnCount() == 0 ? QStringLiteral("The grid has no columns")
+                                                         : QStringLiteral("The grid has no rows");
+        const QString message = result->status == ExportResult::NothingWritten
+            ? what + QStringLiteral(": nothing was written, no file was created.")
+            : what + QStringLiteral(": the file ") + QDir::toNativeSeparators(fileName)
+                + QStringLiteral(" is empty.");
+        QMessageBox box(QMessageBox::Information, ApplicationTitle(), message, QMessageBox::Ok, parent);
+        box.setObjectName(QStringLiteral("NothingSaved"));
+        box.exec();
     }
     return result->status != ExportResult::Cancelled;
 }

@@ -12,7 +12,8 @@ class QWidget;
 // called). The writer works on another thread: the window repaints, and an
 // export that takes long shows its progress with Cancel (no file is then
 // left, an existing one stays as it was). Other input waits until it ends.
-// A failure is reported in the application's error box. Returns whether the
+// A failure is reported in the application's error box; an empty grid in an
+// information box that tells what (not) was written. Returns whether the
 // export ended without failure or cancel (an empty grid that a format leaves
 // without a file included).
 bool SaveGridToFile(QWidget *parent, const GridModel &grid, ExportFormat format, const QString &fileName,

@@ -1,6 +1,6 @@
 #include "dialogs/previewform.h"
 
-#include "shell/previewprinter.h"
+#include "dialogs/previewprinter.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -55,8 +55,8 @@ TFormPrivilege::TFormPrivilege(PrivilegeTable table, const QString &caption, con
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ButtonApply, &QPushButton::clicked, this, [this] { Q_EMIT applyRequested(); });
     connect(ButtonOk, &QPushButton::clicked, this, [this] {
+        m_closeWhenDone = true;
         Q_EMIT applyRequested();
-        accept();
     });
 }
 
@@ -123,6 +123,7 @@ void TFormPrivilege::prepareNew()
             box->setChecked(false);
     }
     m_shownPassword.clear();
+    m_closeWhenDone = false;
     ButtonApply->setEnabled(false);
     for (QLineEdit *edit : std::as_const(m_keyFields))
         edit->setEnabled(true);
@@ -139,6 +140,7 @@ void TFormPrivilege::prepareChange(const TPrivilegeRow &row)
     if (m_database)
         m_database->setText(row.database);
     m_shownPassword = row.password;
+    m_closeWhenDone = false;
     for (int p = 0; p < PrivilegeCount; ++p) {
         if (QCheckBox *box = m_boxes[size_t(p)])
             box->setChecked(row.privileges[size_t(p)]);
@@ -163,6 +165,15 @@ void TFormPrivilege::focusFirstField()
         m_boxGrid->itemAt(0)->widget()->setFocus();
 }
 
+void TFormPrivilege::changeFinished(bool succeeded)
+{
+    if (!m_closeWhenDone)
+        return;
+    m_closeWhenDone = false;
+    if (succeeded)
+        accept();
+}
+
 bool TFormPrivilege::newMode() const
 {
     return m_host->isEnabled();
@@ -172,6 +183,8 @@ TPrivilegeRow TFormPrivilege::row() const
 {
     TPrivilegeRow row;
     row.host = m_host->text();
+    // The user grid shows a role by this marker in place of its empty host.
+    row.role = m_table == PrivilegeTable::User && row.host == RoleMarker;
     if (m_user)
         row.user = m_user->text();
     if (m_password) {
@@ -228,6 +241,8 @@ TFormUser::TFormUser(QWidget *parent)
     Edit1 = addField(QStringLiteral("Edit1"), QStringLiteral("Host :"));
     Edit2 = addField(QStringLiteral("Edit2"), QStringLiteral("User :"));
     Edit3 = addField(QStringLiteral("Edit3"), QStringLiteral("Password :"));
+    // Masked as in the login dialog: the text is a password, typed or stored.
+    Edit3->setEchoMode(QLineEdit::Password);
     m_host = Edit1;
     m_user = Edit2;
     m_password = Edit3;

@@ -31,6 +31,9 @@ public:
     // The row as the fields and boxes stand.
     TPrivilegeRow row() const;
     PrivilegeTable table() const { return m_table; }
+    // The outcome of the change Apply or Ok asked for: Ok closes the dialog
+    // only once its change went through, so a refused one can be mended.
+    void changeFinished(bool succeeded);
 
     QCheckBox *privilegeBox(Privilege privilege) const { return m_boxes[size_t(privilege)]; }
 
@@ -66,6 +69,7 @@ private:
     QGridLayout *m_fields = nullptr;
     QGridLayout *m_boxGrid = nullptr;
     QString m_shownPassword; // what change mode put into the password field
+    bool m_closeWhenDone = false; // Ok pressed, its change still running
 };
 
 // "User Management": a row of the user table.

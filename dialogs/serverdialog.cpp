@@ -1,10 +1,16 @@
 #include "dialogs/serverdialog.h"
 
+#include "client/mysqlclienttask.h"
 #include "data/settingsstore.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/placement.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QToolButton>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -93,9 +99,35 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     starStyle->setParent(this);
     EditPsw->setStyle(starStyle);
 
+    CheckShowPsw = new QCheckBox(QStringLiteral("Show"), this);
+    CheckShowPsw->setObjectName(QStringLiteral("CheckShowPsw"));
+    CheckShowPsw->setAccessibleName(QStringLiteral("Show the password"));
+    connect(CheckShowPsw, &QCheckBox::toggled, this, [this](bool shown) {
+        EditPsw->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
+
     CheckGroupSystem = redCheckBox(QStringLiteral("CheckGroupSystem"),
                                    QStringLiteral("Check &Group-System on this Server:"), this);
     CheckAppServer = redCheckBox(QStringLiteral("CheckAppServer"), QStringLiteral("Check Application Server :"), this);
+
+    GroupSecurity = new QGroupBox(QStringLiteral("Security"), this);
+    GroupSecurity->setObjectName(QStringLiteral("GroupSecurity"));
+    ComboTls = new QComboBox(GroupSecurity);
+    ComboTls->setObjectName(QStringLiteral("ComboTls"));
+    ComboTls->setAccessibleName(QStringLiteral("TLS mode"));
+    // In the order of TTlsMode.
+    ComboTls->addItems({QStringLiteral("Off"), QStringLiteral("Preferred"), QStringLiteral("Required"),
+                        QStringLiteral("Verify CA"), QStringLiteral("Verify identity")});
+    EditTlsCA = field(QStringLiteral("EditTlsCA"), QStringLiteral("CA file"), GroupSecurity);
+    EditTlsCert = field(QStringLiteral("EditTlsCert"), QStringLiteral("Client certificate"), GroupSecurity);
+    EditTlsKey = field(QStringLiteral("EditTlsKey"), QStringLiteral("Client key"), GroupSecurity);
+    auto *security = new QFormLayout(GroupSecurity);
+    security->addRow(QStringLiteral("&TLS:"), ComboTls);
+    security->addRow(QStringLiteral("CA file:"), fileRow(EditTlsCA, QStringLiteral("CA file")));
+    security->addRow(QStringLiteral("Client certificate:"),
+                     fileRow(EditTlsCert, QStringLiteral("Client certificate")));
+    security->addRow(QStringLiteral("Client key:"), fileRow(EditTlsKey, QStringLiteral("Client key")));
+    enableTlsFiles();
 
     ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
@@ -124,6 +156,7 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
         fields->addWidget(redLabel(rows[i].first, rows[i].second, this), i, 0);
         fields->addWidget(rows[i].second, i, 1);
     }
+    fields->addWidget(CheckShowPsw, int(rows.size()) - 1, 2);
     layout->addLayout(fields);
     layout->addSpacing(8);
     layout->addWidget(note({QStringLiteral("Check Group-System on login. The Group-System "),
@@ -136,6 +169,8 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
                             QStringLiteral("on Linux. This service is not suported from Mysql.")},
                            this));
     layout->addWidget(CheckAppServer);
+    layout->addSpacing(8);
+    layout->addWidget(GroupSecurity);
     layout->addSpacing(8);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -154,9 +189,15 @@ TFormServer::TFormServer(SettingsStore *settings, QWidget *parent)
     setTabOrder(ButtonOk, ButtonCancel);
     setTabOrder(ButtonCancel, ButtonApply);
     setTabOrder(ButtonApply, Editdb);
+    setTabOrder(Editdb, ComboTls);
+    setTabOrder(ComboTls, EditTlsCA);
+    setTabOrder(EditTlsCA, EditTlsCert);
+    setTabOrder(EditTlsCert, EditTlsKey);
 
-    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw})
+    for (QLineEdit *edit : {Editserver, Editdb, EditPort, EditUser, EditPsw, EditTlsCA, EditTlsCert, EditTlsKey})
         connect(edit, &QLineEdit::textChanged, this, &TFormServer::enableApply);
+    connect(ComboTls, &QComboBox::activated, this, &TFormServer::enableApply);
+    connect(ComboTls, &QComboBox::currentIndexChanged, this, &TFormServer::enableTlsFiles);
     connect(CheckGroupSystem, &QCheckBox::clicked, this, &TFormServer::enableApply);
     connect(CheckAppServer, &QCheckBox::clicked, this, &TFormServer::enableApply);
 
@@ -181,14 +222,45 @@ void TFormServer::enableApply()
     ButtonApply->setEnabled(true);
 }
 
+void TFormServer::enableTlsFiles()
+{
+    const bool secured = ComboTls->currentIndex() > int(tmOff);
+    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
+        edit->parentWidget()->setEnabled(secured);
+}
+
+QWidget *TFormServer::fileRow(QLineEdit *edit, const QString &pickerTitle)
+{
+    auto *row = new QWidget(edit->parentWidget());
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    edit->setParent(row);
+    layout->addWidget(edit);
+    auto *pick = new QToolButton(row);
+    pick->setObjectName(edit->objectName() + QStringLiteral("Pick"));
+    pick->setText(QStringLiteral("..."));
+    pick->setAccessibleName(pickerTitle);
+    layout->addWidget(pick);
+    connect(pick, &QToolButton::clicked, this, [this, edit, pickerTitle] {
+        const QString path = QFileDialog::getOpenFileName(this, pickerTitle, edit->text());
+        if (!path.isEmpty())
+            edit->setText(path);
+    });
+    return row;
+}
+
 void TFormServer::prepareForAdd()
 {
+    CheckShowPsw->setChecked(false);
     Editserver->clear();
     EditPort->setText(QStringLiteral("3306"));
     EditUser->clear();
     EditPsw->clear();
     CheckGroupSystem->setChecked(false);
     CheckAppServer->setChecked(false);
+    ComboTls->setCurrentIndex(int(tmOff));
+    for (QLineEdit *edit : {EditTlsCA, EditTlsCert, EditTlsKey})
+        edit->clear();
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -196,6 +268,7 @@ void TFormServer::prepareForAdd()
 
 void TFormServer::prepareForModify()
 {
+    CheckShowPsw->setChecked(false);
     const TServerProfile &profile = m_settings->currentProfile();
     EditUser->setText(profile.User);
     EditPsw->setText(profile.Psw);
@@ -204,6 +277,10 @@ void TFormServer::prepareForModify()
     Editdb->setText(profile.Database);
     CheckGroupSystem->setChecked(profile.Group);
     CheckAppServer->setChecked(profile.Check);
+    ComboTls->setCurrentIndex(int(TlsModeFromText(profile.TlsMode)));
+    EditTlsCA->setText(profile.TlsCA);
+    EditTlsCert->setText(profile.TlsCert);
+    EditTlsKey->setText(profile.TlsKey);
     ButtonApply->setEnabled(false);
     m_applied = false;
     Editserver->setFocus();
@@ -224,6 +301,10 @@ bool TFormServer::Apply()
     profile.Port = EditPort->text();
     profile.Group = CheckGroupSystem->isChecked();
     profile.Check = CheckAppServer->isChecked();
+    profile.TlsMode = TlsModeText(TTlsMode(ComboTls->currentIndex()));
+    profile.TlsCA = EditTlsCA->text();
+    profile.TlsCert = EditTlsCert->text();
+    profile.TlsKey = EditTlsKey->text();
     try {
         m_settings->SaveServerProfile(profile.Host);
     } catch (const SettingsWriteError &error) {

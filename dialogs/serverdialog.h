@@ -3,6 +3,8 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class SettingsStore;
@@ -35,14 +37,24 @@ public:
     QLineEdit *EditPort = nullptr;
     QLineEdit *EditUser = nullptr;
     QLineEdit *EditPsw = nullptr;
+    // "Show": the password in clear while checked; masked again on every opening.
+    QCheckBox *CheckShowPsw = nullptr;
     QCheckBox *CheckGroupSystem = nullptr;
     QCheckBox *CheckAppServer = nullptr;
+    // "Security": how the connection is secured with TLS and its files.
+    QGroupBox *GroupSecurity = nullptr;
+    QComboBox *ComboTls = nullptr;
+    QLineEdit *EditTlsCA = nullptr;
+    QLineEdit *EditTlsCert = nullptr;
+    QLineEdit *EditTlsKey = nullptr;
     QPushButton *ButtonCancel = nullptr;
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonApply = nullptr;
 
 private:
     void enableApply();
+    void enableTlsFiles();
+    QWidget *fileRow(QLineEdit *edit, const QString &pickerTitle);
 
     SettingsStore *m_settings;
     bool m_applied = false;

@@ -361,7 +361,8 @@ void TFormTableCreate::moveColumn(int row, int offset)
 TableDesign TFormTableCreate::design() const
 {
     TableDesign design;
-    design.name = EditTableName->text().trimmed();
+    // Names are taken as typed: blanks at their edges belong to them.
+    design.name = EditTableName->text();
     design.engine = ComboEngine->currentText().trimmed();
     design.charset = ComboCharset->currentText().trimmed();
     design.collation = ComboCollation->currentText().trimmed();
@@ -385,7 +386,7 @@ TableDesign TFormTableCreate::design() const
                 column = old;
         }
         column.originalName = original;
-        column.name = text(ColName).trimmed();
+        column.name = text(ColName);
         column.type = text(ColType).trimmed();
         column.length = text(ColLength).trimmed();
         column.nullable = checked(ColNull);

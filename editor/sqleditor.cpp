@@ -1,5 +1,7 @@
 #include "editor/sqleditor.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
@@ -209,9 +211,42 @@ int SqlEditor::textOffset(long position) const
 
 void SqlEditor::setWholeText(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    setWholeUtf8(text.toUtf8());
+}
+
+void SqlEditor::setWholeUtf8(QByteArrayView bytes)
+{
+    const bool large = bytes.size() > WrapLimit;
+    if (large && wrapMode() != WrapNone) {
+        QsciScintilla::setWrapMode(WrapNone);
+        m_wrapSuspended = true;
+    } else if (!large && m_wrapSuspended) {
+        QsciScintilla::setWrapMode(WrapWord);
+        m_wrapSuspended = false;
+    }
+    // Without an undo copy of the whole text, in a buffer of its final size.
+    const bool collecting = SendScintilla(SCI_GETUNDOCOLLECTION);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SendScintilla(SCI_CLEARALL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(bytes.size() + 1));
+    // In pieces: each insertion is also handed to accessibility as a copy in
+    // UTF-16, twice its size. A piece ends before a UTF-8 sequence starts.
+    constexpr qsizetype Piece = 4 << 20;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype end = std::min(bytes.size(), at + Piece);
+        while (end < bytes.size() && end > at + 1 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(end - at), bytes.data() + at);
+        at = end;
+    }
+    SendScintilla(SCI_SETUNDOCOLLECTION, static_cast<unsigned long>(collecting));
+}
+
+void SqlEditor::setWrapMode(WrapMode mode)
+{
+    m_wrapSuspended = false; // the user's choice from now on
+    QsciScintilla::setWrapMode(mode);
 }
 
 void SqlEditor::replaceSelectionWith(const QString &text, bool selectResult)

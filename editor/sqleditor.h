@@ -94,6 +94,14 @@ public:
     // and setText() stop at a zero character; these do not.
     QString wholeText() const;
     void setWholeText(const QString &text);
+    // The same from UTF-8 bytes, without a copy of them as text. The text
+    // set is not an undo step. A text over WrapLimit bytes is shown without
+    // word wrap (wrapping lays out every line again at each change of the
+    // width); word wrap comes back with a smaller text unless the user set
+    // the mode meanwhile.
+    static constexpr qsizetype WrapLimit = 1 << 20;
+    void setWholeUtf8(QByteArrayView bytes);
+    void setWrapMode(WrapMode mode) override;
     QString selectedWholeText() const;
     // A position of the editor (in bytes of its encoding) as an offset into
     // wholeText().
@@ -134,6 +142,7 @@ private:
     bool m_lineNumbersShown = true;
     bool m_groupedUndo = true;
     bool m_keepSelectionVisible = false;
+    bool m_wrapSuspended = false; // word wrap is off for a large text only
     std::array<int, BookmarkCount> m_bookmarkHandle;
     std::array<int, BookmarkCount> m_bookmarkIndex;
 };

@@ -15,6 +15,9 @@
 #include <QStringEncoder>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 const QString unnamed = QStringLiteral("none.sql");
@@ -30,6 +33,18 @@ bool decodeStrictly(QStringConverter::Encoding encoding, QByteArrayView bytes, Q
     QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
     *text = decoder.decode(bytes);
     return !decoder.hasError();
+}
+
+// Whether bytes are UTF-8 throughout; checked a piece at a time, so no
+// copy of the whole text is made.
+bool isUtf8(QByteArrayView bytes)
+{
+    constexpr qsizetype Piece = 1 << 16;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    std::vector<QChar> buffer(size_t(decoder.requiredSpace(Piece)));
+    for (qsizetype at = 0; at < bytes.size() && !decoder.hasError(); at += Piece)
+        decoder.appendToBuffer(buffer.data(), bytes.sliced(at, std::min(Piece, bytes.size() - at)));
+    return !decoder.hasError() && decoder.isValid();
 }
 
 } // namespace
@@ -282,32 +297,71 @@ void SqlEditorPage::EditOpen()
     setPanelName(name);
 }
 
-bool SqlEditorPage::readFile(const QString &name, QString *text, FileForm *form, QString *error) const
+bool SqlEditorPage::readFile(const QString &name, QByteArray *bytes, QString *error) const
 {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = tr("Cannot open file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    // A file of known size in one buffer of that size.
+    const qint64 size = file.size();
+    if (size > 0 && !file.isSequential()) {
+        bytes->resize(size);
+        const qint64 read = file.read(bytes->data(), size);
+        bytes->truncate(std::max<qint64>(read, 0));
+        if (read == size)
+            *bytes += file.readAll(); // grown meanwhile
+    } else {
+        *bytes = file.readAll();
+    }
     if (file.error() != QFileDevice::NoError) {
         *error = tr("Cannot read file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
-    // Every byte is kept, zero bytes too (UTF-16 files are full of them):
-    // a file opened and saved again comes back as it was.
-    *text = FileForm::decode(bytes, form);
     return true;
+}
+
+void SqlEditorPage::setDocumentBytes(const QByteArray &bytes)
+{
+    // Every byte is kept, zero bytes too (UTF-16 files are full of them):
+    // a file opened and saved again comes back as it was. UTF-8 (the usual
+    // form, and that of large dumps) goes to the editor as it is, without a
+    // copy as text.
+    m_editor->clearBookmarksAndMarks();
+    const bool utf8Mark = bytes.startsWith(Utf8Mark);
+    const QByteArrayView utf8 = QByteArrayView(bytes).sliced(utf8Mark ? Utf8Mark.size() : 0);
+    bool windowsLines = false;
+    bool unixLines = false;
+    if (isUtf8(utf8)) {
+        m_fileForm = {FileForm::Utf8, utf8Mark};
+        m_editor->setWholeUtf8(utf8);
+        windowsLines = utf8.contains("\r\n");
+        unixLines = utf8.contains('\n');
+    } else {
+        FileForm form;
+        const QString text = FileForm::decode(bytes, &form);
+        m_fileForm = form;
+        m_editor->setWholeText(text);
+        windowsLines = text.contains(QLatin1String("\r\n"));
+        unixLines = text.contains(u'\n');
+    }
+    documentSet(windowsLines, unixLines);
 }
 
 void SqlEditorPage::setDocumentText(const QString &text)
 {
     m_editor->clearBookmarksAndMarks();
     m_editor->setWholeText(text);
+    documentSet(text.contains(QLatin1String("\r\n")), text.contains(u'\n'));
+}
+
+void SqlEditorPage::documentSet(bool windowsLines, bool unixLines)
+{
     // New lines typed follow the file's own line ends.
-    if (text.contains(QLatin1String("\r\n")))
+    if (windowsLines)
         m_editor->setEolMode(QsciScintilla::EolWindows);
-    else if (text.contains(u'\n'))
+    else if (unixLines)
         m_editor->setEolMode(QsciScintilla::EolUnix);
     m_editor->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
     m_editor->setCursorPosition(0, 0);
@@ -315,31 +369,27 @@ void SqlEditorPage::setDocumentText(const QString &text)
 
 bool SqlEditorPage::loadFile(const QString &name)
 {
-    QString text;
+    QByteArray bytes;
     QString error;
-    FileForm form;
-    if (!readFile(name, &text, &form, &error)) {
+    if (!readFile(name, &bytes, &error)) {
         m_prompts.message(this, QMessageBox::Critical, error, QMessageBox::Ok);
         return false;
     }
-    m_fileForm = form;
-    setDocumentText(text);
+    setDocumentBytes(bytes);
     setSaved(true);
     return true;
 }
 
 bool SqlEditorPage::loadDocument(const QString &fileName, QString *error)
 {
-    QString text;
+    QByteArray bytes;
     QString message;
-    FileForm form;
-    if (!readFile(fileName, &text, &form, &message)) {
+    if (!readFile(fileName, &bytes, &message)) {
         if (error)
             *error = message;
         return false;
     }
-    m_fileForm = form;
-    setDocumentText(text);
+    setDocumentBytes(bytes);
     setSaved(true);
     SyntaxMemoChange();
     setPanelName(fileName);

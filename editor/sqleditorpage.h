@@ -146,8 +146,10 @@ private:
     // Save dialog and write; false when cancelled or failed.
     bool saveWithDialog();
     bool loadFile(const QString &name);
-    bool readFile(const QString &name, QString *text, FileForm *form, QString *error) const;
+    bool readFile(const QString &name, QByteArray *bytes, QString *error) const;
+    void setDocumentBytes(const QByteArray &bytes);
     void setDocumentText(const QString &text);
+    void documentSet(bool windowsLines, bool unixLines);
     void setSaved(bool saved);
     void setPanelName(const QString &name);
     void buildPopupMenu();

@@ -100,6 +100,9 @@ ExportResult ExportDoc(const GridSnapshot &grid, const QString &fileName, Export
 {
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
+    // An empty grid gives no empty document to be taken for a saved one.
+    if (columns == 0 || rows == 0)
+        return {ExportResult::NothingWritten, {}};
     ExportFile file(fileName);
     if (!file.open())
         return ExportFailed(CreateFileError(fileName, file.reason()));

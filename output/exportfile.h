@@ -96,10 +96,14 @@ inline ExportResult ExportFailed(const QString &message)
     return ExportResult{ExportResult::Failed, message};
 }
 
-// The end of a writer: the file takes the target's place.
+// The end of a writer: the file takes the target's place, unless Cancel was
+// pressed meanwhile (the rows are checked only every few hundred, so a
+// cancel after the last check is seen here, before the rename).
 inline ExportResult FinishExport(ExportFile &file, ExportSteps &steps)
 {
     steps.finish();
+    if (steps.cancelled())
+        return {ExportResult::Cancelled, {}};
     if (!file.commit())
         return ExportFailed(WriteFileError(file.fileName(), file.reason()));
     return {};

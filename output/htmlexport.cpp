@@ -48,7 +48,7 @@ void writeEscaped(ExportFile &file, QByteArrayView text)
 void writeCell(ExportFile &file, QByteArrayView cell, const char *empty)
 {
     file.write(QByteArrayView("<td nowrap>"));
-    if (cell.startsWith(QByteArrayView("{\\"))) {
+    if (cell.startsWith(QByteArrayView("{\\rtf"))) {
         const QByteArray plain = RichTextToPlain(QString::fromUtf8(cell)).toUtf8();
         cell = plain;
         if (cell.isEmpty())

@@ -84,7 +84,7 @@ struct GroupState
 
 bool IsRichTextCell(QStringView text)
 {
-    return text.startsWith(QLatin1String("{\\"));
+    return text.startsWith(QLatin1String("{\\rtf"));
 }
 
 QString RichTextToPlain(QStringView rtf)

@@ -86,6 +86,9 @@ ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, Export
 {
     const int columns = grid.columnCount();
     const int rows = grid.rowCount();
+    // An empty grid gives no empty document to be taken for a saved one.
+    if (columns == 0 || rows == 0)
+        return {ExportResult::NothingWritten, {}};
     if (rows > SheetRows) {
         return ExportFailed(QStringLiteral("The grid has %1 rows; a spreadsheet holds at most %2")
                                 .arg(rows)
@@ -145,6 +148,8 @@ ExportResult ExportXls(const GridSnapshot &grid, const QString &fileName, Export
         if (!steps.step())
             return {ExportResult::Cancelled, {}};
     }
+    if (steps.cancelled())
+        return {ExportResult::Cancelled, {}};
     const lxw_error closed = workbook_close(workbook.release());
     if (closed != LXW_NO_ERROR)
         return ExportFailed(WriteFileError(fileName, QString::fromUtf8(lxw_strerror(closed))));

@@ -20,6 +20,8 @@ packages+=(poppler-utils)
 # and document back through LibreOffice.
 # The fuzz drivers build with clang and its libFuzzer runtime.
 test_packages=(libreoffice-calc libreoffice-writer clang-14 libclang-rt-14-dev)
+# The TLS tests make their CA and certificates with openssl.
+test_packages+=(openssl)
 with_tests=1
 for a in "$@"; do
     [ "$a" = "-DQUARNEL_BUILD_TESTS=OFF" ] && with_tests=0

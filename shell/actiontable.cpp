@@ -120,6 +120,8 @@ const ActionSpec Actions[] = {
     // (its shortcut works in the editor only).
     {"EditExecSelection", "SQL", "Exec Selection", "Execute the selected text", "Ctrl+Shift+F9", false, "SR", "debug-run"},
     {"EditExecStatement", "SQL", "Exec Statement", "Execute the statement under the caret", "Ctrl+Return", false, "SR", "debug-run-cursor"},
+    // A script file of any size, run from disk without the editor.
+    {"query_run_file", "SQL", "Run SQL File...", "Run a SQL file from disk", "", false, "SR", "document-open"},
     // The line above the data grid when the row limit holds rows back.
     {"table_show_all", "tables", "Show all", "Show all rows of the table", "", false, "SR", "go-bottom"},
     {"table_next_rows", "tables", "Next 100", "Show the next rows of the table", "", false, "SR", "go-down"},

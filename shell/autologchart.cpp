@@ -6,6 +6,8 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -23,6 +25,28 @@ void fitAxis(QValueAxis *axis, double largest)
 {
     axis->setRange(0, std::max(1.0, largest * 1.1));
     axis->applyNiceNumbers();
+}
+
+// An axis of whole counts: ticks only at whole numbers (1, 2 or 5 times a
+// power of ten apart, at most MaxSteps of them), so that no two labels read
+// the same.
+void fitCountAxis(QValueAxis *axis, double largest)
+{
+    constexpr int MaxSteps = 5;
+    const double top = std::max(1.0, std::ceil(largest * 1.1));
+    double step = 1;
+    for (double power = 1;; power *= 10) {
+        const double candidates[] = {power, 2 * power, 5 * power};
+        const double *fit = std::find_if(std::begin(candidates), std::end(candidates),
+                                         [top](double c) { return std::ceil(top / c) <= MaxSteps; });
+        if (fit != std::end(candidates)) {
+            step = *fit;
+            break;
+        }
+    }
+    const int steps = int(std::ceil(top / step));
+    axis->setRange(0, steps * step);
+    axis->setTickCount(steps + 1);
 }
 
 } // namespace
@@ -94,7 +118,8 @@ void AutoLogChart::redraw()
     for (const ServerStatusPoint &point : m_data.points()) {
         const double x = double(point.msecs);
         threads.append({x, point.threads});
-        questions.append({x, point.questionsPerSecond});
+        if (point.hasRate)
+            questions.append({x, point.questionsPerSecond});
         slow.append({x, point.slowQueries});
         openTables.append({x, point.openTables});
         counts = std::max({counts, point.threads, point.slowQueries, point.openTables});
@@ -115,6 +140,6 @@ void AutoLogChart::redraw()
         last = middle + 5000;
     }
     m_time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-    fitAxis(m_counts, counts);
+    fitCountAxis(m_counts, counts);
     fitAxis(m_rate, rate);
 }

@@ -160,6 +160,8 @@ void GridViewSupport::addView(QTableView *view, bool valueViewer)
 {
     m_views.append(view);
     view->setItemDelegate(new GridDelegate(this, view));
+    if (auto *grid = qobject_cast<GridModel *>(view->model()))
+        grid->setNullText(m_nullText);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
     auto *copy = new QAction(QStringLiteral("Copy"), view);
@@ -213,8 +215,11 @@ void GridViewSupport::setNullText(const QString &text)
     if (m_nullText == text)
         return;
     m_nullText = text;
-    for (QTableView *view : std::as_const(m_views))
+    for (QTableView *view : std::as_const(m_views)) {
+        if (auto *grid = qobject_cast<GridModel *>(view->model()))
+            grid->setNullText(m_nullText); // what screen readers read
         view->viewport()->update();
+    }
 }
 
 int GridViewSupport::fittedColumnWidth(const QTableView *view, int column, int cap) const

@@ -22,9 +22,10 @@
 #include "shell/gridviews.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
-#include "shell/localserver.h"
-#include "shell/splash.h"
+#include "data/localserver.h"
+#include "dialogs/splash.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -81,6 +82,39 @@ private:
     QAction *m_statement;
 };
 
+// Esc stops the running statement wherever the focus is in the window. The
+// editor (and any other control that binds Esc) would claim the key for
+// itself; while Stop is on, the key is left to the window's shortcut.
+class EscapeStopFilter : public QObject
+{
+public:
+    EscapeStopFilter(QWidget *window, QAction *stop)
+        : QObject(window)
+        , m_window(window)
+        , m_stop(stop)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride || !m_stop->isEnabled())
+            return QObject::eventFilter(watched, event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->key() != Qt::Key_Escape || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || !widget
+            || widget->window() != m_window)
+            return QObject::eventFilter(watched, event);
+        // Not overridden: the shortcut map gives Esc to Stop.
+        event->ignore();
+        return true;
+    }
+
+private:
+    QWidget *m_window;
+    QAction *m_stop;
+};
+
 } // namespace
 
 TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
@@ -127,6 +161,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->busyDelay.setSingleShot(true);
     d->busyDelay.setInterval(200);
     connect(&d->busyDelay, &QTimer::timeout, this, [this] { d->showBusy(true); });
+    qApp->installEventFilter(new EscapeStopFilter(this, d->actions.value(QStringLiteral("query_stop"))));
     d->busyTick.setInterval(100);
     connect(&d->busyTick, &QTimer::timeout, this, [this] {
         d->busyLabel->setText(
@@ -214,6 +249,9 @@ void TFormMain::setStatementsRunning(bool running)
     if (d->statementsRunning == running)
         return;
     d->statementsRunning = running;
+    // Stop works from the moment a statement is sent; only the display
+    // waits a little.
+    d->actions.value(QStringLiteral("query_stop"))->setEnabled(running);
     if (running) {
         d->busyClock.start();
         d->busyDelay.start();
@@ -251,7 +289,6 @@ void TFormMain::Private::showBusy(bool shown)
         busyLabel->hide();
         QApplication::restoreOverrideCursor();
     }
-    actions.value(QStringLiteral("query_stop"))->setEnabled(shown);
     applyStatementActions();
 }
 
@@ -357,12 +394,13 @@ void TFormMain::showPage(const QString &page, const QString &subPage)
 void TFormMain::Private::wireMessageLog()
 {
     flushTimer.setSingleShot(true);
-    flushTimer.setInterval(0);
     QObject::connect(&flushTimer, &QTimer::timeout, q, [this] { flushMessages(); });
     QObject::connect(log, &MessageLog::lineAppended, q, [this](const QString &line) {
         pendingLines.append(line);
-        if (!flushTimer.isActive())
-            flushTimer.start();
+        if (!flushTimer.isActive()) {
+            const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : qint64(FlushMs);
+            flushTimer.start(int(std::max<qint64>(0, FlushMs - since)));
+        }
     });
     // The range grows again once the view has laid the new lines out (a
     // line wider than the log adds a horizontal scroll bar, which hides the
@@ -410,6 +448,7 @@ void TFormMain::Private::flushMessages()
     cursor.insertText(text);
     memoHasLines = true;
     pendingLines.clear();
+    lastFlush.start();
     // Every new line is brought into view, its start in sight.
     followLog = true;
     memo->horizontalScrollBar()->setValue(0);

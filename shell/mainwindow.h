@@ -48,9 +48,10 @@ public:
     void SetSessionCommands(bool enabled);
     void SetAppServerCommands(bool enabled);
     void SetServerCommands(bool enabled);
-    // Statements are running (or no longer). After about 200 ms the window
-    // shows it: a busy indicator with the elapsed time, "&Stop" enabled and
-    // the commands that send statements switched off.
+    // Statements are running (or no longer). "&Stop" (Esc, from any control
+    // of the window) is on at once; after about 200 ms the window shows it:
+    // a busy indicator with the elapsed time, and the commands that send
+    // statements switched off.
     void setStatementsRunning(bool running);
     bool statementsRunning() const;
     bool busyShown() const;

@@ -128,9 +128,13 @@ struct TFormMain::Private
     ClipboardCommands *clipboard = nullptr;
     bool closing = false;
 
-    // Lines waiting for the message view: appended in one go from a zero
-    // timer, so a burst of lines costs one layout, not one per line.
+    // Lines waiting for the message view: appended in one go from a timer,
+    // so a burst of lines costs one layout, not one per line. A line after a
+    // quiet spell shows at once; while lines keep coming (a long script) the
+    // view takes them at most every FlushMs.
+    static constexpr int FlushMs = 100;
     QStringList pendingLines;
+    QElapsedTimer lastFlush;
     bool memoHasLines = false;
     bool followLog = true; // the log view keeps its last line in sight
     QTimer flushTimer;

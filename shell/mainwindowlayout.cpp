@@ -12,7 +12,7 @@
 #include "shell/autologchart.h"
 #include "shell/gridviews.h"
 #include "shell/rowlimitbar.h"
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -454,7 +454,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(groupedUndo);
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
-    fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_stop"});
+    fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_run_file", "query_stop"});
     fill(query, {"-", "EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab", "-", "EditReloadNames"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));

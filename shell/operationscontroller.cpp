@@ -302,7 +302,15 @@ void OperationsController::database_kill()
     const int row = ChosenRow(view);
     if (!m_showingProcesses || !grid || row < 0)
         return;
-    m_data->KillProcess(grid->caption(row));
+    const QString id = grid->caption(row);
+    // Killing the program's own connection ends the session: asked first.
+    const unsigned long own = m_data->ActiveClient()->ConnectionId();
+    if (own != 0 && id == QString::number(own)
+        && !confirm(QStringLiteral("Process %1 is this program's own connection: killing it ends the session. "
+                                   "Kill Task %1 ?")
+                        .arg(id)))
+        return;
+    m_data->KillProcess(id);
     admin_process();
 }
 

@@ -7,7 +7,7 @@
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "output/gridpagelayout.h"
-#include "shell/previewprinter.h"
+#include "dialogs/previewprinter.h"
 #include "output/printcanvas.h"
 #include "shell/printtarget.h"
 #include "shell/sqlprintsource.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/printjob.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,22 +11,6 @@
 class QPainter;
 class QPrinter;
 class QWidget;
-
-// The hourglass for as long as it lives.
-class BusyCursor
-{
-public:
-    BusyCursor();
-    ~BusyCursor();
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
-// One print job on printer: begins the document, lets draw paint it, ends
-// it. A document that cannot begin, or a draw that throws, ends the job
-// (removing a partly written PDF file) and throws std::runtime_error with
-// the reason.
-void runPrintJob(QPrinter *printer, const std::function<void(QPainter &painter)> &draw);
 
 // The program's current printer, which the SQL text and the grids share: the
 // system's default printer, or the one the page set-up last chose. Where no

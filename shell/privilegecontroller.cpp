@@ -124,6 +124,8 @@ PrivilegeController::PrivilegeController(TFormMain *window, TDMstd *data, QObjec
                                    static_cast<TFormPrivilege *>(m_formAdmHost), static_cast<TFormPrivilege *>(m_formDb)}) {
         connect(dialog, &TFormPrivilege::applyRequested, this, [this, dialog] { apply(dialog->table()); });
     }
+    connect(data, &TDMstd::privilegeChangeFinished, this,
+            [this](PrivilegeTable table, bool succeeded) { dialogOf(table)->changeFinished(succeeded); });
 }
 
 TFormPrivilege *PrivilegeController::dialogOf(PrivilegeTable table) const

@@ -30,7 +30,9 @@ RowLimitBar::RowLimitBar(QAction *showAll, QAction *next, QWidget *parent)
 {
     setObjectName(QStringLiteral("PanelRowLimit"));
     m_label->setObjectName(QStringLiteral("LabelRowLimit"));
-    m_label->setAccessibleName(QStringLiteral("Rows shown"));
+    // No fixed name: a screen reader reads the label's text as its name,
+    // "100 of 250 rows (limit 100)"; the description says what it is.
+    m_label->setAccessibleDescription(QStringLiteral("Rows shown"));
     m_showAll->setObjectName(QStringLiteral("ButtonShowAll"));
     m_next->setObjectName(QStringLiteral("ButtonNextRows"));
     for (QToolButton *button : {m_showAll, m_next})

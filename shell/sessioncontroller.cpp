@@ -10,6 +10,7 @@
 #include "dialogs/applicationtitle.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/logindialog.h"
+#include "dialogs/newpassworddialog.h"
 #include "editor/sqleditorpage.h"
 #include "editor/sqleditortabs.h"
 #include "shell/mainwindow.h"
@@ -105,6 +106,8 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
         connect(next, &QAction::triggered, data, &TDMstd::ShowNextRows);
 
     runLoginDialog = [](TFormLogin *dialog) { return int(dialog->ask()); };
+    runNewPasswordDialog = [](TFormNewPassword *dialog) { return dialog->exec(); };
+    connect(data, &TDMstd::passwordExpired, this, &SessionController::askNewPassword, Qt::QueuedConnection);
 }
 
 SessionController::~SessionController() = default;
@@ -206,6 +209,17 @@ void SessionController::ListServerDblClick()
     }
     if (!profile.User.isEmpty())
         m_data->ConnectProfile();
+}
+
+void SessionController::askNewPassword(const QString &message)
+{
+    TFormNewPassword dialog(m_window);
+    dialog.setMessage(message);
+    if (runNewPasswordDialog(&dialog) != QDialog::Accepted)
+        return;
+    const QString password = dialog.password();
+    if (m_data->ChangeExpiredPassword(password))
+        m_window->settings()->currentProfile().Psw = password;
 }
 
 void SessionController::TreeServerClick(const QModelIndex &)

@@ -8,6 +8,7 @@
 class QMenu;
 class TDMstd;
 class TFormLogin;
+class TFormNewPassword;
 class TFormMain;
 struct TDMstdViews;
 
@@ -49,6 +50,11 @@ public:
 
     // Shows the login dialog; tests replace it to answer without a window.
     std::function<int(TFormLogin *)> runLoginDialog;
+    // Shows the new-password dialog after an expired password; the same.
+    std::function<int(TFormNewPassword *)> runNewPasswordDialog;
+    // The login was refused for an expired password: asks for a new one
+    // and logs in with it.
+    void askNewPassword(const QString &message);
 
 protected:
     // The tree's keys: Enter and Right open a node as a double click does,

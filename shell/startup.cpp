@@ -12,7 +12,8 @@
 #include "shell/printcontroller.h"
 #include "shell/privilegecontroller.h"
 #include "shell/sessioncontroller.h"
-#include "shell/splash.h"
+#include "shell/scriptfilecontroller.h"
+#include "dialogs/splash.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -61,6 +62,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath, const QString &da
         auto *data = new TDMstd(SessionController::viewsOf(window.get()), window.get());
         data->setNodeIcons(ApplicationIcon(), TableIcon());
         new SessionController(window.get(), data, window.get());
+        new ScriptFileController(window.get(), data, window.get());
         new ExportController(window.get(), window.get());
         new PrintController(window.get(), window.get());
         new OperationsController(window.get(), data, window.get());

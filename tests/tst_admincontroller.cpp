@@ -46,6 +46,7 @@ private Q_SLOTS:
     void popupMenusHoldTheirEntries();
     void administrationPageReadsItsSubPage();
     void newAndChangedUserThroughTheDialog();
+    void okClosesOnlyAfterTheChangeWentThrough();
     void deleteUserAsksFirst();
     void withoutSelectionNothingOpens();
     void databaseRowsThroughTheDialog();
@@ -164,7 +165,8 @@ void TestAdminController::cleanup()
     m_window.reset();
     m_settings.reset();
     QVERIFY(PrivateServer::shared().sql(QStringLiteral(
-        "DROP USER IF EXISTS 'winuser'@'127.0.0.1', 'victim'@'127.0.0.1', 'dbuser'@'10.9.%';")));
+        "DROP USER IF EXISTS 'winuser'@'127.0.0.1', 'victim'@'127.0.0.1', 'dbuser'@'10.9.%', 'taken'@'127.0.0.1', "
+        "'fresh'@'127.0.0.1';")));
 }
 
 bool TestAdminController::idle() const
@@ -327,6 +329,34 @@ void TestAdminController::newAndChangedUserThroughTheDialog()
     QVERIFY(seen);
     QTRY_COMPARE_WITH_TIMEOUT(grantLine(account, QStringLiteral("*.*")), QStringLiteral("GRANT DELETE +G"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(CanLogIn(QStringLiteral("winuser"), QStringLiteral("second")), 10000);
+}
+
+void TestAdminController::okClosesOnlyAfterTheChangeWentThrough()
+{
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("CREATE USER 'taken'@'127.0.0.1' IDENTIFIED BY 'pw';")));
+    showAdminPage(QStringLiteral("User"), m_window->grid(QStringLiteral("AdvListViewUser")));
+    bool seen = false;
+    whenModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<TFormUser *>(modal);
+        QVERIFY(dialog);
+        dialog->Edit1->setText(QStringLiteral("127.0.0.1"));
+        dialog->Edit2->setText(QStringLiteral("taken"));
+        dialog->Edit3->setText(QStringLiteral("pw2"));
+        click(dialog->ButtonOk); // CREATE USER is refused: the account exists
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->messageLog()->lines().join(QLatin1Char('\n')).contains(
+                                     QLatin1String("Refused, nothing further sent: CREATE USER 'taken'")),
+                                 10000);
+        QVERIFY(idle());
+        QVERIFY(dialog->isVisible());
+        dialog->Edit2->setText(QStringLiteral("fresh"));
+        click(dialog->ButtonOk);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
+        seen = true;
+    });
+    QVERIFY(trigger("Action_User_New"));
+    QVERIFY(seen);
+    QVERIFY(CanLogIn(QStringLiteral("fresh"), QStringLiteral("pw2")));
+    QVERIFY(CanLogIn(QStringLiteral("taken"), QStringLiteral("pw")));
 }
 
 void TestAdminController::deleteUserAsksFirst()

@@ -3,10 +3,12 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/tdmstd.h"
+#include "dialogs/applicationdialog.h"
 #include "tests/support/modulesession.h"
 #include "tests/support/accountchecks.h"
 #include "tests/support/privateserver.h"
 
+#include <QLineEdit>
 #include <QTest>
 
 #include <memory>
@@ -27,6 +29,8 @@ private Q_SLOTS:
     void insertStoresFieldsAsTyped();
     void updateWithoutStatusKeepsIt_data();
     void updateWithoutStatusKeepsIt();
+    void modifyKeepsNullsNobodyEdited_data();
+    void modifyKeepsNullsNobodyEdited();
     void cancelRemovesRowOnlyWhenAccepted_data();
     void cancelRemovesRowOnlyWhenAccepted();
     void clearEmptiesGridOnlyWhenAccepted_data();
@@ -224,6 +228,65 @@ void TestAppServer::updateWithoutStatusKeepsIt()
              QStringList({"optimize", "w"}));
 }
 
+void TestAppServer::modifyKeepsNullsNobodyEdited_data()
+{
+    QTest::addColumn<QString>("date");     // typed into "Date:", or empty
+    QTest::addColumn<QString>("address"); // typed into "Mail Address:", or empty
+    QTest::addColumn<QStringList>("stored"); // idate, interv, variable, address
+    QTest::newRow("only the application changed") << "" << "" << QStringList{"NULL", "NULL", "NULL", "NULL"};
+    QTest::newRow("a date typed") << "2024-07-08 09:10:11" << ""
+                                  << QStringList{"2024-07-08 09:10:11", "NULL", "NULL", "NULL"};
+    QTest::newRow("an address typed") << "" << "ops@example.org"
+                                      << QStringList{"NULL", "NULL", "NULL", "ops@example.org"};
+}
+
+void TestAppServer::modifyKeepsNullsNobodyEdited()
+{
+    // A job whose date, interval, variable and address are NULL, changed
+    // through the dialog under strict mode: the NULL cells go back as NULL,
+    // not as '' (which a DATETIME refuses there).
+    QFETCH(QString, date);
+    QFETCH(QString, address);
+    QFETCH(QStringList, stored);
+    QVERIFY(PrivateServer::shared().sql(
+        QStringLiteral("INSERT INTO appserver.action (id, art, action, variable, status, idate, interv, isinterv,"
+                       " mailst, address, storno) VALUES (4, 'D', 'sparse', NULL, 'W', NULL, NULL, 'N', 'E', NULL,"
+                       " 'N');")));
+    setSqlMode(QStringLiteral("STRICT_ALL_TABLES,NO_ZERO_DATE"));
+    m_s->module->LoadApplications();
+    QTRY_COMPARE_WITH_TIMEOUT(m_s->jobs.rowCount(), 3, 10000);
+    int row = -1;
+    for (int r = 0; r < m_s->jobs.rowCount(); ++r) {
+        if (m_s->jobs.text(r, JobIdCell) == QLatin1String("4"))
+            row = r;
+    }
+    QVERIFY(row >= 0);
+    QVERIFY(m_s->jobs.isNull(row, 4));
+
+    TFormApplication dialog;
+    dialog.showJob(ApplicationJobFromGrid(m_s->jobs, row));
+    dialog.EditApp->setText(QStringLiteral("sparse, renamed"));
+    if (!date.isEmpty())
+        dialog.MaskDate->setText(date);
+    if (!address.isEmpty())
+        dialog.EditAdress->setText(address);
+    const TApplicationJob job = dialog.job();
+    QVERIFY2(!JobUpdateStatement(job).contains(QLatin1String("''")), qPrintable(JobUpdateStatement(job)));
+    bool answered = false;
+    m_s->module->UpdateApplication(job, [&] { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 10000);
+    QVERIFY2(nonEmpty(m_s->log).isEmpty(), qPrintable(nonEmpty(m_s->log).join(QLatin1Char('|'))));
+    QCOMPARE(rowOf(QStringLiteral("SELECT idate, interv, variable, address FROM appserver.action WHERE id=4")), stored);
+    QCOMPARE(rowOf(QStringLiteral("SELECT action, status, isinterv, mailst FROM appserver.action WHERE id=4")),
+             QStringList({"sparse, renamed", "W", "N", "E"}));
+
+    // Emptied on purpose, a field that had a value is sent as typed.
+    dialog.showJob(ApplicationJobFromGrid(m_s->jobs, 0));
+    dialog.EditAdress->clear();
+    QVERIFY(!dialog.job().nulls.contains(QStringLiteral("address")));
+    QVERIFY(JobUpdateStatement(dialog.job()).contains(QLatin1String("address=''")));
+}
+
 void TestAppServer::cancelRemovesRowOnlyWhenAccepted_data()
 {
     QTest::addColumn<bool>("accepted");
@@ -301,5 +364,5 @@ void TestAppServer::withoutTheDatabaseGridsStay()
     QCOMPARE(m_s->messages.rowCount(), 3);
 }
 
-QTEST_GUILESS_MAIN(TestAppServer)
+QTEST_MAIN(TestAppServer)
 #include "tst_appserver.moc"

@@ -1,4 +1,5 @@
 #include "client/mySQLClient.h"
+#include "tests/support/connectedclient.h"
 #include "tests/support/privateserver.h"
 
 #include <QStringListModel>
@@ -85,7 +86,10 @@ void TestClient::bindingFailsForMissingLibrary()
     client.OnConnect = [&](QObject *) { raised = true; };
     client.OnConnectError = [&](QObject *, const QString &) { raised = true; };
     client.Connect();
-    QTest::qWait(50);
+    // Nothing was queued, so nothing can come later either.
+    QCOMPARE(client.TaskHandler()->PendingTasks(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!raised);
     QVERIFY(!client.Connected());
 
@@ -112,18 +116,7 @@ std::unique_ptr<TmySQLClient> TestClient::connectedClient(const QString &databas
     auto client = std::make_unique<TmySQLClient>();
     configure(*client, *m_server);
     client->setDatabase(database);
-    bool done = false;
-    client->OnConnect = [&](QObject *) { done = true; };
-    client->OnConnectError = [&](QObject *, const QString &message) {
-        qWarning("connect failed: %s", qPrintable(message));
-        done = true;
-    };
-    client->Connect();
-    if (!QTest::qWaitFor([&] { return done; }, 5000) || !client->Connected())
-        return nullptr;
-    client->OnConnect = nullptr;
-    client->OnConnectError = nullptr;
-    return client;
+    return loggedIn(std::move(client), 5000);
 }
 
 int TestClient::serverConnections(const QString &user)
@@ -186,7 +179,14 @@ void TestClient::connectWhileConnectedDoesNothing()
     client->OnConnectError = [&](QObject *, const QString &) { ++events; };
     TmySQLClientQuery *query = client->Query();
     client->Connect();
-    QTest::qWait(50);
+    QCOMPARE(client->TaskHandler()->PendingTasks(), 0);
+    // Outcomes are handled in posting order: once a statement sent now has
+    // reported, anything the Connect could have caused has been handled.
+    bool marker = false;
+    client->Query()->Execute(QStringLiteral("SELECT 1"), QStringLiteral("marker"), nullptr, nullptr,
+                             [&](QObject *) { marker = true; });
+    client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return marker; }, 5000));
     QCOMPARE(events, 0);
     QCOMPARE(client->Query(), query);
 }
@@ -286,9 +286,10 @@ void TestClient::statementWithoutResultReachesErrorHandlerWithEmptyText()
         },
         [&](QObject *) { completed = true; });
     client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return failed; }, 5000));
+    // The reads of the connection answer from the outcome handled last.
     QCOMPARE(client->Utility()->AffectedRows(), 0);
     QCOMPARE(client->Utility()->LastError(), QString());
-    QVERIFY(QTest::qWaitFor([&] { return failed; }, 5000));
     QVERIFY(!completed);
     QCOMPARE(message, QString());
 }
@@ -306,9 +307,9 @@ void TestClient::failedStatementReportsServerText()
                              },
                              nullptr);
     client->Query()->Run();
+    QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
     QCOMPARE(client->Utility()->AffectedRows(), -1);
     QVERIFY(client->Utility()->LastError().contains(QStringLiteral("nosuchtable")));
-    QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
     QVERIFY2(message.contains(QStringLiteral("'shop.nosuchtable'")), qPrintable(message));
     QVERIFY(outcome.Failed);
     QCOMPARE(outcome.ErrorNumber, 1146u);
@@ -467,11 +468,8 @@ void TestClient::missingEntryPointFailsWithClearError()
     auto task = std::make_unique<TmySQLClientTaskData>();
     task->Kind = ctCreateDb;
     task->Database = "created";
-    task->OnTaskComplete = [](TmySQLClientTaskHandler *, TmySQLClientTaskData *t) { delete t; };
-    task->OnTaskError = [&](TmySQLClientTaskHandler *, TmySQLClientTaskData *t, const QString &m) {
-        message = m;
-        delete t;
-    };
+    task->OnTaskComplete = [](TmySQLClientTaskHandler *, TmySQLClientTask) {};
+    task->OnTaskError = [&](TmySQLClientTaskHandler *, TmySQLClientTask, const QString &m) { message = m; };
     client->TaskHandler()->EnqueueTask(std::move(task));
     client->TaskHandler()->RunTasks();
     QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
@@ -517,8 +515,13 @@ void TestClient::destroyingDropsPendingNotifications()
                              [&](QObject *, const QString &) { called = true; },
                              [&](QObject *) { called = true; });
     client->Query()->Run();
+    // The outcome has been posted (the statement ran inside Run): the
+    // destruction takes it away, and nothing is left to deliver it later.
+    QCOMPARE(client->TaskHandler()->PendingTasks(), 1);
     client.reset();
-    QTest::qWait(50);
+    QCOMPARE(TmySQLClientTaskHandler::PendingTasksOfAll(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!called);
 }
 
@@ -537,7 +540,9 @@ void TestClient::destroyingConnectedClientClosesWithoutOnClose()
     QVERIFY(QTest::qWaitFor([&] { return connected; }, 5000));
     QCOMPARE(serverConnections(QStringLiteral("lonely")), 1);
     client.reset();
-    QTest::qWait(50);
+    QCOMPARE(TmySQLClientTaskHandler::PendingTasksOfAll(), 0);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QVERIFY(!closed);
     QTRY_COMPARE(serverConnections(QStringLiteral("lonely")), 0);
 }

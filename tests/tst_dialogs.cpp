@@ -3,13 +3,15 @@
 #include "dialogs/messagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
-#include "shell/localserver.h"
+#include "data/localserver.h"
 #include "shell/gridviews.h"
 #include "shell/mainwindow.h"
 #include "tests/modalhelper.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -191,6 +193,75 @@ private Q_SLOTS:
         // Filling for a modification does not count as a change.
         dialog->prepareForModify();
         QVERIFY(!dialog->ButtonApply->isEnabled());
+    }
+
+    void passwordShownOnlyOnRequest()
+    {
+        TFormServer *dialog = m_window->formServer();
+        m_store->currentProfile().Psw = QStringLiteral("hidden");
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+        QCOMPARE(dialog->CheckShowPsw->isChecked(), false);
+        dialog->CheckShowPsw->click();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Normal);
+        // Shown in clear does not count as a change, and ends with the opening.
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        dialog->prepareForAdd();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+        dialog->CheckShowPsw->click();
+        dialog->prepareForModify();
+        QCOMPARE(dialog->EditPsw->echoMode(), QLineEdit::Password);
+    }
+
+    void securityGroupRoundTrip_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("off") << 0 << QString();
+        QTest::newRow("preferred") << 1 << QStringLiteral("Preferred");
+        QTest::newRow("required") << 2 << QStringLiteral("Required");
+        QTest::newRow("verify CA") << 3 << QStringLiteral("VerifyCA");
+        QTest::newRow("verify identity") << 4 << QStringLiteral("VerifyIdentity");
+    }
+    void securityGroupRoundTrip()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, stored);
+        TFormServer *dialog = m_window->formServer();
+        dialog->prepareForAdd();
+        QCOMPARE(dialog->GroupSecurity->title(), QStringLiteral("Security"));
+        QCOMPARE(dialog->ComboTls->count(), 5);
+        QCOMPARE(dialog->ComboTls->itemText(3), QStringLiteral("Verify CA"));
+        QCOMPARE(dialog->ComboTls->currentIndex(), 0);
+        // The files only matter, and can only be edited, with TLS on.
+        QVERIFY(!dialog->EditTlsCA->isEnabled());
+        dialog->Editserver->setText(QStringLiteral("secure-db"));
+        dialog->EditUser->setText(QStringLiteral("dba"));
+        dialog->ComboTls->setCurrentIndex(mode);
+        QCOMPARE(dialog->EditTlsCA->isEnabled(), mode > 0);
+        dialog->EditTlsCA->setText(QStringLiteral("/etc/ca.pem"));
+        dialog->EditTlsCert->setText(QStringLiteral("/etc/me.pem"));
+        dialog->EditTlsKey->setText(QStringLiteral("/etc/me-key.pem"));
+        QVERIFY(dialog->Apply());
+
+        QSettings raw(path(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("secure-db/TLS")).toString(), stored);
+        QCOMPARE(raw.value(QStringLiteral("secure-db/TLSCA")).toString(),
+                 stored.isEmpty() ? QString() : QStringLiteral("/etc/ca.pem"));
+
+        // Opened again for a modification, the group shows what was saved.
+        dialog->prepareForAdd();
+        m_store->LoadServerProfile(QStringLiteral("secure-db"));
+        dialog->prepareForModify();
+        QCOMPARE(dialog->ComboTls->currentIndex(), mode);
+        if (mode > 0) {
+            QCOMPARE(dialog->EditTlsCA->text(), QStringLiteral("/etc/ca.pem"));
+            QCOMPARE(dialog->EditTlsCert->text(), QStringLiteral("/etc/me.pem"));
+            QCOMPARE(dialog->EditTlsKey->text(), QStringLiteral("/etc/me-key.pem"));
+        }
+        QVERIFY(!dialog->ButtonApply->isEnabled());
+        dialog->ComboTls->activated(0);
+        QVERIFY(dialog->ButtonApply->isEnabled());
     }
 
     void applyNeedsServerUserAndPort_data()

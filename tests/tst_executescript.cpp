@@ -7,6 +7,7 @@
 #include "tests/support/headlessviews.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
+#include "tests/support/watchdog.h"
 
 #include <QItemSelectionModel>
 #include <QSet>
@@ -470,7 +471,27 @@ void TestExecuteScript::largeResultsDoNotPileUp()
     QString script;
     for (int i = 1; i <= 5; ++i)
         script += QStringLiteral("select seq as n%1 from seq_1_to_150000;\n").arg(i);
-    QVERIFY(m_s->run(script));
+    m_s->editor.text = script;
+    QSignalSpy finished(m_s->module.get(), &TDMstd::scriptFinished);
+    TmySQLClientTaskHandler *engine = m_s->module->ActiveClient()->TaskHandler();
+    const quint64 before = engine->LastSerial();
+    m_s->module->ExecuteScript(QStringLiteral("es"), script);
+    // The database is made current first; its handler queues the five
+    // statements. Events are let in only until it has.
+    QVERIFY(waitWithoutEvents([engine, before] {
+        QCoreApplication::processEvents();
+        return engine->LastSerial() >= before + 6;
+    }));
+    // The window takes nothing now: the worker must stop once the results
+    // waiting reach the limit, with the one that crossed it as the last.
+    QVERIFY(waitWithoutEvents([engine] { return engine->HeldBack(); }));
+    QVERIFY2(engine->WaitingRows() >= TmySQLClientTaskHandler::MaxWaitingRows
+                 && engine->WaitingRows() < TmySQLClientTaskHandler::MaxWaitingRows + 150000,
+             qPrintable(QString::number(engine->WaitingRows())));
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    settle();
+    QCOMPARE(engine->WaitingRows(), 0);
     QCOMPARE(m_s->log.lines().size(), 10);
     QCOMPARE(m_s->log.lines().last(), QStringLiteral("Affected rows:150000"));
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("n5"));

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void cancelledDialogWritesNothing();
     void folderMustExist();
     void failureReachesTheErrorBox();
+    void emptyGridSaysNothingWasWritten_data();
+    void emptyGridSaysNothingWasWritten();
     void gridChangedOrCancelledDuringSave_data();
     void gridChangedOrCancelledDuringSave();
 
@@ -288,10 +290,46 @@ void TestExportController::failureReachesTheErrorBox()
                              + QStringLiteral(": ")),
              qPrintable(text));
     QVERIFY(text.endsWith(QLatin1Char('.')));
-    // An empty grid is no failure: nothing to write, nothing to report.
-    grid.clearRows();
-    QVERIFY(SaveGridToFile(m_window.get(), grid, ExportFormat::Csv, m_dir.filePath(QStringLiteral("none.csv"))));
-    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("none.csv"))));
+}
+
+void TestExportController::emptyGridSaysNothingWasWritten_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<bool>("withColumns");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("fileWritten");
+    const QString none = QStringLiteral("The grid has no rows: nothing was written, no file was created.");
+    QTest::newRow("csv") << ExportFormat::Csv << true << none << false;
+    QTest::newRow("xls") << ExportFormat::Xls << true << none << false;
+    QTest::newRow("doc") << ExportFormat::Doc << true << none << false;
+    QTest::newRow("htm") << ExportFormat::Html << true << none << false;
+    QTest::newRow("xls, no columns") << ExportFormat::Xls << false
+                                     << QStringLiteral("The grid has no columns: nothing was written, no file was "
+                                                       "created.")
+                                     << false;
+    QTest::newRow("asc") << ExportFormat::Ascii << true << QStringLiteral("The grid has no rows: the file %1 is empty.")
+                         << true;
+}
+
+void TestExportController::emptyGridSaysNothingWasWritten()
+{
+    // An empty grid is no failure, and it is no saved grid either: the user
+    // is told what became of the file.
+    QFETCH(ExportFormat, format);
+    QFETCH(bool, withColumns);
+    QFETCH(QString, message);
+    QFETCH(bool, fileWritten);
+    GridModel grid;
+    if (withColumns)
+        grid.setColumns({QStringLiteral("a")});
+    const QString fileName = m_dir.filePath(QStringLiteral("none.out"));
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    answerMessageBox(QMessageBox::Ok, &text, &icon);
+    QVERIFY(SaveGridToFile(m_window.get(), grid, format, fileName));
+    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(text, fileWritten ? message.arg(QDir::toNativeSeparators(fileName)) : message);
+    QCOMPARE(QFile::exists(fileName), fileWritten);
 }
 
 void TestExportController::gridChangedOrCancelledDuringSave_data()

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void htmlSettings();
     void richTextToPlain_data();
     void richTextToPlain();
+    void textLikeRichTextStaysAsItIs_data();
+    void textLikeRichTextStaysAsItIs();
     void emptyGrid_data();
     void emptyGrid();
     void formatDecidesNotTheName();
@@ -37,6 +39,8 @@ private Q_SLOTS:
     void fileCannotBeCreated();
     void existingFileReplacedOnlyWhole_data();
     void existingFileReplacedOnlyWhole();
+    void cancelAfterTheLastRowKeepsTheFile_data();
+    void cancelAfterTheLastRowKeepsTheFile();
     void snapshotKeepsWhatWasShown();
     void progressReachesTheEnd_data();
     void progressReachesTheEnd();
@@ -395,6 +399,31 @@ void TestGridExport::richTextToPlain()
     QVERIFY2(readAll(fileName).contains("<td nowrap>" + escaped + "</td>\r\n</tr>"), readAll(fileName).constData());
 }
 
+void TestGridExport::textLikeRichTextStaysAsItIs_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("escaped JSON") << QStringLiteral("{\\\"a\\\":1}") << QByteArray("{\\&quot;a\\&quot;:1}");
+    QTest::newRow("a control word without rtf") << QStringLiteral("{\\b bold}") << QByteArray("{\\b bold}");
+    QTest::newRow("upper-case RTF") << QStringLiteral("{\\RTF1 x}") << QByteArray("{\\RTF1 x}");
+}
+
+void TestGridExport::textLikeRichTextStaysAsItIs()
+{
+    // Only "{\rtf" starts a rich-text document; other cells are data.
+    QFETCH(QString, text);
+    QFETCH(QByteArray, written);
+    QVERIFY(!IsRichTextCell(text));
+    GridModel grid;
+    grid.setColumns({QStringLiteral("A"), QStringLiteral("B")});
+    grid.appendRow(QStringList{QStringLiteral("row"), text});
+    const QString fileName = m_dir.filePath(QStringLiteral("notrich.htm"));
+    THTMLSettings settings;
+    settings.SaveColor = false;
+    QVERIFY(!ExportHtml(grid.snapshot(), fileName, settings).failed());
+    QVERIFY2(readAll(fileName).contains("<td nowrap>" + written + "</td>\r\n</tr>"), readAll(fileName).constData());
+}
+
 void TestGridExport::emptyGrid_data()
 {
     QTest::addColumn<ExportFormat>("format");
@@ -404,8 +433,9 @@ void TestGridExport::emptyGrid_data()
     QTest::newRow("csv, no columns") << ExportFormat::Csv << false << false;
     QTest::newRow("htm, no rows") << ExportFormat::Html << true << false;
     QTest::newRow("asc, no rows") << ExportFormat::Ascii << true << true;
-    QTest::newRow("xls, no rows") << ExportFormat::Xls << true << true;
-    QTest::newRow("doc, no rows") << ExportFormat::Doc << true << true;
+    QTest::newRow("xls, no rows") << ExportFormat::Xls << true << false;
+    QTest::newRow("xls, no columns") << ExportFormat::Xls << false << false;
+    QTest::newRow("doc, no rows") << ExportFormat::Doc << true << false;
 }
 
 void TestGridExport::emptyGrid()
@@ -552,6 +582,34 @@ void TestGridExport::existingFileReplacedOnlyWhole()
     if (outcome == QLatin1String("failed"))
         QVERIFY2(result.error.contains(QLatin1String("B2001")), qPrintable(result.error));
     // No temporary file is left next to it.
+    QCOMPARE(entries(dir.path()), QStringList{QFileInfo(fileName).fileName()});
+}
+
+void TestGridExport::cancelAfterTheLastRowKeepsTheFile_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    for (ExportFormat format :
+         {ExportFormat::Xls, ExportFormat::Csv, ExportFormat::Doc, ExportFormat::Ascii, ExportFormat::Html})
+        QTest::newRow(qPrintable(nameFor(format))) << format;
+}
+
+void TestGridExport::cancelAfterTheLastRowKeepsTheFile()
+{
+    // Fewer rows than the writers count between two looks at Cancel: a
+    // cancel that came before the end still keeps the earlier file.
+    QFETCH(ExportFormat, format);
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("kept.") + nameFor(format));
+    QVERIFY(writeFile(fileName, "the earlier file"));
+    GridModel grid;
+    grid.setColumns({QStringLiteral("a"), QStringLiteral("b")});
+    for (int i = 0; i < 10; ++i)
+        grid.appendRow(QStringList{QString::number(i), QStringLiteral("text")});
+    ExportProgress progress;
+    progress.cancel();
+    const ExportResult result = ExportGrid(format, grid.snapshot(), fileName, THTMLSettings(), &progress);
+    QCOMPARE(result.status, ExportResult::Cancelled);
+    QCOMPARE(readAll(fileName), QByteArray("the earlier file"));
     QCOMPARE(entries(dir.path()), QStringList{QFileInfo(fileName).fileName()});
 }
 

@@ -14,6 +14,7 @@
 #include "tests/support/treenode.h"
 #include "tests/support/settle.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -294,6 +295,19 @@ void TestGridLooks::nullShownAsChosenText()
         }
     }
     QVERIFY(grey);
+    // A screen reader gets the text drawn: the chosen text for NULL, the
+    // empty text for the empty one.
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
+    QVERIFY(table && table->tableInterface());
+    QAccessibleInterface *nullCell = table->tableInterface()->cellAt(1, label);
+    QAccessibleInterface *emptyCell = table->tableInterface()->cellAt(0, label);
+    QVERIFY(nullCell && emptyCell);
+    QCOMPARE(nullCell->text(QAccessible::Name), QStringLiteral("NULL"));
+    QCOMPARE(emptyCell->text(QAccessible::Name), QString());
+    QCOMPARE(table->tableInterface()->cellAt(1, 0)->text(QAccessible::Name), dataGrid()->text(1, 0));
+    m_window->gridSupport()->setNullText(QStringLiteral("(null)"));
+    QCOMPARE(table->tableInterface()->cellAt(1, label)->text(QAccessible::Name), QStringLiteral("(null)"));
+    m_window->gridSupport()->setNullText(QStringLiteral("NULL"));
     // Copy, like export and printing, keeps NULL empty.
     view->setCurrentIndex(dataGrid()->index(1, 0));
     view->selectRow(1);
@@ -359,6 +373,13 @@ void TestGridLooks::rowLimitLineAndNextRows()
     QTRY_VERIFY(bar->isVisible());
     QCOMPARE(dataGrid()->rowCount(), 100);
     QCOMPARE(bar->text(), QStringLiteral("100 of 250 rows (limit 100)"));
+    // A screen reader reads the line itself, not only what it is.
+    auto *line = bar->findChild<QLabel *>(QStringLiteral("LabelRowLimit"));
+    QVERIFY(line);
+    QAccessibleInterface *lineAccess = QAccessible::queryAccessibleInterface(line);
+    QVERIFY(lineAccess);
+    QCOMPARE(lineAccess->text(QAccessible::Name), QStringLiteral("100 of 250 rows (limit 100)"));
+    QCOMPARE(lineAccess->text(QAccessible::Description), QStringLiteral("Rows shown"));
     auto *next = bar->findChild<QToolButton *>(QStringLiteral("ButtonNextRows"));
     auto *all = bar->findChild<QToolButton *>(QStringLiteral("ButtonShowAll"));
     QVERIFY(next && all);
@@ -369,6 +390,7 @@ void TestGridLooks::rowLimitLineAndNextRows()
     settle();
     QCOMPARE(dataGrid()->rowCount(), 200);
     QCOMPARE(bar->text(), QStringLiteral("200 of 250 rows (limit 100)"));
+    QCOMPARE(lineAccess->text(QAccessible::Name), QStringLiteral("200 of 250 rows (limit 100)"));
     // The table's next rows, the grid sorted by its first column as ever.
     QSet<QString> shown;
     for (int row = 0; row < dataGrid()->rowCount(); ++row)

@@ -264,11 +264,12 @@ private Q_SLOTS:
             if (!before.contains(name))
                 switched << name;
         }
-        // 66 commands, the table designer's two, four of the editor and
-        // the data grid (Exec Selection, Exec Statement, Show all, Next) and
-        // the four of the editor's tabs and its Reload Names; table_save_sql
-        // was already on.
-        QCOMPARE(switched.size() + 1, 77);
+        // 66 commands, the table designer's two, five of the editor and
+        // the data grid (Exec Selection, Exec Statement, Run SQL File, Show
+        // all, Next) and the four of the editor's tabs and its Reload Names;
+        // table_save_sql was already on.
+        QCOMPARE(switched.size() + 1, 78);
+        QVERIFY(switched.contains(QStringLiteral("query_run_file")));
         QVERIFY(window->treeView()->isEnabled());
         QVERIFY(window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->isEnabled());
         for (const char *title : {"User Administartion", "Host Administration", "Database Administartion"})

@@ -41,6 +41,8 @@ private Q_SLOTS:
     void deleteRow_data();
     void deleteRow();
     void deleteRowUsesThePrimaryKey();
+    void deleteRowByTextKeyUsesTheIndex_data();
+    void deleteRowByTextKeyUsesTheIndex();
     void deleteRowChangedMeanwhileKeepsGridRow();
     void deleteRowRefusedForAnotherTable();
     void deleteRowAfterFlushStaysInItsDatabase();
@@ -489,11 +491,74 @@ void TestOperations::deleteRowUsesThePrimaryKey()
     QVERIFY(m_s->module->DeleteRow(row, QStringLiteral("my keyed"), QStringLiteral("ops")));
     QVERIFY(waitForOutcomeAfter(QStringLiteral("delete from ")));
     QCOMPARE(m_s->log.lines(),
-             (QStringList{QStringLiteral("delete from ops.`my keyed` where id <=> 2 LIMIT 1"), QString()}));
+             (QStringList{QStringLiteral("delete from ops.`my keyed` where id = 2 LIMIT 1"), QString()}));
     QCOMPARE(serverRows(QStringLiteral("SELECT id FROM ops.`my keyed` ORDER BY id;")),
              (QStringList{QStringLiteral("1"), QStringLiteral("3")}));
     QCOMPARE(gridRow({QStringLiteral("2"), QStringLiteral("0.2"), QStringLiteral("<NULL>")}), -1);
     QCOMPARE(m_s->data.rowCount(), 2);
+}
+
+void TestOperations::deleteRowByTextKeyUsesTheIndex_data()
+{
+    // A table with a text key, the row to delete as the grid shows it, the
+    // statement that puts it back, and the keys left.
+    QTest::addColumn<QString>("create");
+    QTest::addColumn<QStringList>("target");
+    QTest::addColumn<QString>("reinsert");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("case-insensitive primary key")
+        << "CREATE TABLE ops.k1 (k VARCHAR(20) CHARACTER SET latin1 PRIMARY KEY, n INT) ENGINE=InnoDB;"
+           "INSERT INTO ops.k1 VALUES ('abc', 1), ('ABD', 2), ('x''y', 3), ('zz', 4);"
+        << QStringList{"ABD", "2"} << "INSERT INTO ops.k1 VALUES ('ABD', 2);" << QStringList{"abc", "x'y", "zz"};
+    QTest::newRow("binary collation, quote and backslash")
+        << "CREATE TABLE ops.k2 (k VARCHAR(20) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin PRIMARY KEY, n INT) "
+           "ENGINE=InnoDB;"
+           "INSERT INTO ops.k2 VALUES ('a\\\\b''c', 1), ('A\\\\B''C', 2), (_utf8mb4 X'C3A9', 3);"
+        << QStringList{"a\\b'c", "1"} << "INSERT INTO ops.k2 VALUES ('a\\\\b''c', 1);"
+        << QStringList{"A\\\\B'C", QString::fromUtf8("\xc3\xa9")};
+    QTest::newRow("unique key, no primary key")
+        << "CREATE TABLE ops.k3 (k VARCHAR(20) NOT NULL UNIQUE, note TEXT) ENGINE=InnoDB;"
+           "INSERT INTO ops.k3 VALUES ('one', 'a'), ('two', NULL), ('three', 'c');"
+        << QStringList{"two", "<NULL>"} << "INSERT INTO ops.k3 VALUES ('two', NULL);"
+        << QStringList{"one", "three"};
+    QTest::newRow("text and number in the key")
+        << "CREATE TABLE ops.k4 (k CHAR(5), i INT, v TEXT, PRIMARY KEY (k, i)) ENGINE=InnoDB;"
+           "INSERT INTO ops.k4 VALUES ('a', 1, 'x'), ('a', 2, 'y'), ('b', 1, 'z');"
+        << QStringList{"a", "2", "y"} << "INSERT INTO ops.k4 VALUES ('a', 2, 'y');" << QStringList{"a", "b"};
+}
+
+void TestOperations::deleteRowByTextKeyUsesTheIndex()
+{
+    QFETCH(QString, create);
+    QFETCH(QStringList, target);
+    QFETCH(QString, reinsert);
+    QFETCH(QStringList, remaining);
+    const QString table = create.section(QLatin1Char(' '), 2, 2).section(QLatin1Char('.'), 1);
+    QString error;
+    QVERIFY2(PrivateServer::shared().sql(create, nullptr, &error), qPrintable(error));
+    QVERIFY(openTable(table, QStringLiteral("ops"), int(remaining.size()) + 1));
+    const int row = gridRow(target);
+    QVERIFY2(row >= 0, qPrintable(target.join(QLatin1Char('|'))));
+    m_s->log.clear();
+    QVERIFY(m_s->module->DeleteRow(row, table, QStringLiteral("ops")));
+    QVERIFY(waitForOutcomeAfter(QStringLiteral("delete from ")));
+    const QStringList lines = m_s->log.lines();
+    QVERIFY2(lines.last().isEmpty(), qPrintable(lines.join(QLatin1Char('\n'))));
+    const QString statement = lines.first();
+    QCOMPARE(serverRows(QStringLiteral("SELECT 1 FROM ops.") + table + QStringLiteral(" ORDER BY 1;")).size(),
+             remaining.size());
+    QStringList keys = serverRows(QStringLiteral("SELECT DISTINCT k FROM ops.") + table + QStringLiteral(";"));
+    keys.sort();
+    QCOMPARE(keys, remaining);
+
+    // With the row back, the statement finds it through the key, not by
+    // reading the table.
+    QVERIFY2(PrivateServer::shared().sql(reinsert, nullptr, &error), qPrintable(error));
+    const QStringList plan = serverRows(QStringLiteral("EXPLAIN ") + statement + QLatin1Char(';'));
+    QCOMPARE(plan.size(), 1);
+    const QString type = plan.first().section(QLatin1Char('\t'), 3, 3);
+    QVERIFY2(type == QLatin1String("const") || type == QLatin1String("range") || type == QLatin1String("ref"),
+             qPrintable(statement + QLatin1Char('\n') + plan.first()));
 }
 
 void TestOperations::deleteRowChangedMeanwhileKeepsGridRow()

@@ -66,6 +66,8 @@ private Q_SLOTS:
     void deleteRowRefusedWhenAnotherTableIsSelected();
     void databaseInfoPageAndTabs();
     void killThroughTheProcessList();
+    void killOwnConnectionAsksFirst_data();
+    void killOwnConnectionAsksFirst();
     void optionThroughTheDialog();
     void automaticLog();
     void automaticLogStopsWithItsConnection();
@@ -479,10 +481,17 @@ void TestOperationsController::killThroughTheProcessList()
     QVERIFY(m_window->popupMenu(QStringLiteral("PopupKill"))->actions().contains(action("database_kill")));
     view->selectRow(rowOf(id));
     clearGeneralLog(PrivateServer::shared());
+    // Another connection is killed without a question.
+    QString question;
+    answerMessageBox(QMessageBox::No, &question);
     action("database_kill")->trigger();
+    QCOMPARE(question, QString());
+    cancelPendingAnswers();
     // Killed, and the list read again.
     QTRY_VERIFY_WITH_TIMEOUT(statements().size() >= 2, 20000);
     QCOMPARE(statements(), (QStringList{QStringLiteral("KILL ") + id, QStringLiteral("SHOW PROCESSLIST")}));
+    QTRY_VERIFY_WITH_TIMEOUT(log()->lines().contains(QStringLiteral("Killed ") + id), 20000);
+    QCOMPARE(log()->lines().mid(0, 2), (QStringList{QString(), QStringLiteral("Killed ") + id}));
     // The server ends a killed connection a moment after KILL returns, so the
     // list read at once may still show it; read again, it is gone.
     settle();
@@ -504,6 +513,63 @@ void TestOperationsController::killThroughTheProcessList()
     action("database_kill")->trigger();
     QCOMPARE(log()->lines(), QStringList());
     QCOMPARE(statements(), QStringList());
+}
+
+void TestOperationsController::killOwnConnectionAsksFirst_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered No") << false;
+    QTest::newRow("answered Yes") << true;
+}
+
+void TestOperationsController::killOwnConnectionAsksFirst()
+{
+    QFETCH(bool, yes);
+    GridModel *grid = m_window->grid(QStringLiteral("AdvListView6"));
+    QTableView *view = m_window->gridView(QStringLiteral("AdvListView6"));
+    const QString own = QString::number(m_data->ActiveClient()->ConnectionId());
+    action("admin_process")->trigger();
+    int row = -1;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                if (grid->caption(r) == own)
+                    row = r;
+            }
+            return row >= 0;
+        }(),
+        20000);
+    settle();
+    view->selectRow(row);
+    clearGeneralLog(PrivateServer::shared());
+    log()->clear();
+    QString question;
+    QString reconnect;
+    whenModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box)
+            return;
+        question = box->text();
+        // The lost session then offers to connect again: not now.
+        if (yes)
+            answerMessageBox(QMessageBox::No, &reconnect, nullptr, box);
+        box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    action("database_kill")->trigger();
+    QVERIFY2(question.contains(QStringLiteral("own connection")) && question.contains(own), qPrintable(question));
+    if (!yes) {
+        // Nothing sent, nothing logged, the session goes on.
+        settle();
+        QCOMPARE(statements(), QStringList());
+        QCOMPARE(log()->lines(), QStringList());
+        QVERIFY(m_data->ActiveClient()->Connected());
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(log()->lines().contains(QStringLiteral("Killed ") + own), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!reconnect.isEmpty(), 20000);
+    QVERIFY(!m_data->ActiveClient()->Connected());
+    QCOMPARE(serverRows(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = ") + own),
+             QStringList{QStringLiteral("0")});
 }
 
 void TestOperationsController::optionThroughTheDialog()

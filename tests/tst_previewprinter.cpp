@@ -1,5 +1,5 @@
 #include "dialogs/previewform.h"
-#include "shell/previewprinter.h"
+#include "dialogs/previewprinter.h"
 #include "tests/modalhelper.h"
 #include "tests/support/pdffile.h"
 

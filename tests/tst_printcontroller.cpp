@@ -8,7 +8,7 @@
 #include "editor/sqleditorpage.h"
 #include "dialogs/pagesetupform.h"
 #include "dialogs/previewform.h"
-#include "shell/previewprinter.h"
+#include "dialogs/previewprinter.h"
 #include "output/printcanvas.h"
 #include "shell/printtarget.h"
 #include "shell/mainwindow.h"

@@ -5,15 +5,19 @@
 #include "data/serverstatus.h"
 #include "data/tdmstd.h"
 #include "data/settingsstore.h"
+#include "shell/autologchart.h"
 #include "tests/support/generallog.h"
 #include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/serverqueries.h"
 #include "tests/support/settle.h"
 
+#include <QLineSeries>
 #include <QSignalSpy>
 #include <QTest>
+#include <QValueAxis>
 
+#include <cmath>
 #include <memory>
 
 // Server information and maintenance through the data module, against a
@@ -44,6 +48,8 @@ private Q_SLOTS:
     void parseStatusLine_data();
     void parseStatusLine();
     void statusSeries();
+    void chartRatesAndCountLabels_data();
+    void chartRatesAndCountLabels();
 
 private:
     using Session = ModuleSession;
@@ -142,6 +148,12 @@ void TestServerInfo::processListShowsOwnAndOtherConnections()
                            [&answered](QObject *) { answered = true; });
     other.Query()->Run();
     QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
+    // The server answers before it marks the connection idle again.
+    QTRY_COMPARE_WITH_TIMEOUT(serverRows(PrivateServer::shared(),
+                                         QStringLiteral("SELECT COMMAND FROM information_schema.PROCESSLIST WHERE ID = ")
+                                             + QString::number(other.ConnectionId()))
+                                  .value(0),
+                              QStringLiteral("Sleep"), 20000);
 
     m_s->module->LoadServerInfo(QStringLiteral("SHOW PROCESSLIST"), true);
     QTRY_VERIFY_WITH_TIMEOUT(m_s->info.rowCount() >= 2, 20000);
@@ -198,10 +210,18 @@ void TestServerInfo::killAnotherConnection()
     };
     QVERIFY(alive());
     m_s->module->KillProcess(id);
-    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 1, 20000);
-    QCOMPARE(m_s->log.lines(), QStringList{QString()});
+    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 2, 20000);
+    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Killed ") + id}));
     QCOMPARE(statements(), QStringList{QStringLiteral("KILL ") + id});
     QTRY_VERIFY_WITH_TIMEOUT(!alive(), 20000);
+    // A kill the server refuses is not reported as done.
+    m_s->log.clear();
+    m_s->module->KillProcess(id);
+    QTRY_COMPARE_WITH_TIMEOUT(m_s->log.lines().size(), 1, 20000);
+    settle();
+    QCOMPARE(m_s->log.lines().size(), 1);
+    QVERIFY2(m_s->log.lines().first().contains(QStringLiteral("Unknown thread")),
+             qPrintable(m_s->log.lines().first()));
     // Our own connection goes on.
     QCOMPARE(selectValue(QStringLiteral("SELECT 40 + 2")), QStringLiteral("42"));
 }
@@ -390,10 +410,12 @@ void TestServerInfo::statusSeries()
             .arg(openTables);
     };
     QVERIFY(series.add(line(100, 2, 1000, 0, 30), 1'000'000));
-    // The first line: the server's own average.
-    QCOMPARE(series.points().last().questionsPerSecond, 9.5);
+    // The first line has no rate: the server's lifetime average is none.
+    QVERIFY(!series.points().last().hasRate);
+    QCOMPARE(series.points().last().questionsPerSecond, 0.0);
     QVERIFY(series.add(line(110, 3, 1500, 1, 31), 1'010'000));
     // 500 questions in 10 seconds.
+    QVERIFY(series.points().last().hasRate);
     QCOMPARE(series.points().last().questionsPerSecond, 50.0);
     QCOMPARE(series.points().last().threads, 3.0);
     QCOMPARE(series.points().last().slowQueries, 1.0);
@@ -401,9 +423,9 @@ void TestServerInfo::statusSeries()
     // A failed read adds no point.
     QVERIFY(!series.add(QString(), 1'015'000));
     QCOMPARE(series.points().size(), 2);
-    // Restarted in between: fewer questions, the average again.
+    // Restarted in between: fewer questions, no rate again.
     QVERIFY(series.add(line(5, 1, 20, 0, 4), 1'020'000));
-    QCOMPARE(series.points().last().questionsPerSecond, 9.5);
+    QVERIFY(!series.points().last().hasRate);
     // The oldest point goes beyond the limit.
     QVERIFY(series.add(line(15, 1, 120, 0, 4), 1'030'000));
     QCOMPARE(series.points().size(), 3);
@@ -412,8 +434,61 @@ void TestServerInfo::statusSeries()
     series.clear();
     QVERIFY(series.points().isEmpty());
     QVERIFY(series.add(line(20, 1, 200, 0, 4), 1'040'000));
-    QCOMPARE(series.points().last().questionsPerSecond, 9.5);
+    QVERIFY(!series.points().last().hasRate);
 }
 
-QTEST_GUILESS_MAIN(TestServerInfo)
+void TestServerInfo::chartRatesAndCountLabels_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("openTables");
+    QTest::newRow("nothing open") << 1 << 0;
+    QTest::newRow("a few") << 3 << 7;
+    QTest::newRow("dozens") << 12 << 64;
+    QTest::newRow("thousands") << 40 << 2345;
+}
+
+void TestServerInfo::chartRatesAndCountLabels()
+{
+    QFETCH(int, threads);
+    QFETCH(int, openTables);
+    AutoLogChart chart;
+    const auto line = [&](int uptime, int questions) {
+        return QStringLiteral("Uptime: %1  Threads: %2  Questions: %3  Slow queries: 0  Opens: 1  Open tables: %4  "
+                              "Queries per second avg: 123.000")
+            .arg(uptime)
+            .arg(threads)
+            .arg(questions)
+            .arg(openTables);
+    };
+    QLineSeries *questions = chart.lines().at(1);
+    QCOMPARE(questions->name(), QStringLiteral("Questions/s"));
+    // The first line draws the counts but no rate.
+    chart.addLine(line(100, 1000), 2'000'000);
+    QCOMPARE(chart.lines().at(0)->count(), 1);
+    QCOMPARE(questions->count(), 0);
+    chart.addLine(line(110, 1020), 2'010'000);
+    QCOMPARE(questions->count(), 1);
+    QCOMPARE(questions->at(0), QPointF(2'010'000, 2.0));
+
+    // The count axis labels whole numbers ("%d"): each tick at one, none twice.
+    QValueAxis *counts = nullptr;
+    for (QAbstractAxis *axis : chart.chart()->axes(Qt::Vertical)) {
+        if (axis->titleText() == QLatin1String("count"))
+            counts = qobject_cast<QValueAxis *>(axis);
+    }
+    QVERIFY(counts);
+    QCOMPARE(counts->labelFormat(), QStringLiteral("%d"));
+    QCOMPARE(counts->min(), 0.0);
+    QVERIFY(counts->max() >= std::max(threads, openTables));
+    QVERIFY(counts->tickCount() >= 2 && counts->tickCount() <= 11);
+    QStringList labels;
+    for (int i = 0; i < counts->tickCount(); ++i) {
+        const double value = counts->min() + i * (counts->max() - counts->min()) / (counts->tickCount() - 1);
+        QVERIFY2(std::abs(value - std::round(value)) < 1e-9, qPrintable(QString::number(value)));
+        labels.append(QString::asprintf("%d", int(value)));
+    }
+    QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+}
+
+QTEST_MAIN(TestServerInfo)
 #include "tst_serverinfo.moc"

@@ -4,23 +4,30 @@
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "dialogs/logindialog.h"
+#include "dialogs/newpassworddialog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
 #include "shell/mainwindow.h"
 #include "shell/sessioncontroller.h"
+#include "tests/modalhelper.h"
 #include "tests/support/loginanswer.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/treenode.h"
+#include "tests/support/serverqueries.h"
 #include "tests/support/settle.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMenu>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -47,10 +54,21 @@ private Q_SLOTS:
     void treeKeysOpenAndRefresh();
     void execSelectionAndStatementUnderCaret();
     void statementUnderCaretMarksItsOwnLine();
+    void expiredPasswordAsksForANewOne_data();
+    void expiredPasswordAsksForANewOne();
+    void escapeStopsFromTheEditor_data();
+    void escapeStopsFromTheEditor();
+    void rereadingTheListKeepsTheChosenDatabase_data();
+    void rereadingTheListKeepsTheChosenDatabase();
+    // Last: the shared server is killed and started again.
+    void reconnectKeepsTheChosenDatabase();
 
 private:
     QModelIndex node(const QString &database, const QString &table = QString()) const;
     void login();
+    // Runs the editor's text as F9 does and returns the first cell of the
+    // query grid, or the message log's lines when the run failed.
+    QString runInEditor(const QString &text);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_settings;
@@ -60,6 +78,25 @@ private:
 };
 
 namespace {
+
+bool logHas(const MessageLog *log, const QString &text)
+{
+    for (const QString &line : log->lines()) {
+        if (line.contains(text, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// Whether the server runs a statement that starts with this text (on another
+// connection than the one asking).
+bool serverRuns(const QString &statementStart)
+{
+    return serverRows(PrivateServer::shared(),
+                      QStringLiteral("SELECT COUNT(*) FROM information_schema.processlist WHERE info LIKE '")
+                          + statementStart + QStringLiteral("%' AND id <> CONNECTION_ID()"))
+        != QStringList{QStringLiteral("0")};
+}
 
 } // namespace
 
@@ -102,6 +139,7 @@ void TestSessionController::init()
 
 void TestSessionController::cleanup()
 {
+    cancelPendingAnswers();
     m_controller.reset();
     m_data.reset();
     m_window.reset();
@@ -118,6 +156,19 @@ void TestSessionController::login()
     AnswerLoginAsAdministrator(*m_controller);
     m_controller->ListServerDblClick();
     settle();
+}
+
+QString TestSessionController::runInEditor(const QString &text)
+{
+    m_window->sqlEditor()->editor()->setText(text);
+    m_window->messageLog()->clear();
+    GridModel *query = m_window->grid(QStringLiteral("AdvListView5"));
+    query->clear();
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    settle();
+    if (query->rowCount() > 0)
+        return query->caption(0);
+    return m_window->messageLog()->lines().join(QLatin1Char('|'));
 }
 
 void TestSessionController::loginOutcomes_data()
@@ -466,6 +517,203 @@ void TestSessionController::statementUnderCaretMarksItsOwnLine()
     QVERIFY(editor->hasErrorMark(3));
     QVERIFY(!editor->hasErrorMark(0));
     QCOMPARE(editor->selectedText(), QStringLiteral("what"));
+}
+
+void TestSessionController::expiredPasswordAsksForANewOne_data()
+{
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("new password given") << QStringLiteral("expiring1") << true;
+    QTest::newRow("cancelled") << QStringLiteral("expiring2") << false;
+}
+
+void TestSessionController::expiredPasswordAsksForANewOne()
+{
+    QFETCH(QString, account);
+    QFETCH(bool, accept);
+    QVERIFY(PrivateServer::shared().sql(
+        QStringLiteral("SET GLOBAL disconnect_on_expired_password = ON;"
+                       "CREATE USER %1@'%' IDENTIFIED BY 'first' PASSWORD EXPIRE;"
+                       // The profile's database.
+                       "GRANT SELECT ON mysql.* TO %1@'%';")
+            .arg(account)));
+    m_controller->runLoginDialog = [&](TFormLogin *dialog) {
+        dialog->setUser(account);
+        dialog->setPassword(QStringLiteral("first"));
+        return int(TFormLogin::Login);
+    };
+    QString shownMessage;
+    bool maskedAtFirst = false;
+    bool okNeedsBothFields = false;
+    m_controller->runNewPasswordDialog = [&](TFormNewPassword *dialog) {
+        shownMessage = dialog->LabelMessage->text();
+        maskedAtFirst = dialog->EditPassword->echoMode() == QLineEdit::Password;
+        dialog->EditPassword->setText(QStringLiteral("second"));
+        okNeedsBothFields = !dialog->ButtonOk->isEnabled();
+        dialog->EditConfirm->setText(QStringLiteral("second"));
+        dialog->CheckShow->setChecked(true);
+        if (dialog->EditConfirm->echoMode() != QLineEdit::Normal)
+            maskedAtFirst = false;
+        return accept && dialog->ButtonOk->isEnabled() ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    m_controller->ListServerDblClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!shownMessage.isEmpty(), 15000);
+    settle();
+    QVERIFY2(shownMessage.contains(QLatin1String("expired")), qPrintable(shownMessage));
+    QVERIFY(maskedAtFirst);
+    QVERIFY(okNeedsBothFields);
+    QCOMPARE(m_data->ActiveClient()->Connected(), accept);
+    QCOMPARE(node(QStringLiteral("mysql")).isValid(), accept);
+    QCOMPARE(m_settings->currentProfile().Psw, accept ? QStringLiteral("second") : QStringLiteral("first"));
+}
+
+void TestSessionController::escapeStopsFromTheEditor_data()
+{
+    QTest::addColumn<bool>("waitForDisplay");
+    // Esc right after F9, before the window shows "Running": the statement
+    // may not even have reached the server.
+    QTest::newRow("at once") << false;
+    // Esc while the server runs it: the server ends it with its message.
+    QTest::newRow("while shown") << true;
+}
+
+void TestSessionController::escapeStopsFromTheEditor()
+{
+    QFETCH(bool, waitForDisplay);
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->treeView()->setCurrentIndex(node(QStringLiteral("shop")));
+    SqlEditor *editor = m_window->sqlEditor()->editor();
+    m_window->showPage(QStringLiteral("Active SQL"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor));
+    QAction *stop = m_window->action(QStringLiteral("query_stop"));
+    MessageLog *log = m_window->messageLog();
+
+    // Nothing runs: Esc stays the editor's (it drops extra selections).
+    editor->setText(QStringLiteral("SELECT SLEEP(10)"));
+    editor->SendScintilla(QsciScintillaBase::SCI_SETSELECTION, 0, 1);
+    editor->SendScintilla(QsciScintillaBase::SCI_ADDSELECTION, 7, 8);
+    QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONS), 2L);
+    QVERIFY(!stop->isEnabled());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONS), 1L);
+    editor->setCursorPosition(0, 0);
+
+    log->clear();
+    QTest::keyClick(editor, Qt::Key_F9);
+    QVERIFY(m_data->statementsRunning());
+    // Stop is live as soon as the statement is sent.
+    QVERIFY(stop->isEnabled());
+    if (waitForDisplay) {
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->busyShown(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(serverRuns(QStringLiteral("SELECT SLEEP(10)")), 10000);
+    }
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor));
+    QSignalSpy finished(m_data.get(), &TDMstd::scriptFinished);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    settle();
+    // Stopped, not run to its end.
+    QCOMPARE(finished.first().at(0).toBool(), false);
+    const QString lines = log->lines().join(QLatin1Char('|'));
+    QVERIFY2(logHas(log, QStringLiteral("Stopped.")), qPrintable(lines));
+    QVERIFY2(!logHas(log, QStringLiteral("Affected rows")), qPrintable(lines));
+    if (waitForDisplay)
+        QVERIFY2(logHas(log, QStringLiteral("interrupted")), qPrintable(lines));
+    QVERIFY(!serverRuns(QStringLiteral("SELECT SLEEP(10)")));
+    QCOMPARE(editor->text(), QStringLiteral("SELECT SLEEP(10)"));
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(!m_window->busyShown());
+
+    // The session goes on.
+    QVERIFY(m_data->ActiveClient()->Connected());
+    QCOMPARE(runInEditor(QStringLiteral("select what from orders where id = 2")), QStringLiteral("two"));
+}
+
+void TestSessionController::rereadingTheListKeepsTheChosenDatabase_data()
+{
+    QTest::addColumn<QString>("table"); // the chosen node: a table of "shop", or "shop" itself
+    QTest::newRow("database node") << QString();
+    QTest::newRow("table node") << QStringLiteral("orders");
+}
+
+void TestSessionController::rereadingTheListKeepsTheChosenDatabase()
+{
+    QFETCH(QString, table);
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTreeView *tree = m_window->treeView();
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    QVERIFY(shop.row() > 0);
+    tree->setCurrentIndex(shop);
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    QVERIFY(node(QStringLiteral("shop"), QStringLiteral("orders")).isValid());
+    tree->setCurrentIndex(node(QStringLiteral("shop"), table));
+
+    // A database that sorts first moves every node down by one.
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP DATABASE IF EXISTS aaa_first; CREATE DATABASE aaa_first")));
+    m_window->action(QStringLiteral("server_refresh"))->trigger();
+    settle();
+    QCOMPARE(node(QStringLiteral("aaa_first")).row(), 0);
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("shop"), table));
+    QVERIFY(tree->isExpanded(node(QStringLiteral("shop"))));
+    QVERIFY(node(QStringLiteral("shop"), QStringLiteral("orders")).isValid());
+    // The next run goes to the chosen database.
+    QCOMPARE(runInEditor(QStringLiteral("select what from orders where id = 2")), QStringLiteral("two"));
+
+    // Gone from the server: the topmost node is chosen, as after a login.
+    tree->setCurrentIndex(node(QStringLiteral("aaa_first")));
+    QVERIFY(PrivateServer::shared().sql(QStringLiteral("DROP DATABASE aaa_first")));
+    m_window->action(QStringLiteral("server_refresh"))->trigger();
+    settle();
+    QVERIFY(!node(QStringLiteral("aaa_first")).isValid());
+    QCOMPARE(tree->currentIndex(), m_window->treeModel()->index(0, 0));
+    QVERIFY(node(QStringLiteral("shop"), QStringLiteral("orders")).isValid());
+}
+
+void TestSessionController::reconnectKeepsTheChosenDatabase()
+{
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTreeView *tree = m_window->treeView();
+    const QModelIndex shop = node(QStringLiteral("shop"));
+    QVERIFY(shop.row() > 0);
+    tree->setCurrentIndex(shop);
+    m_controller->TreeServerDblClick(shop);
+    settle();
+    tree->setCurrentIndex(node(QStringLiteral("shop")));
+
+    // The server goes away during a statement of the chosen database.
+    m_window->sqlEditor()->editor()->setText(QStringLiteral("select sleep(30)"));
+    m_window->action(QStringLiteral("EditExec"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(serverRuns(QStringLiteral("select sleep(30)")), 20000);
+    PrivateServer &server = PrivateServer::shared();
+    server.kill();
+    QString question;
+    bool restarted = false;
+    QString error;
+    whenModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box)
+            return;
+        question = box->text();
+        restarted = server.restart(&error);
+        box->button(QMessageBox::Yes)->click();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!question.isEmpty(), 30000);
+    QVERIFY2(restarted, qPrintable(error));
+    QVERIFY2(question.contains(QStringLiteral("Connect again")), qPrintable(question));
+    QTRY_VERIFY_WITH_TIMEOUT(m_data->ActiveClient()->Connected() && tree->isEnabled(), 20000);
+    settle();
+
+    QCOMPARE(tree->currentIndex(), node(QStringLiteral("shop")));
+    QVERIFY(tree->isExpanded(node(QStringLiteral("shop"))));
+    QVERIFY(node(QStringLiteral("shop"), QStringLiteral("orders")).isValid());
+    QCOMPARE(runInEditor(QStringLiteral("select what from orders where id = 2")), QStringLiteral("two"));
 }
 
 QTEST_MAIN(TestSessionController)

@@ -1,5 +1,5 @@
 #include "data/settingsstore.h"
-#include "shell/localserver.h"
+#include "data/localserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -283,6 +283,41 @@ private Q_SLOTS:
         QCOMPARE(readRaw(QStringLiteral("a/Check")), QStringLiteral("0"));
         again.LoadServerProfile(QStringLiteral("b"));
         QCOMPARE(again.currentProfile().User, QStringLiteral("other"));
+    }
+
+    void securitySettingsRoundTripAndStayOutOfClearProfiles()
+    {
+        // A section from before the security keys reads as Off.
+        writeRaw(QStringLiteral("old/User"), QStringLiteral("u"));
+        SettingsStore store(path());
+        store.LoadServerProfile(QStringLiteral("old"));
+        QCOMPARE(store.currentProfile().TlsMode, QStringLiteral("Off"));
+        QCOMPARE(store.currentProfile().TlsCA, QString());
+
+        TServerProfile &profile = store.currentProfile();
+        profile.TlsMode = QStringLiteral("VerifyCA");
+        profile.TlsCA = QStringLiteral("/certs/ca.pem");
+        profile.TlsCert = QStringLiteral("/certs/me.pem");
+        profile.TlsKey = QStringLiteral("/certs/me-key.pem");
+        store.SaveServerProfile(QStringLiteral("secured"));
+        QCOMPARE(readRaw(QStringLiteral("secured/TLS")), QStringLiteral("VerifyCA"));
+        SettingsStore again(path());
+        again.LoadServerProfile(QStringLiteral("secured"));
+        QCOMPARE(again.currentProfile().TlsMode, QStringLiteral("VerifyCA"));
+        QCOMPARE(again.currentProfile().TlsCA, QStringLiteral("/certs/ca.pem"));
+        QCOMPARE(again.currentProfile().TlsCert, QStringLiteral("/certs/me.pem"));
+        QCOMPARE(again.currentProfile().TlsKey, QStringLiteral("/certs/me-key.pem"));
+
+        // Turned off, the section goes back to the keys it always had.
+        again.currentProfile().TlsMode = QStringLiteral("Off");
+        again.SaveServerProfile(QStringLiteral("secured"));
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup(QStringLiteral("secured"));
+        QStringList keys = raw.childKeys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{QStringLiteral("Auto"), QStringLiteral("Check"), QStringLiteral("Database"),
+                                    QStringLiteral("Group"), QStringLiteral("Port"), QStringLiteral("Psw"),
+                                    QStringLiteral("User")}));
     }
 
     void deleteRemovesOnlyThatSection()

@@ -59,6 +59,7 @@ class TestSqlEditor : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void largeFileOpensWithoutWordWrap();
 
     void caseConversion_data();
     void caseConversion();
@@ -469,6 +470,58 @@ void TestSqlEditor::newAsksOnlyWhenModified()
     m_editor->setModified(modified);
     m_scripted.answers = {QMessageBox::StandardButton(answer)};
     QCOMPARE(m_page->maybeSave(), cleared);
+}
+
+void TestSqlEditor::largeFileOpensWithoutWordWrap()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    auto write = [&dir](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    };
+    // Over the limit, with a byte order mark, a zero byte and CRLF lines.
+    QByteArray large = "\xef\xbb\xbfselect '\xc3\xa9\0';\r\n";
+    while (large.size() <= SqlEditor::WrapLimit)
+        large += "insert into t values (1, 'abcdefghijklmnopqrstuvwxyz');\r\n";
+    const QString largePath = write(QStringLiteral("large.sql"), large);
+    const QString smallPath = write(QStringLiteral("small.sql"), "select 1;\n");
+    QVERIFY(!largePath.isEmpty() && !smallPath.isEmpty());
+
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapWord);
+    m_scripted.openAnswer = largePath;
+    m_page->EditOpen();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
+    QCOMPARE(m_page->scriptText(), QString::fromUtf8(large.mid(3)));
+    QCOMPARE(m_editor->eolMode(), QsciScintilla::EolWindows);
+    QVERIFY(!m_editor->isUndoAvailable());
+    QVERIFY(!m_editor->isModified());
+    // Saved again byte for byte, the mark included.
+    m_scripted.saveAnswer = dir.filePath(QStringLiteral("copy.sql"));
+    m_page->EditSave();
+    QFile copy(m_scripted.saveAnswer);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), large);
+
+    // A small text wraps again, unless the user chose the mode meanwhile.
+    m_scripted.openAnswer = smallPath;
+    m_page->EditOpen();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapWord);
+    QCOMPARE(m_editor->eolMode(), QsciScintilla::EolUnix);
+    m_scripted.openAnswer = largePath;
+    m_page->EditOpen();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
+    m_editor->setWrapMode(QsciScintilla::WrapWord);
+    m_scripted.openAnswer = smallPath;
+    m_page->EditOpen();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapWord);
+    m_editor->setWrapMode(QsciScintilla::WrapNone);
+    m_scripted.openAnswer = largePath;
+    m_page->EditOpen();
+    m_scripted.openAnswer = smallPath;
+    m_page->EditOpen();
+    QCOMPARE(m_editor->wrapMode(), QsciScintilla::WrapNone);
+    QCOMPARE(m_scripted.messages, QStringList());
 }
 
 void TestSqlEditor::saveAndOpenKeepBytes()

@@ -2,7 +2,7 @@
 #include "dialogs/applicationtitle.h"
 #include "shell/exportcontroller.h"
 #include "shell/mainwindow.h"
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 #include "shell/startup.h"
 #include "dialogs/logindialog.h"
 #include "tests/modalhelper.h"

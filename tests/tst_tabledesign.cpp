@@ -4,13 +4,18 @@
 #include "data/tabledesign.h"
 #include "data/tdmstd.h"
 #include "data/settingsstore.h"
+#include "dialogs/tablecreatedialog.h"
 #include "tests/support/generallog.h"
 #include "tests/support/modulesession.h"
 #include "tests/support/privateserver.h"
 #include "tests/support/settle.h"
 #include "tests/support/serverqueries.h"
 
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStandardItemModel>
+#include <QTableWidget>
 #include <QTest>
 
 #include <memory>
@@ -38,6 +43,8 @@ private Q_SLOTS:
     void createRunsAndListsTheTable();
     void loadedTableHasNoChanges_data();
     void loadedTableHasNoChanges();
+    void designerKeepsBlankEdgedNames_data();
+    void designerKeepsBlankEdgedNames();
     void alterChangesExactlyWhatChanged();
     void alterReordersColumns_data();
     void alterReordersColumns();
@@ -378,6 +385,56 @@ void TestTableDesign::loadedTableHasNoChanges()
     QCOMPARE(reloaded.comment, design.comment);
 }
 
+void TestTableDesign::designerKeepsBlankEdgedNames_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("columnNames");
+    QTest::newRow("leading blanks") << QStringLiteral(" lead") << QStringList{QStringLiteral(" c")};
+    QTest::newRow("blanks inside and in front")
+        << QStringLiteral("  two words") << QStringList{QStringLiteral("  a b"), QStringLiteral("plain")};
+}
+
+void TestTableDesign::designerKeepsBlankEdgedNames()
+{
+    // Names are the server's, blanks included: the designer opened on such
+    // a table and left alone has nothing to change.
+    QFETCH(QString, table);
+    QFETCH(QStringList, columnNames);
+    QStringList definitions;
+    for (const QString &name : columnNames)
+        definitions.append(QuoteIdentifier(name) + QStringLiteral(" INT"));
+    QString error;
+    QVERIFY2(PrivateServer::shared().sql(QStringLiteral("CREATE TABLE design.%1 (%2);")
+                                             .arg(QuoteIdentifier(table), definitions.join(QStringLiteral(", "))),
+                                         nullptr, &error),
+             qPrintable(error));
+    TableDesign design;
+    QVERIFY(load(table, &design));
+    QCOMPARE(design.name, table);
+    TFormTableCreate designer;
+    designer.startModify(QStringLiteral("design"), design, TableDesignChoices());
+    QCOMPARE(designer.EditTableName->text(), table);
+    QCOMPARE(designer.design().name, table);
+    for (int row = 0; row < columnNames.size(); ++row)
+        QCOMPARE(designer.design().columns.at(row).name, columnNames.at(row));
+    QCOMPARE(designer.statement(), QString());
+    QCOMPARE(designer.MemoSQL->toPlainText(), QStringLiteral("-- no changes"));
+    QVERIFY(!designer.ButtonCreate->isEnabled());
+
+    // A change is made to the very names the table has.
+    designer.GridColumns->item(0, TFormTableCreate::ColLength)->setText(QStringLiteral("5"));
+    const QString statement = designer.statement();
+    QVERIFY2(statement.startsWith(QStringLiteral("ALTER TABLE ") + QuoteIdentifier(table)), qPrintable(statement));
+    QVERIFY2(!statement.contains(QLatin1String("RENAME")), qPrintable(statement));
+    QVERIFY2(!statement.contains(QLatin1String("CHANGE COLUMN")), qPrintable(statement));
+    TmySQLClientOutcome outcome;
+    QVERIFY(run(statement, &outcome));
+    QVERIFY2(!outcome.Failed, qPrintable(outcome.ErrorText + QLatin1Char('\n') + statement));
+    const QStringList after = columns(table);
+    QCOMPARE(after.size(), columnNames.size());
+    QVERIFY2(after.first().startsWith(columnNames.first() + QStringLiteral("\tint(5)")), qPrintable(after.first()));
+}
+
 void TestTableDesign::alterChangesExactlyWhatChanged()
 {
     QVERIFY(PrivateServer::shared().sql(
@@ -528,5 +585,5 @@ void TestTableDesign::refusedStatementKeepsDesign()
     QCOMPARE(m_s->log.lines().last(), outcome.ErrorText);
 }
 
-QTEST_GUILESS_MAIN(TestTableDesign)
+QTEST_MAIN(TestTableDesign)
 #include "tst_tabledesign.moc"

@@ -140,7 +140,20 @@ void TestTableViews::statements_data()
     QTest::newRow("describe") << TDMstd::DescribeStatement(QStringLiteral("orders")) << "DESCRIBE orders";
     const QStringList columns = {QStringLiteral("id"), QStringLiteral("order"), QStringLiteral("hidden")};
     QTest::newRow("data normal") << TDMstd::DataStatement(QStringLiteral("orders"), columns, soft)
-                                 << "select id,`order`,hidden from orders";
+                                 << "select id,`order`,hidden from orders LIMIT 101";
+    TProgramSettings softZero;
+    softZero.DBL = QStringLiteral(" 0 ");
+    QTest::newRow("data normal 0") << TDMstd::DataStatement(QStringLiteral("orders"), columns, softZero)
+                                   << "select id,`order`,hidden from orders LIMIT 1";
+    TProgramSettings softText;
+    softText.DBL = QStringLiteral("abc");
+    QTest::newRow("data normal not a number")
+        << TDMstd::DataStatement(QStringLiteral("orders"), columns, softText)
+        << "select id,`order`,hidden from orders LIMIT 1";
+    TProgramSettings softMax;
+    softMax.DBL = QStringLiteral("2147483647");
+    QTest::newRow("data normal largest") << TDMstd::DataStatement(QStringLiteral("orders"), columns, softMax)
+                                         << "select id,`order`,hidden from orders LIMIT 2147483648";
     QTest::newRow("data hard") << TDMstd::DataStatement(QStringLiteral("orders"), columns, hard)
                                << "select id,`order`,hidden from orders LIMIT 100";
     QTest::newRow("status") << TDMstd::StatusStatement(QStringLiteral("shop"), QStringLiteral("orders"))

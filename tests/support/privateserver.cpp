@@ -192,7 +192,7 @@ long PrivateServer::launch()
     const QString server = findProgram(QStringLiteral("mariadbd"));
     const QString admin = findProgram(QStringLiteral("mariadb-admin"));
     const long pid = spawn(server,
-                           {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
+                           QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
                             QStringLiteral("--socket=") + socketPath(),
                             QStringLiteral("--tmpdir=") + tmpDir(),
                             QStringLiteral("--port=") + QString::number(m_port),
@@ -202,7 +202,8 @@ long PrivateServer::launch()
                             QStringLiteral("--innodb-buffer-pool-size=256M"),
                             QStringLiteral("--innodb-log-file-size=256M"),
                             QStringLiteral("--innodb-flush-log-at-trx-commit=0"),
-                            QStringLiteral("--max-allowed-packet=64M")},
+                            QStringLiteral("--max-allowed-packet=64M")}
+                               + m_extraArguments,
                            m_dir + QStringLiteral("/server.log"), QString());
     if (pid <= 0)
         return -1;
@@ -228,6 +229,18 @@ void PrivateServer::kill()
     ::kill(pid_t(m_pid), SIGKILL);
     ::waitpid(pid_t(m_pid), nullptr, 0);
     m_pid = 0;
+}
+
+void PrivateServer::pause()
+{
+    if (m_pid > 0)
+        ::kill(pid_t(m_pid), SIGSTOP);
+}
+
+void PrivateServer::resume()
+{
+    if (m_pid > 0)
+        ::kill(pid_t(m_pid), SIGCONT);
 }
 
 bool PrivateServer::restart(QString *error)

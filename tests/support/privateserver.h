@@ -18,10 +18,16 @@ public:
     // One server per test binary, started on first use.
     static PrivateServer &shared();
 
+    // Options added to the server's command line (before start).
+    void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
     bool start(QString *error = nullptr);
     void stop();
     // Kills the server process at once, as a crash would, keeping its files.
     void kill();
+    // Halts the server process (SIGSTOP) as a hung server would: connections
+    // stay open and nothing answers; resume lets it go on.
+    void pause();
+    void resume();
     // Starts a killed server again on the same port, with the same data.
     bool restart(QString *error = nullptr);
     bool isRunning() const { return m_pid > 0; }
@@ -50,6 +56,7 @@ private:
 
     int m_port = 0;
     long m_pid = 0;
+    QStringList m_extraArguments;
     QString m_dir;
 };
 

@@ -1,4 +1,4 @@
-#include "shell/localserver.h"
+#include "data/localserver.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

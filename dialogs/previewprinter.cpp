@@ -1,7 +1,7 @@
-#include "shell/previewprinter.h"
+#include "dialogs/previewprinter.h"
 
 #include "dialogs/previewform.h"
-#include "shell/printtarget.h"
+#include "dialogs/printjob.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shell/splash.h"
+#include "dialogs/splash.h"
 
 #include "quarnel_version.h"
 
