@@ -286,7 +286,7 @@ int scriptChild(const QStringList &args)
         return 4;
     const int statements = args.at(6).toInt();
     const QStringList &lines = m.log.lines();
-    if (m.log.appendedCount() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {
+    if (m.log.appendedCount() != 2 * statements || !lines.last().startsWith(QLatin1String("Affected rows:1   ")) || m.module->busy()) {
         std::fprintf(stderr, "%lld log lines, last %s\n", m.log.appendedCount(), qPrintable(lines.value(lines.size() - 1)));
         return 4;
     }

@@ -527,7 +527,9 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return false;
             outcome.AffectedRows = affectedRows();
             // Every further result is read now, or the next statement finds
-            // the connection out of sync; the last result set is the one shown.
+            // the connection out of sync. The last result set is the task's
+            // result; those before it are kept beside it.
+            task->EarlierRows.clear();
             while (api.mysql_more_results && api.mysql_next_result && api.mysql_more_results(m_handle)) {
                 const int next = api.mysql_next_result(m_handle);
                 if (next < 0)
@@ -536,12 +538,13 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 if (next > 0 || !storeResult(&further)) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
+                    task->EarlierRows.clear();
                     task->Status = -1;
                     return next > 0 ? libraryFailure() : false;
                 }
                 if (further) {
-                    if (result && api.mysql_free_result)
-                        api.mysql_free_result(result);
+                    if (result)
+                        task->EarlierRows.push_back(std::make_shared<TmySQLResultRows>(result));
                     result = further;
                 }
                 outcome.AffectedRows = affectedRows();

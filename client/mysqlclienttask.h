@@ -16,7 +16,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
+
+class TmySQLResultRows;
 
 // Caller handlers; each may be empty, and an empty one is skipped.
 using TmySQLClientTask_OnComplete = std::function<void(QObject *Sender)>;
@@ -154,6 +157,9 @@ struct TmySQLClientTaskData
     // A query's rows, read where the task ran: the window's thread only
     // takes them over.
     std::shared_ptr<TmySQLResultRows> Rows;
+    // A statement that returns several result sets (a CALL): those before
+    // the last, in the server's order. The last is ResultSet / Rows.
+    std::vector<std::shared_ptr<TmySQLResultRows>> EarlierRows;
     int Status = -1;
     QStringList ResultNames;
     TmySQLClientOutcome Outcome;

@@ -23,6 +23,7 @@ struct ScriptRun
 {
     ScriptRun(const QString &script, int offset, const QString &delimiter, const QString &database)
         : splitter(script, delimiter)
+        , script(script)
         , offset(offset)
         , database(database)
     {
@@ -33,6 +34,7 @@ struct ScriptRun
     static constexpr int Ahead = 32;
 
     ScriptSplitter splitter;
+    QString script;
     int offset = 0; // where the script stands in the editor's text
     QString database; // current for the next statement queued (a USE changes it)
     quint64 batch = TmySQLClientQuery::NewBatch();
@@ -54,6 +56,8 @@ void TDMstd::ExecuteScript(const QString &database, const QString &script, int o
     m_scriptRunning = true;
     m_scriptDatabase.clear();
     m_scriptStopped = false;
+    // The result tabs of the last run stay until this run returns a result.
+    m_runResultCount = 0;
     auto run = std::make_shared<ScriptRun>(script, offset, delimiter, database);
     // The statements run only in the database the user chose; when it
     // cannot be made current (dropped meanwhile), none is sent.
@@ -85,31 +89,42 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
         if (use)
             run->database = used;
         const QString text = statement.text;
-        auto reported = [this, run, use, used](const TmySQLClientOutcome &outcome) {
+        const int statementOffset = statement.offset;
+        auto reported = [this, run, use, used, text](const TmySQLClientOutcome &outcome, const QString &results) {
             if (use) {
                 m_scriptDatabase = used;
                 m_client->setDatabase(used);
             }
-            log(QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows));
+            // The statement named beside its outcome: in a long run the
+            // lines tell which statement each belongs to.
+            QString line = QStringLiteral("Affected rows:") + QString::number(outcome.AffectedRows)
+                + QStringLiteral("   ") + StatementCaption(text);
+            if (!results.isEmpty())
+                line += QStringLiteral("   (") + results + QLatin1Char(')');
+            log(line);
             --run->queued;
             runNextStatement(run);
         };
         query->Execute(
             statement.text, QString::number(run->number), {},
-            [this, run, from, to, reported, text, database](QObject *sender, const QString &message) {
+            [this, run, from, to, reported, text, database, statementOffset](QObject *sender,
+                                                                              const QString &message) {
                 // A statement without a result set arrives here too, with an
                 // empty text; only the library's own verdict makes it a failure.
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
                 recordStatement(text, database, outcome, -1);
                 log(message);
                 if (outcome.Failed) {
+                    const int line = editorLineOf(run->offset)
+                        + int(QStringView(run->script).left(statementOffset).count(QLatin1Char('\n')));
+                    log(QStringLiteral("Error in line %1: %2").arg(line).arg(StatementCaption(text)));
                     // The client has dropped the statements queued after it.
                     run->ended = true;
                     locateError(message, from, to);
                     finishScript(false);
                     return;
                 }
-                reported(outcome);
+                reported(outcome, QString());
             },
             [this, reported, text, database](QObject *sender) {
                 const TmySQLClientOutcome outcome = outcomeOf(sender);
@@ -117,7 +132,7 @@ void TDMstd::runNextStatement(const std::shared_ptr<ScriptRun> &run)
                 recordStatement(text, database, outcome, query ? query->RowCount() : -1);
                 log(outcome.ErrorText);
                 fillQueryGrid();
-                reported(outcome);
+                reported(outcome, takeRunResults(text));
             },
             run->batch);
     }
@@ -158,6 +173,76 @@ void TDMstd::recordStatement(const QString &statement, const QString &database, 
     m_views.history->record(std::move(entry));
 }
 
+QString TDMstd::StatementCaption(const QString &statement)
+{
+    constexpr int Length = 60;
+    const QString line = statement.simplified();
+    return line.size() > Length ? line.left(Length) + QChar(0x2026) : line;
+}
+
+int TDMstd::editorLineOf(int offset) const
+{
+    // 1 for the first line of the editor's text.
+    if (offset <= 0 || !m_views.editor)
+        return 1;
+    return 1 + int(QStringView(m_views.editor->scriptText()).left(offset).count(QLatin1Char('\n')));
+}
+
+QString TDMstd::takeRunResults(const QString &statement)
+{
+    const TmySQLClientQuery *query = m_client->Query();
+    if (!query)
+        return QString();
+    if (m_runResultCount == 0)
+        m_runResults.clear();
+    std::vector<std::shared_ptr<const TmySQLResultRows>> results = query->EarlierResults();
+    results.push_back(query->Result());
+    QStringList captions;
+    for (const std::shared_ptr<const TmySQLResultRows> &result : results) {
+        TQueryRunResult entry;
+        entry.number = ++m_runResultCount;
+        entry.statement = statement;
+        entry.rows = result ? result->rowCount() : 0;
+        entry.result = result;
+        captions.append(QStringLiteral("Result %1 \u2013 %2").arg(entry.number).arg(RowsCaption(entry.rows)));
+        m_runResults.append(std::move(entry));
+    }
+    // A script of many SELECTs keeps the newest results only.
+    while (m_runResults.size() > MaxRunResults)
+        m_runResults.removeFirst();
+    Q_EMIT runResultsChanged();
+    return captions.join(QStringLiteral(", "));
+}
+
+QString TDMstd::RowsCaption(int rows)
+{
+    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
+}
+
+void TDMstd::FillRunResultGrid(int index, GridModel *grid)
+{
+    if (!grid || index < 0 || index >= m_runResults.size())
+        return;
+    fillResultGrid(grid, m_runResults.at(index).result);
+}
+
+void TDMstd::fillResultGrid(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &result)
+{
+    grid->clear();
+    QStringList captions;
+    QList<int> widths;
+    if (result) {
+        for (const QString &name : result->fieldNames()) {
+            captions.append(name);
+            widths.append(GridModel::AutoWidth);
+        }
+    }
+    grid->setColumns(captions, widths);
+    // The rows stay where the client keeps them, in the server's order.
+    showRows(grid, result, int(captions.size()), -1);
+    describeColumns(grid, result);
+}
+
 void TDMstd::locateError(const QString &error, int from, int to)
 {
     // The text between the first two single quotes of the server's message,
@@ -176,19 +261,8 @@ void TDMstd::fillQueryGrid()
 {
     GridModel *grid = m_views.queryGrid;
     const TmySQLClientQuery *query = m_client->Query();
-    if (grid && query) {
-        grid->clear();
-        QStringList captions;
-        QList<int> widths;
-        for (int c = 0; c < query->FieldCount(); ++c) {
-            captions.append(query->FieldName(c));
-            widths.append(GridModel::AutoWidth);
-        }
-        grid->setColumns(captions, widths);
-        // The rows stay where the client keeps them, in the server's order.
-        showRows(grid, query->Result(), int(captions.size()), -1);
-        describeColumns(grid, query->Result());
-    }
+    if (grid && query)
+        fillResultGrid(grid, query->Result());
     Q_EMIT pageRequested(QStringLiteral("Active SQL"), QStringLiteral("Query  Data"));
 }
 

@@ -24,6 +24,15 @@ class ScriptEditor;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
+
+// One result set of the last run from the editor, as its result tab shows it.
+struct TQueryRunResult
+{
+    int number = 0;      // 1 for the run's first result set
+    QString statement;   // the statement that returned it
+    int rows = 0;
+    std::shared_ptr<const TmySQLResultRows> result;
+};
 struct ScriptFileRun;
 struct TScriptFileProgress;
 struct TProgramSettings;
@@ -154,6 +163,15 @@ public:
     // Whether a script run is under way (its statements are sent one after
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
+    // The result sets of the last run, in the order they came (at most
+    // MaxRunResults, the newest); the last one is what the query grid shows.
+    static constexpr int MaxRunResults = 50;
+    const QList<TQueryRunResult> &RunResults() const { return m_runResults; }
+    // Fills grid as the query grid was filled with result `index` of RunResults().
+    void FillRunResultGrid(int index, GridModel *grid);
+    // The first 60 characters of a statement on one line, for the log and tabs.
+    static QString StatementCaption(const QString &statement);
+    static QString RowsCaption(int rows); // "1 row", "20 rows"
 
     // Database and table operations. Names are quoted and values escaped;
     // the tree and the grids change only when the server accepted the change.
@@ -184,6 +202,8 @@ public:
     // Server information and maintenance
     void LoadServerInfo(const QString &statement, bool process);
     void KillProcess(const QString &id);
+    // Ends the statement the process runs; its connection stays.
+    void KillQuery(const QString &id);
     void Flush(const QString &statement);
     // One of the "Database Options" by its action name, with the value as typed.
     void SetConnectionOption(const QString &action, const QString &value);
@@ -276,6 +296,7 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
+    void runResultsChanged(); // RunResults() holds other result sets now
     // A script's USE made another database current; the next run should
     // happen there. Sent when the script has ended.
     void scriptChangedDatabase(const QString &database);
@@ -370,6 +391,10 @@ private:
     void noteScriptFileStop();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
+    // The statement's result sets join RunResults(); the log line naming it.
+    QString takeRunResults(const QString &statement);
+    int editorLineOf(int offset) const;
+    void fillResultGrid(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &result);
     void fillQueryGrid();
 
     TDMstdViews m_views;
@@ -383,6 +408,8 @@ private:
     bool m_busy = false;
     bool m_scriptRunning = false;
     QString m_scriptDatabase;       // made current by a USE of the running script
+    QList<TQueryRunResult> m_runResults; // of the last run from the editor
+    int m_runResultCount = 0;       // result sets the last run returned so far
     QString m_selectAfterList;      // the node to select when the database list arrives
     bool m_commandTurn = false;     // a command of the user is being started
     bool m_stopping = false;        // stopped statements have not all come back yet

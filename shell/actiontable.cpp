@@ -59,6 +59,7 @@ const ActionSpec Actions[] = {
     {"App_ref_msg", "application", "Refresh Message List", "Refresh Message List", "", false, "AR", ""},
     {"table_comment", "tables", "Table Comment", "Comment for table", "", false, "SR", ""},
     {"database_kill", "database", "Kill Task", "Kill selected task", "", true, "R", ""},
+    {"database_kill_query", "database", "Kill Query", "End the statement of the selected task; its connection stays", "", true, "R", ""},
     {"dbopt_incl", "dboptionen", "Auto increment", "", "", false, "SR", ""},
     {"dbopt_tables", "dboptionen", "Big tables", "", "", false, "SR", ""},
     {"dbopt_select", "dboptionen", "Big selects", "", "", false, "SR", ""},

@@ -159,6 +159,13 @@ GridViewSupport::~GridViewSupport() = default;
 void GridViewSupport::addView(QTableView *view, bool valueViewer)
 {
     m_views.append(view);
+    // Grids made for a while (the earlier results of a run) go again.
+    connect(view, &QObject::destroyed, this, [this, view] {
+        m_views.removeAll(view);
+        m_copy.remove(view);
+        m_copyWithNames.remove(view);
+        m_viewerViews.remove(view);
+    });
     view->setItemDelegate(new GridDelegate(this, view));
     if (auto *grid = qobject_cast<GridModel *>(view->model()))
         grid->setNullText(m_nullText);

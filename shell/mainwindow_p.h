@@ -21,6 +21,8 @@ class QStackedWidget;
 class QToolBar;
 class SqlEditorTabs;
 class HistoryPanel;
+class ProcessRefresh;
+class ResultTabs;
 class QueryHistory;
 class CompletionNames;
 
@@ -47,6 +49,8 @@ struct TFormMain::Private
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
                         QWidget *parent, const QList<int> &widths = {});
+    // The grid under its quick filter, as one widget.
+    static QWidget *filtered(QTableView *view);
     // Adds the named actions to a menu; "-" is a separator.
     void fill(QMenu *menu, std::initializer_list<const char *> names);
     QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);
@@ -80,6 +84,8 @@ struct TFormMain::Private
     QStackedWidget *dataStack = nullptr;
     RowLimitBar *rowLimitBar = nullptr; // above the data grid
     QLabel *queryRows = nullptr;        // above the query grid: how many rows came
+    ResultTabs *resultTabs = nullptr;   // the result sets of a run, the query grid the last
+    ProcessRefresh *processRefresh = nullptr; // over the process list: read it again every n seconds
     GridViewSupport *gridSupport = nullptr;
     QHash<QString, GridModel *> grids;
     QHash<QString, QTableView *> gridViews;

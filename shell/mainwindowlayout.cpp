@@ -10,7 +10,10 @@
 #include "editor/sqleditortabs.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
+#include "shell/gridfilter.h"
 #include "shell/gridviews.h"
+#include "shell/processrefresh.h"
+#include "shell/resulttabs.h"
 #include "shell/rowlimitbar.h"
 #include "dialogs/splash.h"
 
@@ -159,6 +162,11 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
     return view;
 }
 
+QWidget *TFormMain::Private::filtered(QTableView *view)
+{
+    return GridFilter::wrap(view, view->objectName());
+}
+
 void TFormMain::Private::buildLayout()
 {
     gridSupport = new GridViewSupport(q);
@@ -233,28 +241,28 @@ void TFormMain::Private::buildLayout()
     QTableView *dataGrid = addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataPage);
     sortOnHeaderClicks(dataGrid, grids.value(QStringLiteral("AdvListView1")));
     dataLayout->addWidget(rowLimitBar);
-    dataLayout->addWidget(dataGrid, 1);
+    dataLayout->addWidget(GridFilter::wrap(dataGrid, QStringLiteral("AdvListView1")), 1);
     dataStack->addWidget(dataPage);
     dataStack->setCurrentIndex(1);
     tableViewPages->addTab(dataStack, QStringLiteral("Data View"));
     // Widths in pixels; the last column of these three fills the rest.
     const int Default = GridModel::DefaultWidth;
     const int Fill = GridModel::FillWidth;
-    tableViewPages->addTab(addGrid(QStringLiteral("AdvListView2"), QStringLiteral("Definition View"),
+    tableViewPages->addTab(filtered(addGrid(QStringLiteral("AdvListView2"), QStringLiteral("Definition View"),
                                    {QStringLiteral("ID"), QStringLiteral("Type"), QStringLiteral("Null"),
                                     QStringLiteral("Key"), QStringLiteral("Default"), QStringLiteral("Extra")},
-                                   nullptr, {120, 80, Default, Default, Default, Fill}),
+                                   nullptr, {120, 80, Default, Default, Default, Fill})),
                            QStringLiteral("Definition View"));
-    tableViewPages->addTab(addGrid(QStringLiteral("AdvListView3"), QStringLiteral("Table Status"),
-                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr, {250, Fill}),
+    tableViewPages->addTab(filtered(addGrid(QStringLiteral("AdvListView3"), QStringLiteral("Table Status"),
+                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr, {250, Fill})),
                            QStringLiteral("Table Status"));
     tableViewPages->addTab(
-        addGrid(QStringLiteral("AdvListView4"), QStringLiteral("Table Index"),
+        filtered(addGrid(QStringLiteral("AdvListView4"), QStringLiteral("Table Index"),
                 QStringList{QStringLiteral("Table"), QStringLiteral("Non unique"), QStringLiteral("Key name"),
                             QStringLiteral("Seq in index"), QStringLiteral("Column name"),
                             QStringLiteral("Collation"), QStringLiteral("Cardinality"), QStringLiteral("Sub part"),
                             QStringLiteral("Packed"), QStringLiteral("Comment")},
-                nullptr, {120, 25, 80, 25, 100, 30, 30, 30, 80, Fill}),
+                nullptr, {120, 25, 80, 25, 100, 30, 30, 30, 80, Fill})),
         QStringLiteral("Table Index"));
     pageControl->addTab(tableViewPages, QStringLiteral("Table View"));
 
@@ -275,7 +283,23 @@ void TFormMain::Private::buildLayout()
     queryRows->hide();
     QTableView *queryGrid = addGrid(QStringLiteral("AdvListView5"), QStringLiteral("Query Data"), {}, queryPage);
     queryLayout->addWidget(queryRows);
-    queryLayout->addWidget(queryGrid, 1);
+    // Each result set of a run on a tab of its own; the last is this grid.
+    resultTabs = new ResultTabs(filtered(queryGrid), [this](GridModel *model, const QString &accessibleName) {
+        auto *view = new QTableView;
+        view->setObjectName(QStringLiteral("ResultGrid"));
+        view->setAccessibleName(accessibleName);
+        view->setModel(model);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setShowGrid(true);
+        view->setWordWrap(false);
+        view->verticalHeader()->setVisible(false);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+        view->horizontalHeader()->setHighlightSections(false);
+        gridSupport->addView(view, true);
+        return filtered(view);
+    }, queryPage);
+    queryLayout->addWidget(resultTabs, 1);
     GridModel *queryModel = grids.value(QStringLiteral("AdvListView5"));
     auto countRows = [this, queryModel] {
         queryRows->setVisible(queryModel->columnCount() > 0);
@@ -292,31 +316,31 @@ void TFormMain::Private::buildLayout()
     adminPages = new QTabWidget;
     adminPages->setObjectName(QStringLiteral("PageControlAdmin"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewUser"), QStringLiteral("User"),
+        filtered(addGrid(QStringLiteral("AdvListViewUser"), QStringLiteral("User"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("User"), QStringLiteral("Password"),
                             QStringLiteral("Select"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Delete"), QStringLiteral("Create"), QStringLiteral("Drop"),
                             QStringLiteral("Reload"), QStringLiteral("Shutdown"), QStringLiteral("Process"),
                             QStringLiteral("File"), QStringLiteral("Grant"), QStringLiteral("Reference"),
                             QStringLiteral("Index"), QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("User"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewHost"), QStringLiteral("Host"),
+        filtered(addGrid(QStringLiteral("AdvListViewHost"), QStringLiteral("Host"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("Database"), QStringLiteral("Select"),
                             QStringLiteral("Insert"), QStringLiteral("Update"), QStringLiteral("Create"),
                             QStringLiteral("Delete"), QStringLiteral("Drop"), QStringLiteral("Grand"),
                             QStringLiteral("Reference"), QStringLiteral("Index"), QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("Host"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewDatabase"), QStringLiteral("Database"),
+        filtered(addGrid(QStringLiteral("AdvListViewDatabase"), QStringLiteral("Database"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("Database"), QStringLiteral("User"),
                             QStringLiteral("Select"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Delete"), QStringLiteral("Create"), QStringLiteral("Drop"),
                             QStringLiteral("Grand"), QStringLiteral("Reference"), QStringLiteral("Index"),
                             QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("Database"));
     pageControl->addTab(adminPages, QStringLiteral("MySQL Administration"));
 
@@ -333,7 +357,9 @@ void TFormMain::Private::buildLayout()
     infoTabs->addTab(QStringLiteral("Process List"));
     infoTabs->setExpanding(false);
     infoLayout->addWidget(infoTabs);
-    infoLayout->addWidget(addGrid(QStringLiteral("AdvListView6"), QStringLiteral("Database Info"), {}, infoPage), 1);
+    infoLayout->addWidget(processRefresh = new ProcessRefresh(infoPage));
+    infoLayout->addWidget(
+        filtered(addGrid(QStringLiteral("AdvListView6"), QStringLiteral("Database Info"), {}, infoPage)), 1);
     pageControl->addTab(infoPage, QStringLiteral("Database Info"));
 
     auto *appPage = new QSplitter(Qt::Vertical);
@@ -574,7 +600,7 @@ void TFormMain::Private::buildPopups()
     gridPopups.insert(QStringLiteral("ListApplicationMsg"),
                       addPopup(QStringLiteral("PopupAppMsg"), {"App_msg_save", "App_ref_msg", "-", "App_clear_msg"}));
     // Offered on "Database Info" only while it lists processes (set by that page).
-    addPopup(QStringLiteral("PopupKill"), {"database_kill"});
+    addPopup(QStringLiteral("PopupKill"), {"database_kill", "database_kill_query"});
     addPopup(QStringLiteral("PopupMenuTray"), {"help_about", "-", "help_Show", "help_Close"});
 }
 

@@ -14,6 +14,7 @@
 #include "editor/sqleditorpage.h"
 #include "editor/sqleditortabs.h"
 #include "shell/mainwindow.h"
+#include "shell/resulttabs.h"
 #include "shell/rowlimitbar.h"
 
 #include <QAction>
@@ -54,6 +55,8 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     // After a script's USE the tree shows that database: the next run
     // happens there.
     connect(data, &TDMstd::scriptChangedDatabase, data, &TDMstd::SelectDatabaseNode);
+    if (auto *results = window->findChild<ResultTabs *>())
+        results->setDataModule(data);
     connect(data, &TDMstd::dataGridVisibleChanged, window, &TFormMain::setDataGridVisible);
     connect(data, &TDMstd::errorRaised, window, [window](const QString &message) { ShowErrorBox(window, message); });
     QTreeView *tree = window->treeView();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QTabWidget>
+
+#include <functional>
+
+class GridModel;
+class QTableView;
+class TDMstd;
+
+// The result sets of the last run from the editor, one tab each ("Result 1 –
+// 20 rows"), the statement that returned it as the tab's tooltip. The last
+// result is the query grid itself (its commands, export and printing act on
+// it); the earlier ones get grids of their own, filled from the rows the data
+// module keeps. With a single result the tab bar stays hidden.
+class ResultTabs : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    // makeGrid makes a grid like the window's others over the model, and
+    // the page that shows it.
+    using GridMaker = std::function<QWidget *(GridModel *model, const QString &accessibleName)>;
+    ResultTabs(QWidget *lastResult, GridMaker makeGrid, QWidget *parent = nullptr);
+
+    void setDataModule(TDMstd *data);
+
+private:
+    void rebuild();
+
+    QWidget *m_last;
+    GridMaker m_makeGrid;
+    TDMstd *m_data = nullptr;
+};
