@@ -59,7 +59,6 @@ const ActionSpec Actions[] = {
     {"App_ref_msg", "application", "Refresh Message List", "Refresh Message List", "", false, "AR", ""},
     {"table_comment", "tables", "Table Comment", "Comment for table", "", false, "SR", ""},
     {"database_kill", "database", "Kill Task", "Kill selected task", "", true, "R", ""},
-    {"database_kill_query", "database", "Kill Query", "End the statement of the selected task; its connection stays", "", true, "R", ""},
     {"dbopt_incl", "dboptionen", "Auto increment", "", "", false, "SR", ""},
     {"dbopt_tables", "dboptionen", "Big tables", "", "", false, "SR", ""},
     {"dbopt_select", "dboptionen", "Big selects", "", "", false, "SR", ""},
@@ -134,6 +133,8 @@ const ActionSpec Actions[] = {
     // The names the editor offers as the user types, read again (F5 while
     // the editor has the focus).
     {"EditReloadNames", "SQL", "Reload &Names", "Read the names offered for completion again", "F5", false, "S", "view-refresh"},
+    // Beside "Kill Task" in the process list: ends the statement only.
+    {"database_kill_query", "database", "Kill Query", "End the statement of the selected task; its connection stays", "", true, "R", ""},
 };
 // clang-format on
 

@@ -3,6 +3,7 @@
 #include "data/gridmodel.h"
 #include "dialogs/valueviewer.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -400,9 +401,15 @@ int ChosenRow(const QAbstractItemView *view)
     const QItemSelectionModel *selection = view ? view->selectionModel() : nullptr;
     if (!selection)
         return -1;
+    // A filtered grid shows some of its model's rows: the row is the model's.
+    const auto modelRow = [view](const QModelIndex &index) {
+        if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(view->model()))
+            return proxy->mapToSource(index).row();
+        return index.row();
+    };
     const QModelIndex current = view->currentIndex();
     if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
-        return current.row();
+        return modelRow(current);
     const QModelIndexList rows = selection->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return rows.isEmpty() ? -1 : modelRow(rows.first());
 }

@@ -40,6 +40,7 @@ const QStringList AlwaysOn = {
     QStringLiteral("server_add"),          QStringLiteral("server_print_setup"), QStringLiteral("server_print_setup_tab"),
     QStringLiteral("tools_messageclear"),  QStringLiteral("tools_optionen"),     QStringLiteral("help_about"),
     QStringLiteral("database_kill"),       QStringLiteral("Action_User_New"),    QStringLiteral("Action_User_Change"),
+    QStringLiteral("database_kill_query"),
     QStringLiteral("Action_User_Delete"),  QStringLiteral("Action_New_Host"),    QStringLiteral("Action_Change_Host"),
     QStringLiteral("Action_Delete_Host"),  QStringLiteral("Action_New_DB"),      QStringLiteral("Action_Change_DB"),
     QStringLiteral("Action_Delete_DB"),    QStringLiteral("help_Show"),          QStringLiteral("help_Close"),
@@ -518,7 +519,8 @@ private Q_SLOTS:
         window->SetSessionCommands(true);
         auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControlTable"));
         QTableView *view = window->gridView(grid);
-        pages->setCurrentWidget(view);
+        // The grid stands under its quick filter.
+        pages->setCurrentWidget(view->parentWidget());
         QTRY_VERIFY(view->isVisible());
         for (int column = 0; column < widths.size(); ++column)
             QCOMPARE(view->columnWidth(column), widths.at(column));
