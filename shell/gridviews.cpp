@@ -36,6 +36,15 @@ const GridModel *gridOf(const QAbstractItemModel *model)
     return qobject_cast<const GridModel *>(model);
 }
 
+// The grid under a filter's model too: for what a column is, never for rows
+// (the filter shows only some of them).
+const GridModel *columnsOf(const QAbstractItemModel *model)
+{
+    if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(model))
+        model = proxy->sourceModel();
+    return gridOf(model);
+}
+
 // The text a cell shows on its one line: up to its first line break.
 QString firstLine(const QString &text)
 {
@@ -81,7 +90,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (const GridModel *grid = gridOf(index.model()); grid && grid->columnInfo(index.column()).numeric)
+        if (const GridModel *grid = columnsOf(index.model()); grid && grid->columnInfo(index.column()).numeric)
             option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
         const QString &nullText = m_support->nullText();
         if (nullText.isEmpty() || !index.data(GridModel::IsNullRole).toBool())
@@ -267,7 +276,7 @@ int GridViewSupport::fittedColumnWidth(const QTableView *view, int column, int c
 
 void GridViewSupport::applyColumnWidths(QTableView *view) const
 {
-    const auto *model = gridOf(view->model());
+    const auto *model = columnsOf(view->model());
     if (!model)
         return;
     QHeaderView *header = view->horizontalHeader();

@@ -265,6 +265,12 @@ void TestResultGrids::quickFilterShowsMatchingRows()
     view->selectRow(1);
     QCOMPARE(ChosenRow(view), 49);
 
+    // The next result is filtered by the same text.
+    run(QStringLiteral("select seq as n, concat('Row', seq) as label from seq_1_to_60"));
+    QTRY_COMPARE(shownRows(view), 1 + 10);
+    QCOMPARE(filter->text(), QStringLiteral("row5"));
+    QCOMPARE(view->model()->index(10, 0).data().toString(), QStringLiteral("59"));
+
     // Esc while a statement runs stops it and keeps the filter.
     m_window->sqlEditor()->editor()->setText(QStringLiteral("select sleep(30)"));
     m_window->action(QStringLiteral("EditExec"))->trigger();
