@@ -137,6 +137,7 @@ void TestResultGrids::everyResultOnItsTab()
     QVERIFY(tabs);
     m_window->messageLog()->clear();
     run(QStringLiteral("call three()"));
+    QTRY_COMPARE(tabs->count(), 3);
     const QStringList captions = {QStringLiteral("Result 1 \u2013 1 row"), QStringLiteral("Result 2 \u2013 20 rows"),
                                   QStringLiteral("Result 3 \u2013 1 row")};
     QCOMPARE(tabs->count(), 3);
@@ -163,16 +164,33 @@ void TestResultGrids::everyResultOnItsTab()
 
     // A run of two statements: a tab for each, numbered on.
     run(QStringLiteral("select 'p' as first_one;\nselect 'q' as second_one"));
-    QCOMPARE(tabs->count(), 2);
+    QTRY_COMPARE(tabs->count(), 2);
+    QTRY_COMPARE(tabs->tabText(0), QStringLiteral("Result 1 \u2013 1 row"));
     QCOMPARE(tabs->tabToolTip(0), QStringLiteral("select 'p' as first_one"));
     QCOMPARE(tabs->tabToolTip(1), QStringLiteral("select 'q' as second_one"));
     // A run without a result set keeps the tabs; one result hides the bar.
     run(QStringLiteral("do 1"));
+    QCOMPARE(m_data->RunResults().size(), 2);
     QCOMPARE(tabs->count(), 2);
     run(QStringLiteral("select 1 as only_one"));
-    QCOMPARE(tabs->count(), 1);
+    QTRY_COMPARE(tabs->count(), 1);
     QVERIFY(!tabs->tabBar()->isVisible());
     QCOMPARE(tabs->tabText(0), QStringLiteral("Result 1 \u2013 1 row"));
+
+    // A long run keeps the newest results, each tab with its own rows.
+    QString script;
+    for (int i = 1; i <= 60; ++i)
+        script += QStringLiteral("select seq as n%1 from seq_1_to_%1;\n").arg(i);
+    run(script);
+    QTRY_COMPARE(tabs->count(), int(TDMstd::MaxRunResults));
+    QTRY_COMPARE(tabs->tabText(0), QStringLiteral("Result 11 \u2013 11 rows"));
+    QCOMPARE(tabs->tabToolTip(0), QStringLiteral("select seq as n11 from seq_1_to_11"));
+    QCOMPARE(tabs->tabText(tabs->count() - 1), QStringLiteral("Result 60 \u2013 60 rows"));
+    for (int i = 0; i + 1 < tabs->count(); ++i) {
+        auto *grid = qobject_cast<GridModel *>(tabs->widget(i)->findChild<QTableView *>()->model());
+        QCOMPARE(grid->columnCaption(0), QStringLiteral("n%1").arg(i + 11));
+        QCOMPARE(grid->rowCount(), i + 11);
+    }
 }
 
 void TestResultGrids::killQueryKeepsTheConnection()
