@@ -207,9 +207,18 @@ QString TDMstd::takeRunResults(const QString &statement)
         captions.append(QStringLiteral("Result %1 \u2013 %2").arg(entry.number).arg(RowsCaption(entry.rows)));
         m_runResults.append(std::move(entry));
     }
-    // A script of many SELECTs keeps the newest results only.
+    // A script of many SELECTs keeps the newest results only, and the
+    // earlier ones hold a bounded number of rows beside the last.
+    constexpr qint64 MaxEarlierRows = 1000000;
     while (m_runResults.size() > MaxRunResults)
         m_runResults.removeFirst();
+    qint64 earlierRows = 0;
+    for (int i = 0; i + 1 < m_runResults.size(); ++i)
+        earlierRows += m_runResults.at(i).rows;
+    while (m_runResults.size() > 1 && earlierRows > MaxEarlierRows) {
+        earlierRows -= m_runResults.first().rows;
+        m_runResults.removeFirst();
+    }
     Q_EMIT runResultsChanged();
     return captions.join(QStringLiteral(", "));
 }

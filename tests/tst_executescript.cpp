@@ -37,6 +37,7 @@ private Q_SLOTS:
     void runStatementLogsOutcome_data();
     void runStatementLogsOutcome();
     void callReadsEveryResult();
+    void earlierResultsKeepBoundedRows();
     void errorMarkInFailingStatement_data();
     void errorMarkInFailingStatement();
     void outcomesKeepTheirOwnErrorText();
@@ -392,6 +393,21 @@ void TestExecuteScript::callReadsEveryResult()
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("5"));
     // A new run starts its results afresh.
     QCOMPARE(m_s->module->RunResults().size(), 1);
+}
+
+void TestExecuteScript::earlierResultsKeepBoundedRows()
+{
+    // Two large results before the last: the older one goes, so the run's
+    // earlier results never hold more than a million rows.
+    QVERIFY(m_s->run(QStringLiteral("select seq as a from seq_1_to_600000;\n"
+                                    "select seq as b from seq_1_to_600000;\n"
+                                    "select 1 as c")));
+    const QList<TQueryRunResult> &results = m_s->module->RunResults();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).number, 2);
+    QCOMPARE(results.at(0).rows, 600000);
+    QCOMPARE(results.at(1).number, 3);
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("c"));
 }
 
 void TestExecuteScript::errorMarkInFailingStatement_data()
