@@ -9,6 +9,8 @@ shift || true
 packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
           libqscintilla2-qt6-dev libgl1-mesa-dev mariadb-server mariadb-client libmariadb3 libmariadb-dev
           libxlsxwriter-dev xvfb xauth)
+# The statement history is a SQLite database (Qt SQL's driver).
+packages+=(libqt6sql6-sqlite)
 # The toolbars' icons: a complete freedesktop icon theme (the program's
 # fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
 packages+=(breeze-icon-theme libqt6svg6)

@@ -20,7 +20,7 @@
 
 #include <memory>
 
-int RunQuarnel(QApplication &app, const QString &settingsPath)
+int RunQuarnel(QApplication &app, const QString &settingsPath, const QString &dataFolder)
 {
     auto splash = std::make_unique<TFormLogo>();
     splash->show();
@@ -68,6 +68,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         new OperationsController(window.get(), data, window.get());
         new AppServerController(window.get(), data, window.get());
         new PrivilegeController(window.get(), data, window.get());
+        window->openDataFolder(dataFolder);
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });
