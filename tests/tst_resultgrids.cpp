@@ -1,6 +1,7 @@
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/rowstore.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
 #include "editor/sqleditor.h"
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void everyResultOnItsTab();
+    void largeResultsOnTheirTabs_data();
+    void largeResultsOnTheirTabs();
     void killQueryKeepsTheConnection();
     void quickFilterShowsMatchingRows();
 
@@ -75,6 +78,13 @@ void TestResultGrids::initTestCase()
                                        "DELIMITER //\n"
                                        "CREATE PROCEDURE rg.three() BEGIN SELECT 1 AS a;"
                                        " SELECT seq AS b FROM seq_1_to_20; SELECT 'x' AS c, 'y' AS d; END//\n"
+                                       // Three results of well over a megabyte each.
+                                       "CREATE PROCEDURE rg.large() BEGIN"
+                                       " SELECT seq AS a, CONCAT('a', seq, '-', REPEAT('p', 200)) AS pad"
+                                       " FROM seq_1_to_8000;"
+                                       " SELECT seq * 2 AS b, REPEAT('q', 100) AS fill FROM seq_1_to_12000;"
+                                       " SELECT seq AS c, CONCAT('c', seq, '-', REPEAT('r', 200)) AS label"
+                                       " FROM seq_1_to_7000 ORDER BY seq DESC; END//\n"
                                        "DELIMITER ;\n"),
                         nullptr, &error),
              qPrintable(error));
@@ -191,6 +201,70 @@ void TestResultGrids::everyResultOnItsTab()
         QCOMPARE(grid->columnCaption(0), QStringLiteral("n%1").arg(i + 11));
         QCOMPARE(grid->rowCount(), i + 11);
     }
+}
+
+void TestResultGrids::largeResultsOnTheirTabs_data()
+{
+    QTest::addColumn<QString>("budget"); // megabytes for the rows of all results
+    QTest::addColumn<bool>("spills");
+    QTest::newRow("in memory") << "256" << false;
+    QTest::newRow("spilled") << "1" << true;
+}
+
+void TestResultGrids::largeResultsOnTheirTabs()
+{
+    // The rows of every result set of a CALL stream into row stores of
+    // their own, each read back on its tab, also once they went to a file.
+    QFETCH(QString, budget);
+    QFETCH(bool, spills);
+    m_settings->programSettings().ResultMemory = budget;
+    login();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("ResultTabs"));
+    QVERIFY(tabs);
+    run(QStringLiteral("call large()"));
+    QTRY_COMPARE(tabs->count(), 3);
+    QTRY_COMPARE(tabs->tabText(0), QStringLiteral("Result 1 \u2013 8000 rows"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Result 2 \u2013 12000 rows"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Result 3 \u2013 7000 rows"));
+    QCOMPARE(tabs->currentIndex(), 2);
+    GridModel *grids[3];
+    for (int i = 0; i < 3; ++i) {
+        grids[i] = qobject_cast<GridModel *>(tabs->widget(i)->findChild<QTableView *>()->model());
+        QVERIFY(grids[i]);
+        QCOMPARE(tabs->tabToolTip(i), QStringLiteral("call large()"));
+    }
+    QCOMPARE(grids[2], m_window->grid(QStringLiteral("AdvListView5")));
+    bool anySpilled = false;
+    for (GridModel *grid : grids) {
+        const auto *store = dynamic_cast<const RowStore *>(grid->rowSource().get());
+        QVERIFY2(store, "the tab reads the rows where they streamed to");
+        anySpilled = anySpilled || store->spilled();
+    }
+    QCOMPARE(anySpilled, spills);
+    QCOMPARE(grids[0]->rowCount(), 8000);
+    QCOMPARE(grids[0]->columnCaption(1), QStringLiteral("pad"));
+    for (int row = 0; row < 8000; ++row) {
+        QCOMPARE(grids[0]->text(row, 0), QString::number(row + 1));
+        QCOMPARE(grids[0]->text(row, 1), QStringLiteral("a%1-").arg(row + 1) + QString(200, QLatin1Char('p')));
+    }
+    QCOMPARE(grids[1]->rowCount(), 12000);
+    QCOMPARE(grids[1]->columnCaption(0), QStringLiteral("b"));
+    for (int row = 0; row < 12000; ++row) {
+        QCOMPARE(grids[1]->text(row, 0), QString::number(2 * (row + 1)));
+        QCOMPARE(grids[1]->text(row, 1), QString(100, QLatin1Char('q')));
+    }
+    QCOMPARE(grids[2]->rowCount(), 7000);
+    QCOMPARE(grids[2]->columnCaption(1), QStringLiteral("label"));
+    for (int row = 0; row < 7000; ++row) {
+        QCOMPARE(grids[2]->text(row, 0), QString::number(7000 - row));
+        QCOMPARE(grids[2]->text(row, 1), QStringLiteral("c%1-").arg(7000 - row) + QString(200, QLatin1Char('r')));
+    }
+    const QString log = m_window->messageLog()->lines().join(QLatin1Char('|'));
+    QVERIFY2(log.contains(QStringLiteral("call large()   (Result 1 \u2013 8000 rows, "
+                                         "Result 2 \u2013 12000 rows, Result 3 \u2013 7000 rows)")),
+             qPrintable(log));
 }
 
 void TestResultGrids::killQueryKeepsTheConnection()
