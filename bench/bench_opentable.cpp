@@ -4,6 +4,7 @@
 #include "bench/benchcommon.h"
 #include "client/mySQLClient.h"
 #include "data/gridmodel.h"
+#include "data/history.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "data/tdmstd.h"
@@ -26,12 +27,16 @@
 
 namespace {
 
-// What a window hands the data module, without a window.
+// What a window hands the data module, without a window; statements run
+// from the editor are recorded in a history file, as the program does.
 struct Module : HeadlessViews
 {
     Module(const QString &host, const QString &port, const QString &user, const QString &password)
         : HeadlessViews(host, port, user, password)
     {
+        if (historyDir.isValid())
+            history.open(historyDir.filePath(QStringLiteral("history.sqlite")));
+        views.history = &history;
         module = std::make_unique<TDMstd>(views);
     }
 
@@ -69,6 +74,8 @@ struct Module : HeadlessViews
         return found.isEmpty() ? nullptr : found.first();
     }
 
+    QTemporaryDir historyDir;
+    QueryHistory history;
     std::unique_ptr<TDMstd> module;
 };
 
@@ -279,7 +286,7 @@ int scriptChild(const QStringList &args)
         return 4;
     const int statements = args.at(6).toInt();
     const QStringList &lines = m.log.lines();
-    if (m.log.appendedCount() != 2 * statements || lines.last() != QLatin1String("Affected rows:1") || m.module->busy()) {
+    if (m.log.appendedCount() != 2 * statements || !lines.last().startsWith(QLatin1String("Affected rows:1   ")) || m.module->busy()) {
         std::fprintf(stderr, "%lld log lines, last %s\n", m.log.appendedCount(), qPrintable(lines.value(lines.size() - 1)));
         return 4;
     }

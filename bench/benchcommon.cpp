@@ -250,7 +250,7 @@ int main(int argc, char *argv[])
     // offscreen when there is no display; the others need no widgets.
     const bool windows = argc > 1
         && (std::strcmp(argv[1], "responsiveness") == 0 || std::strcmp(argv[1], "editor-child") == 0
-            || std::strcmp(argv[1], "big-jobs") == 0);
+            || std::strcmp(argv[1], "big-jobs") == 0 || std::strcmp(argv[1], "grid-filter") == 0);
     if (windows && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application;

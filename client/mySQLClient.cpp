@@ -98,7 +98,9 @@ void TmySQLClientQuery::wrapUp(TmySQLClientTask owned, bool success, const QStri
     TmySQLClientTaskData *task = owned.get();
     Restore<TmySQLClientTaskData *> keepTask(this, m_currentTask);
     Restore<std::shared_ptr<const TmySQLResultRows>> keepResult(this, m_result);
+    Restore<std::vector<std::shared_ptr<const TmySQLResultRows>>> keepEarlier(this, m_earlier);
     m_currentTask = task;
+    m_earlier.assign(task->EarlierRows.begin(), task->EarlierRows.end());
     if (success) {
         if (task->Rows) {
             m_result = std::move(task->Rows);

@@ -60,6 +60,9 @@ public:
     const TmySQLClientOutcome &Outcome() const;
     // The current result, for a caller that keeps its rows past the handler.
     std::shared_ptr<const TmySQLResultRows> Result() const { return m_result; }
+    // The result sets the statement returned before the current one (a
+    // CALL returns several), in the server's order.
+    const std::vector<std::shared_ptr<const TmySQLResultRows>> &EarlierResults() const { return m_earlier; }
 
 private:
     void wrapUp(TmySQLClientTask task, bool success, const QString &message);
@@ -68,6 +71,7 @@ private:
     TmySQLClientTaskHandler *m_engine;
     TmySQLClientTaskData *m_currentTask = nullptr;
     std::shared_ptr<const TmySQLResultRows> m_result;
+    std::vector<std::shared_ptr<const TmySQLResultRows>> m_earlier;
 };
 
 // Exists per connection; offers nothing of its own but Clear and Run.

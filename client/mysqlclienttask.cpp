@@ -3,10 +3,10 @@
 #include "client/mysqlresultrows.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QEvent>
 #include <QStringListModel>
-#include <QElapsedTimer>
 #include <QTimerEvent>
 #include <QThread>
 
@@ -238,12 +238,14 @@ void TmySQLClientTaskHandler::RunTasks()
 void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
 {
     bool ran;
+    QElapsedTimer clock;
     {
         std::lock_guard<std::mutex> lock(m_executeMutex);
         {
             std::lock_guard<std::mutex> handleLock(m_handleMutex);
             m_runningSerial = task->Serial;
         }
+        clock.start();
         ran = ExecuteTask(task.get());
         std::lock_guard<std::mutex> handleLock(m_handleMutex);
         m_runningSerial = 0;
@@ -256,6 +258,7 @@ void TmySQLClientTaskHandler::finishTask(TmySQLClientTask task)
         task->Rows = std::make_shared<TmySQLResultRows>(task->ResultSet);
         task->ResultSet = nullptr;
     }
+    task->Outcome.ElapsedMicroseconds = clock.nsecsElapsed() / 1000;
     // A failure ends its batch here, before the next of it can run.
     std::deque<TmySQLClientTask> dropped;
     if (!success && task->Batch != 0 && task->Outcome.Failed) {
@@ -532,7 +535,9 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 return false;
             outcome.AffectedRows = streamed ? task->RowsRead : affectedRows();
             // Every further result is read now, or the next statement finds
-            // the connection out of sync; the last result set is the one shown.
+            // the connection out of sync. The last result set is the task's
+            // result; those before it are kept beside it.
+            task->EarlierRows.clear();
             while (api.mysql_more_results && api.mysql_next_result && api.mysql_more_results(m_handle)) {
                 const int next = api.mysql_next_result(m_handle);
                 if (next < 0)
@@ -549,12 +554,13 @@ bool TmySQLClientTaskHandler::ExecuteTask(TmySQLClientTaskData *task)
                 if (next > 0 || !storeResult(&further)) {
                     if (result && api.mysql_free_result)
                         api.mysql_free_result(result);
+                    task->EarlierRows.clear();
                     task->Status = -1;
                     return next > 0 ? libraryFailure() : false;
                 }
                 if (further) {
-                    if (result && api.mysql_free_result)
-                        api.mysql_free_result(result);
+                    if (result)
+                        task->EarlierRows.push_back(std::make_shared<TmySQLResultRows>(result));
                     result = further;
                 }
                 outcome.AffectedRows = affectedRows();

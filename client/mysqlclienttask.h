@@ -16,7 +16,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
+
+class TmySQLResultRows;
 
 // Caller handlers; each may be empty, and an empty one is skipped.
 using TmySQLClientTask_OnComplete = std::function<void(QObject *Sender)>;
@@ -99,6 +102,8 @@ struct TmySQLClientOutcome
     unsigned int ErrorNumber = 0;
     QString ErrorText; // at most 200 characters; empty after success
     qint64 AffectedRows = -1; // of the statement's last result; -1 after a failure
+    // How long the task took on the worker, its result rows read.
+    qint64 ElapsedMicroseconds = 0;
     // After a connect: the TLS protocol and cipher negotiated, both empty
     // when the connection is not encrypted.
     QString TlsVersion;
@@ -167,6 +172,9 @@ struct TmySQLClientTaskData
     // A query's rows, read where the task ran: the window's thread only
     // takes them over.
     std::shared_ptr<TmySQLResultRows> Rows;
+    // A statement that returns several result sets (a CALL): those before
+    // the last, in the server's order. The last is ResultSet / Rows.
+    std::vector<std::shared_ptr<TmySQLResultRows>> EarlierRows;
     int Status = -1;
     QStringList ResultNames;
     // A query whose rows go to Sink while they arrive (the library's

@@ -20,6 +20,18 @@ void StreamedRows::begin(const std::vector<TmySQLField> &fields)
     m_cells.assign(fields.size(), nullptr);
     m_lengths.assign(fields.size(), 0);
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_store) {
+        // The result set before this one is complete: kept, the oldest let
+        // go past the limits.
+        m_earlierRows += m_store->rowCount();
+        m_earlier.push_back(Result{std::move(m_store), std::move(m_fields)});
+        while (!m_earlier.empty()
+               && (int(m_earlier.size()) > MaxEarlierResults || m_earlierRows > MaxEarlierRows)) {
+            m_earlierRows -= m_earlier.front().store->rowCount();
+            m_earlier.erase(m_earlier.begin());
+            ++m_dropped;
+        }
+    }
     m_store = std::move(store);
     m_fields = fields;
 }
@@ -66,6 +78,21 @@ std::vector<TmySQLField> StreamedRows::fields() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_fields;
+}
+
+std::vector<StreamedRows::Result> StreamedRows::results() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<Result> all = m_earlier;
+    if (m_store)
+        all.push_back(Result{m_store, m_fields});
+    return all;
+}
+
+int StreamedRows::droppedResults() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dropped;
 }
 
 qint64 ResultMemoryBudget(const QString &megabytes)

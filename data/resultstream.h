@@ -14,9 +14,24 @@
 // store once the columns are known, and shows the rows published so far.
 // Binary columns are kept as "0x" and the hex digits of their bytes, as the
 // grids show them.
+//
+// A statement returning several result sets (a CALL) gets a store for each;
+// the finished ones are kept beside the one arriving, all within the one
+// memory budget of the row stores, the newest MaxEarlierResults of them
+// holding at most MaxEarlierRows rows together.
 class StreamedRows : public TmySQLRowSink
 {
 public:
+    static constexpr int MaxEarlierResults = 49;
+    static constexpr qint64 MaxEarlierRows = 1000000;
+
+    // One result set: its rows and its columns.
+    struct Result
+    {
+        std::shared_ptr<RowStore> store;
+        std::vector<TmySQLField> fields;
+    };
+
     // memoryBudget: bytes the pages of all stores may hold in memory before
     // the rows go to a temporary file in tempFolder (empty: the system's).
     explicit StreamedRows(qint64 memoryBudget = RowStore::DefaultBudget, const QString &tempFolder = QString());
@@ -29,6 +44,11 @@ public:
     // Null until the columns are known (and for a statement without rows).
     std::shared_ptr<RowStore> store() const;
     std::vector<TmySQLField> fields() const;
+    // Every result set kept, in the server's order: the finished ones, then
+    // the current one (the one store() holds).
+    std::vector<Result> results() const;
+    // Earlier result sets let go to keep within the limits above.
+    int droppedResults() const;
 
 private:
     const qint64 m_budget;
@@ -36,6 +56,9 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<RowStore> m_store;
     std::vector<TmySQLField> m_fields;
+    std::vector<Result> m_earlier;
+    qint64 m_earlierRows = 0;
+    int m_dropped = 0;
     // The writer's own
     RowStore *m_writer = nullptr;
     std::vector<bool> m_binary;

@@ -137,6 +137,26 @@ void TDMstd::KillProcess(const QString &id)
            });
 }
 
+void TDMstd::KillQuery(const QString &id)
+{
+    bool number = false;
+    id.toULongLong(&number);
+    if (!number) {
+        log(QStringLiteral("Not a process id: ") + id);
+        return;
+    }
+    // The process's statement ends with the server's "Query execution was
+    // interrupted"; its connection stays.
+    const QString statement = QStringLiteral("KILL QUERY ") + id;
+    submit(statement, taskName(statement),
+           [this, id](QObject *sender, const QString &message) {
+               ActiveClientGeneralError(sender, message);
+               if (!outcomeOf(sender).Failed)
+                   log(QStringLiteral("Query of %1 killed").arg(id));
+           },
+           [this](QObject *sender) { ActiveClientModify(sender); });
+}
+
 void TDMstd::Flush(const QString &statement)
 {
     // The flush goes out even when "mysql" cannot be made current.

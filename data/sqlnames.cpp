@@ -155,3 +155,83 @@ QString TableNodeText(const QString &table, const QString &rows)
 {
     return table + QLatin1String("  ( ") + rows + QLatin1String(" )");
 }
+
+namespace {
+
+// Skips blanks and comments from position i; false inside an open comment.
+bool skipSpaceAndComments(const QString &text, qsizetype *i)
+{
+    const qsizetype n = text.size();
+    while (*i < n) {
+        const QChar c = text.at(*i);
+        if (c.isSpace()) {
+            ++*i;
+        } else if (c == QLatin1Char('#')
+                   || (text.mid(*i, 2) == QLatin1String("--") && (*i + 2 == n || text.at(*i + 2).isSpace()))) {
+            const qsizetype end = text.indexOf(QLatin1Char('\n'), *i);
+            *i = end < 0 ? n : end + 1;
+        } else if (c == QLatin1Char('/') && *i + 1 < n && text.at(*i + 1) == QLatin1Char('*')) {
+            const qsizetype end = text.indexOf(QLatin1String("*/"), *i + 2);
+            if (end < 0)
+                return false;
+            *i = end + 2;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool UsedDatabase(const QString &statement, QString *database)
+{
+    qsizetype i = 0;
+    if (!skipSpaceAndComments(statement, &i))
+        return false;
+    const qsizetype n = statement.size();
+    if (i + 3 > n || statement.mid(i, 3).compare(QLatin1String("use"), Qt::CaseInsensitive) != 0)
+        return false;
+    i += 3;
+    if (i >= n || !(statement.at(i).isSpace() || statement.at(i) == QLatin1Char('`')
+                    || statement.at(i) == QLatin1Char('/') || statement.at(i) == QLatin1Char('#')))
+        return false;
+    if (!skipSpaceAndComments(statement, &i) || i >= n)
+        return false;
+    QString name;
+    if (statement.at(i) == QLatin1Char('`')) {
+        // A quoted name; a doubled backtick stands for one.
+        ++i;
+        for (;;) {
+            if (i >= n)
+                return false;
+            if (statement.at(i) == QLatin1Char('`')) {
+                if (i + 1 < n && statement.at(i + 1) == QLatin1Char('`')) {
+                    name += QLatin1Char('`');
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                break;
+            }
+            name += statement.at(i++);
+        }
+    } else {
+        while (i < n && !statement.at(i).isSpace() && statement.at(i) != QLatin1Char(';')
+               && statement.at(i) != QLatin1Char('#') && statement.at(i) != QLatin1Char('/')
+               && statement.at(i) != QLatin1Char('-'))
+            name += statement.at(i++);
+    }
+    // Only blanks, comments and a final ";" may follow.
+    if (!skipSpaceAndComments(statement, &i))
+        return false;
+    if (i < n && statement.at(i) == QLatin1Char(';')) {
+        ++i;
+        if (!skipSpaceAndComments(statement, &i))
+            return false;
+    }
+    if (i != n || name.isEmpty())
+        return false;
+    *database = name;
+    return true;
+}

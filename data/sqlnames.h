@@ -31,3 +31,7 @@ QString TableNameFromNodeText(const QString &nodeText);
 
 // The text a table node carries: name, two blanks, "( ", row count, " )".
 QString TableNodeText(const QString &table, const QString &rows);
+
+// The database a USE statement makes current ("USE shop", "use `my db`",
+// comments around it); false for any other statement.
+bool UsedDatabase(const QString &statement, QString *database);

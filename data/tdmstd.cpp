@@ -489,8 +489,17 @@ void TDMstd::ActiveClientListDatabases(QObject *)
                 tree->appendRow(node);
         }
         QItemSelectionModel *selection = m_views.treeSelection;
-        if (tree->rowCount() > 0 && selection && (rebuild || !selection->currentIndex().isValid()))
-            selection->setCurrentIndex(tree->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        QModelIndex wanted;
+        if (!m_selectAfterList.isEmpty()) {
+            if (QStandardItem *node = databaseNode(m_selectAfterList))
+                wanted = node->index();
+            m_selectAfterList.clear();
+        }
+        if (!wanted.isValid() && tree->rowCount() > 0
+            && (rebuild || (selection && !selection->currentIndex().isValid())))
+            wanted = tree->index(0, 0);
+        if (wanted.isValid() && selection)
+            selection->setCurrentIndex(wanted, QItemSelectionModel::ClearAndSelect);
     }
     Q_EMIT treeFocusRequested();
     restoreCursor();
@@ -568,6 +577,21 @@ void TDMstd::SelectDatabase(const QString &database)
     log(QStringLiteral("Make Database select"));
     UseDatabase(database);
     log(QStringLiteral("New Database is : ") + database);
+}
+
+void TDMstd::SelectDatabaseNode(const QString &database)
+{
+    if (!m_views.tree || !m_views.treeSelection)
+        return;
+    for (int row = 0; row < m_views.tree->rowCount(); ++row) {
+        QStandardItem *node = m_views.tree->item(row);
+        if (node && node->text() == database) {
+            m_views.treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+            return;
+        }
+    }
+    m_selectAfterList = database;
+    RefreshDatabaseList();
 }
 
 void TDMstd::ListTablesPlain()

@@ -18,14 +18,30 @@
 
 class GridModel;
 class MessageLog;
+class QueryHistory;
 class QItemSelectionModel;
 class QStandardItem;
 class QStandardItemModel;
+class GridRowSource;
 class ScriptEditor;
 class StreamedRows;
 class TmySQLClient;
 class TmySQLResultRows;
 struct ScriptRun;
+
+// One result set of the last run from the editor, as its result tab shows it.
+struct TQueryRunResult
+{
+    int number = 0;      // 1 for the run's first result set
+    QString statement;   // the statement that returned it
+    int rows = 0;
+    // The rows as the grid reads them: the row store the result streamed
+    // into, or the client's stored rows.
+    std::shared_ptr<const GridRowSource> source;
+    // The columns (names, types); of a stored result also its rows.
+    std::shared_ptr<const TmySQLResultRows> columns;
+    bool streamed = false; // source is a row store holding the rows as shown
+};
 struct ScriptFileRun;
 struct TScriptFileProgress;
 struct TProgramSettings;
@@ -55,6 +71,7 @@ struct TDMstdViews
     TServerProfile *profile = nullptr;            // the current server profile
     GridModel *infoGrid = nullptr;                // `AdvListView6` "Database Info"
     MessageLog *autoLog = nullptr;                // `Memolog` "Auto Database Log"
+    QueryHistory *history = nullptr;              // records the editor's statements
 };
 
 // The data module: owns the one client `ActiveClient`, composes every
@@ -135,6 +152,9 @@ public:
     void ListTablesPlain();
     // "&Select Database": the two log lines around the selection.
     void SelectDatabase(const QString &database);
+    // Selects the database's node in the tree; a database the tree does not
+    // list yet (a script created it) is selected once the list is read again.
+    void SelectDatabaseNode(const QString &database);
 
     // Table views
     void ListTablesWithStatus(const QString &database);
@@ -169,6 +189,15 @@ public:
     // Whether a script run is under way (its statements are sent one after
     // another from the completion of the previous one).
     bool scriptRunning() const { return m_scriptRunning; }
+    // The result sets of the last run, in the order they came (at most
+    // MaxRunResults, the newest); the last one is what the query grid shows.
+    static constexpr int MaxRunResults = 50;
+    const QList<TQueryRunResult> &RunResults() const { return m_runResults; }
+    // Fills grid as the query grid was filled with result `index` of RunResults().
+    void FillRunResultGrid(int index, GridModel *grid);
+    // The first 60 characters of a statement on one line, for the log and tabs.
+    static QString StatementCaption(const QString &statement);
+    static QString RowsCaption(int rows); // "1 row", "20 rows"
 
     // Database and table operations. Names are quoted and values escaped;
     // the tree and the grids change only when the server accepted the change.
@@ -199,6 +228,8 @@ public:
     // Server information and maintenance
     void LoadServerInfo(const QString &statement, bool process);
     void KillProcess(const QString &id);
+    // Ends the statement the process runs; its connection stays.
+    void KillQuery(const QString &id);
     void Flush(const QString &statement);
     // One of the "Database Options" by its action name, with the value as typed.
     void SetConnectionOption(const QString &action, const QString &value);
@@ -291,6 +322,10 @@ Q_SIGNALS:
     void treeNodeExpandRequested(const QModelIndex &node); // with everything below it
     void errorRaised(const QString &message);               // the standard error box
     void scriptFinished(bool completed); // false: stopped at a failing statement
+    void runResultsChanged(); // RunResults() holds other result sets now
+    // A script's USE made another database current; the next run should
+    // happen there. Sent when the script has ended.
+    void scriptChangedDatabase(const QString &database);
     void scriptFileProgress(const TScriptFileProgress &progress);
     void statementsRunningChanged(bool running);
     void dataGridRowsChanged(); // DataGridRows() tells what the grid shows now
@@ -393,6 +428,8 @@ private:
     void fillMessageGrid();
 
     void runNextStatement(const std::shared_ptr<ScriptRun> &run);
+    void recordStatement(const QString &statement, const QString &database, const TmySQLClientOutcome &outcome,
+                         qint64 rows);
     void runNextFileStatements(const std::shared_ptr<ScriptFileRun> &run);
     void reportFileProgress(const std::shared_ptr<ScriptFileRun> &run);
     void finishScriptFile(const std::shared_ptr<ScriptFileRun> &run);
@@ -400,6 +437,12 @@ private:
     void noteScriptFileStop();
     void finishScript(bool completed);
     void locateError(const QString &error, int from, int to);
+    // The statement's result sets join RunResults(); the log line naming it.
+    // streamed: the statement's rows went there (null, or holding no
+    // result: the client's stored results are taken).
+    QString takeRunResults(const QString &statement, const std::shared_ptr<StreamedRows> &streamed);
+    int editorLineOf(int offset) const;
+    void fillResultGrid(GridModel *grid, const std::shared_ptr<const TmySQLResultRows> &result);
     void fillQueryGrid();
 
     TDMstdViews m_views;
@@ -412,6 +455,10 @@ private:
     bool m_noTableStatus = false;
     bool m_busy = false;
     bool m_scriptRunning = false;
+    QString m_scriptDatabase;       // made current by a USE of the running script
+    QList<TQueryRunResult> m_runResults; // of the last run from the editor
+    int m_runResultCount = 0;       // result sets the last run returned so far
+    QString m_selectAfterList;      // the node to select when the database list arrives
     bool m_commandTurn = false;     // a command of the user is being started
     bool m_stopping = false;        // stopped statements have not all come back yet
     bool m_killInFlight = false;    // the stop request is on its way to the server

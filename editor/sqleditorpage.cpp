@@ -140,6 +140,9 @@ SqlEditorPage::SqlEditorPage(QWidget *parent)
     connect(m_editor, &QsciScintillaBase::SCN_UPDATEUI, this, &SqlEditorPage::SyntaxMemoChange);
     if (QClipboard *clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &SqlEditorPage::SyntaxMemoChange);
+    connect(m_editor, &QsciScintilla::modificationChanged, this,
+            [this] { Q_EMIT modificationChanged(isModified()); });
+    connect(m_editor, &QsciScintilla::textChanged, this, &SqlEditorPage::textChanged);
 }
 
 SqlEditorPage::~SqlEditorPage() = default;
@@ -151,7 +154,29 @@ QString SqlEditorPage::fileName() const
 
 void SqlEditorPage::setPanelName(const QString &name)
 {
+    if (m_panelName->text() == name)
+        return;
     m_panelName->setText(name);
+    Q_EMIT fileNameChanged(name);
+}
+
+bool SqlEditorPage::isModified() const
+{
+    return m_editor->isModified() || m_differsFromFile;
+}
+
+void SqlEditorPage::setSaved(bool saved)
+{
+    // The editor can only be told that its text is saved; a text kept with
+    // changes that its file lacks is marked here.
+    m_editor->setModified(false);
+    m_differsFromFile = !saved;
+    Q_EMIT modificationChanged(isModified());
+}
+
+bool SqlEditorPage::hasFileName() const
+{
+    return !fileName().isEmpty() && fileName() != unnamed;
 }
 
 QString SqlEditorPage::modeText() const
@@ -236,7 +261,7 @@ void SqlEditorPage::bookmarkMenuTriggered(QAction *action, bool toggle)
 
 bool SqlEditorPage::maybeSave()
 {
-    if (!m_editor->isModified())
+    if (!isModified())
         return true;
     const QMessageBox::StandardButton answer =
         m_prompts.message(this, QMessageBox::Question, tr("Save changes to %1?").arg(fileName()),
@@ -252,7 +277,7 @@ void SqlEditorPage::EditNew()
         return;
     m_editor->clear();
     m_editor->clearBookmarksAndMarks();
-    m_editor->setModified(false);
+    setSaved(true);
     m_fileForm = FileForm();
     SyntaxMemoChange();
     setPanelName(unnamed);
@@ -272,31 +297,33 @@ void SqlEditorPage::EditOpen()
     setPanelName(name);
 }
 
-bool SqlEditorPage::loadFile(const QString &name)
+bool SqlEditorPage::readFile(const QString &name, QByteArray *bytes, QString *error) const
 {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_prompts.message(this, QMessageBox::Critical,
-                          tr("Cannot open file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        *error = tr("Cannot open file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
     // A file of known size in one buffer of that size.
-    QByteArray bytes;
     const qint64 size = file.size();
     if (size > 0 && !file.isSequential()) {
-        bytes.resize(size);
-        const qint64 read = file.read(bytes.data(), size);
-        bytes.truncate(std::max<qint64>(read, 0));
+        bytes->resize(size);
+        const qint64 read = file.read(bytes->data(), size);
+        bytes->truncate(std::max<qint64>(read, 0));
         if (read == size)
-            bytes += file.readAll(); // grown meanwhile
+            *bytes += file.readAll(); // grown meanwhile
     } else {
-        bytes = file.readAll();
+        *bytes = file.readAll();
     }
     if (file.error() != QFileDevice::NoError) {
-        m_prompts.message(this, QMessageBox::Critical,
-                          tr("Cannot read file \"%1\". %2").arg(name, file.errorString()), QMessageBox::Ok);
+        *error = tr("Cannot read file \"%1\". %2").arg(name, file.errorString());
         return false;
     }
+    return true;
+}
+
+void SqlEditorPage::setDocumentBytes(const QByteArray &bytes)
+{
     // Every byte is kept, zero bytes too (UTF-16 files are full of them):
     // a file opened and saved again comes back as it was. UTF-8 (the usual
     // form, and that of large dumps) goes to the editor as it is, without a
@@ -319,6 +346,18 @@ bool SqlEditorPage::loadFile(const QString &name)
         windowsLines = text.contains(QLatin1String("\r\n"));
         unixLines = text.contains(u'\n');
     }
+    documentSet(windowsLines, unixLines);
+}
+
+void SqlEditorPage::setDocumentText(const QString &text)
+{
+    m_editor->clearBookmarksAndMarks();
+    m_editor->setWholeText(text);
+    documentSet(text.contains(QLatin1String("\r\n")), text.contains(u'\n'));
+}
+
+void SqlEditorPage::documentSet(bool windowsLines, bool unixLines)
+{
     // New lines typed follow the file's own line ends.
     if (windowsLines)
         m_editor->setEolMode(QsciScintilla::EolWindows);
@@ -326,8 +365,45 @@ bool SqlEditorPage::loadFile(const QString &name)
         m_editor->setEolMode(QsciScintilla::EolUnix);
     m_editor->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
     m_editor->setCursorPosition(0, 0);
-    m_editor->setModified(false);
+}
+
+bool SqlEditorPage::loadFile(const QString &name)
+{
+    QByteArray bytes;
+    QString error;
+    if (!readFile(name, &bytes, &error)) {
+        m_prompts.message(this, QMessageBox::Critical, error, QMessageBox::Ok);
+        return false;
+    }
+    setDocumentBytes(bytes);
+    setSaved(true);
     return true;
+}
+
+bool SqlEditorPage::loadDocument(const QString &fileName, QString *error)
+{
+    QByteArray bytes;
+    QString message;
+    if (!readFile(fileName, &bytes, &message)) {
+        if (error)
+            *error = message;
+        return false;
+    }
+    setDocumentBytes(bytes);
+    setSaved(true);
+    SyntaxMemoChange();
+    setPanelName(fileName);
+    return true;
+}
+
+void SqlEditorPage::restoreDocument(const QString &text, const QString &fileName, const FileForm &form,
+                                    bool modified)
+{
+    m_fileForm = form;
+    setDocumentText(text);
+    setSaved(!modified);
+    SyntaxMemoChange();
+    setPanelName(fileName.isEmpty() ? unnamed : fileName);
 }
 
 void SqlEditorPage::EditSave()
@@ -360,10 +436,29 @@ bool SqlEditorPage::saveWithDialog()
         return false;
     }
     m_fileForm = form;
-    m_editor->setModified(false);
+    setSaved(true);
     SyntaxMemoChange();
     setPanelName(name);
     return true;
+}
+
+void SqlEditorPage::appendStatement(const QString &statement)
+{
+    const QString text = m_editor->wholeText();
+    QString separator;
+    if (!text.isEmpty() && !text.endsWith(u'\n'))
+        separator = m_editor->eolMode() == QsciScintilla::EolWindows ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    m_editor->beginUndoAction();
+    m_editor->SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+    m_editor->replaceSelectionWith(separator);
+    m_editor->replaceSelectionWith(statement, true);
+    // The ";" goes after the selection, which keeps the statement alone.
+    const long start = m_editor->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const long end = m_editor->SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    m_editor->SendScintilla(QsciScintilla::SCI_INSERTTEXT, static_cast<unsigned long>(end), ";");
+    m_editor->SendScintilla(QsciScintilla::SCI_SETSEL, start, end);
+    m_editor->endUndoAction();
+    m_editor->ensureCursorVisible();
 }
 
 QString SqlEditorPage::scriptText() const
@@ -474,14 +569,17 @@ void SqlEditorPage::unindent()
 void SqlEditorPage::chooseLineNumberFont()
 {
     QFont font = m_editor->lineNumberFont();
-    if (m_prompts.chooseFont(this, &font))
-        m_editor->setLineNumberFont(font);
+    if (!m_prompts.chooseFont(this, &font))
+        return;
+    m_editor->setLineNumberFont(font);
+    Q_EMIT settingsChanged();
 }
 
 void SqlEditorPage::showProperties()
 {
     EditorPropertiesDialog dialog(m_editor, &m_prompts, this);
     dialog.exec();
+    Q_EMIT settingsChanged();
 }
 
 void SqlEditorPage::showFind()
@@ -534,4 +632,5 @@ void SqlEditorPage::toggleWordWrap()
 {
     m_editor->setWrapMode(m_editor->wrapMode() == QsciScintilla::WrapNone ? QsciScintilla::WrapWord
                                                                            : QsciScintilla::WrapNone);
+    Q_EMIT settingsChanged();
 }

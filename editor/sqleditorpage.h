@@ -48,6 +48,22 @@ public:
     // Asks to save a text changed since the last open or save. Returns false
     // when the user cancelled (the caller then keeps the document).
     bool maybeSave();
+    // Changed since the last open or save.
+    bool isModified() const;
+    // Whether the document is a file's (the strip names one).
+    bool hasFileName() const;
+
+    // The document as it was kept between runs: its text, its file (empty:
+    // none) in the form its bytes are in, and whether the text differs from
+    // the file's. The undo history starts afresh.
+    void restoreDocument(const QString &text, const QString &fileName, const FileForm &form, bool modified);
+    // Reads a file into the document without asking anything; false (and
+    // *error) when it cannot be read, and the document stays as it was.
+    bool loadDocument(const QString &fileName, QString *error = nullptr);
+    FileForm fileForm() const { return m_fileForm; }
+    // Adds a statement (from the history, say) at the end of the text on a
+    // line of its own, ended by ";", and selects it; one undo step.
+    void appendStatement(const QString &statement);
 
     // The selected text and where it starts in scriptText(); empty when
     // nothing is selected.
@@ -104,6 +120,9 @@ public Q_SLOTS:
     void pageShown();
     // Word wrap from the pop-up menu: on to off and back.
     void toggleWordWrap();
+    // Sends the status bar texts and the command states again (another
+    // tab's were shown meanwhile).
+    void refreshStatus() { SyntaxMemoChange(); }
 
 Q_SIGNALS:
     // Status bar panels 1 (mode: " Insert", " Overwrite", " Read only") and
@@ -112,6 +131,14 @@ Q_SIGNALS:
     void caretTextChanged(const QString &text);
     // The editor's own say on its commands.
     void commandStateChanged(bool canRedo, bool canPaste, bool hasSelection);
+    // The strip names another file (or "none.sql").
+    void fileNameChanged(const QString &name);
+    // The text differs from the file's now, or no longer.
+    void modificationChanged(bool modified);
+    // Any change of the text.
+    void textChanged();
+    // The user changed the editor's fonts or properties.
+    void settingsChanged();
 
 private:
     // Status and command update after every change of the editor.
@@ -119,6 +146,11 @@ private:
     // Save dialog and write; false when cancelled or failed.
     bool saveWithDialog();
     bool loadFile(const QString &name);
+    bool readFile(const QString &name, QByteArray *bytes, QString *error) const;
+    void setDocumentBytes(const QByteArray &bytes);
+    void setDocumentText(const QString &text);
+    void documentSet(bool windowsLines, bool unixLines);
+    void setSaved(bool saved);
     void setPanelName(const QString &name);
     void buildPopupMenu();
     void bookmarkMenuTriggered(QAction *action, bool toggle);
@@ -137,4 +169,5 @@ private:
     // Files are written back in the form they were read in, so that a file
     // opened and saved unchanged keeps every byte.
     FileForm m_fileForm;
+    bool m_differsFromFile = false; // restored with changes its file lacks
 };

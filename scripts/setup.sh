@@ -11,6 +11,8 @@ packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-
           libxlsxwriter-dev xvfb xauth)
 # A profile's SSH tunnel is made with libssh.
 packages+=(libssh-dev)
+# The statement history is a SQLite database (Qt SQL's driver).
+packages+=(libqt6sql6-sqlite)
 # The toolbars' icons: a complete freedesktop icon theme (the program's
 # fallback under any desktop, and on a bare X server) and Qt's SVG icon engine.
 packages+=(breeze-icon-theme libqt6svg6)

@@ -130,6 +130,16 @@ const ActionSpec Actions[] = {
     {"table_print_info", "tables", "Print Database Info", "Print the variables, status or process list", "", false, "S", "document-print"},
     {"admin_save_privileges", "admin", "Save Privilege Table", "Save the privilege table shown to file (xls,csv,doc,asc,htm)", "", false, "S", "document-save-as"},
     {"admin_print_privileges", "admin", "Print Privilege Table", "Print the privilege table shown", "", false, "S", "document-print"},
+    // The editor's tabs; switching works while the editor has the focus.
+    {"EditNewTab", "SQL", "New &Tab", "Open a new editor tab", "Ctrl+T", false, "S", "tab-new"},
+    {"EditCloseTab", "SQL", "C&lose Tab", "Close the editor tab", "Ctrl+W", false, "S", "tab-close"},
+    {"EditNextTab", "SQL", "Ne&xt Tab", "Show the next editor tab", "Ctrl+PgDown; Ctrl+Tab", false, "S", "go-next"},
+    {"EditPreviousTab", "SQL", "Pre&vious Tab", "Show the previous editor tab", "Ctrl+PgUp; Ctrl+Shift+Tab", false, "S", "go-previous"},
+    // The names the editor offers as the user types, read again (F5 while
+    // the editor has the focus).
+    {"EditReloadNames", "SQL", "Reload &Names", "Read the names offered for completion again", "F5", false, "S", "view-refresh"},
+    // Beside "Kill Task" in the process list: ends the statement only.
+    {"database_kill_query", "database", "Kill Query", "End the statement of the selected task; its connection stays", "", true, "R", ""},
 };
 // clang-format on
 
@@ -234,8 +244,9 @@ QHash<QString, QAction *> createActions(QObject *parent)
             action->setToolTip(hint);
             action->setStatusTip(hint);
         }
+        // Several shortcuts are separated by "; ".
         if (*entry.shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+            action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(entry.shortcut)));
         action->setEnabled(entry.enabledAtStart);
         QIcon icon = *entry.icon ? QIcon::fromTheme(QString::fromLatin1(entry.icon)) : QIcon();
         action->setIcon(icon.isNull() ? badgeIcon(entry) : icon);

@@ -65,6 +65,12 @@ void ClipboardCommands::setEditorState(bool canPaste, bool hasSelection)
     updateActions();
 }
 
+void ClipboardCommands::setEditor(SqlEditorPage *editor)
+{
+    m_editor = editor;
+    updateActions();
+}
+
 bool ClipboardCommands::isEditor(QWidget *widget) const
 {
     QWidget *editor = m_editor ? m_editor->editor() : nullptr;

@@ -38,6 +38,8 @@ public:
 
     // The editor's own say on its commands (selection, paste).
     void setEditorState(bool canPaste, bool hasSelection);
+    // The editor page that speaks now (the current editor tab).
+    void setEditor(SqlEditorPage *editor);
 
 public Q_SLOTS:
     void cut();
@@ -54,7 +56,7 @@ private:
     QAction *m_cut;
     QAction *m_copy;
     QAction *m_paste;
-    SqlEditorPage *m_editor;
+    QPointer<SqlEditorPage> m_editor;
     bool m_editorCanPaste = true;
     bool m_editorHasSelection = true;
     QHash<QAbstractItemView *, std::function<void()>> m_copyHandlers;

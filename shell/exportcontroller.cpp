@@ -96,8 +96,11 @@ void ExportController::admin_save_privilegesExecute()
 {
     // The grid of the page shown: "User", "Host" or "Database".
     const auto *pages = m_window->findChild<QTabWidget *>(QStringLiteral("PageControlAdmin"));
-    if (pages && pages->currentWidget())
-        saveGrid(pages->currentWidget()->objectName());
+    if (!pages || !pages->currentWidget())
+        return;
+    // The page holds the grid under its quick filter.
+    if (const auto *view = pages->currentWidget()->findChild<QTableView *>())
+        saveGrid(view->objectName());
 }
 
 std::vector<int> ExportController::selectedGridRows(const QAbstractItemView *view)

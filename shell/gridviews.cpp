@@ -3,6 +3,7 @@
 #include "data/gridmodel.h"
 #include "dialogs/valueviewer.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -33,6 +34,15 @@ constexpr int TooltipCharacters = 2000;
 const GridModel *gridOf(const QAbstractItemModel *model)
 {
     return qobject_cast<const GridModel *>(model);
+}
+
+// The grid under a filter's model too: for what a column is, never for rows
+// (the filter shows only some of them).
+const GridModel *columnsOf(const QAbstractItemModel *model)
+{
+    if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(model))
+        model = proxy->sourceModel();
+    return gridOf(model);
 }
 
 // The text a cell shows on its one line: up to its first line break.
@@ -80,7 +90,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (const GridModel *grid = gridOf(index.model()); grid && grid->columnInfo(index.column()).numeric)
+        if (const GridModel *grid = columnsOf(index.model()); grid && grid->columnInfo(index.column()).numeric)
             option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
         const QString &nullText = m_support->nullText();
         if (nullText.isEmpty() || !index.data(GridModel::IsNullRole).toBool())
@@ -159,6 +169,13 @@ GridViewSupport::~GridViewSupport() = default;
 void GridViewSupport::addView(QTableView *view, bool valueViewer)
 {
     m_views.append(view);
+    // Grids made for a while (the earlier results of a run) go again.
+    connect(view, &QObject::destroyed, this, [this, view] {
+        m_views.removeAll(view);
+        m_copy.remove(view);
+        m_copyWithNames.remove(view);
+        m_viewerViews.remove(view);
+    });
     view->setItemDelegate(new GridDelegate(this, view));
     if (auto *grid = qobject_cast<GridModel *>(view->model()))
         grid->setNullText(m_nullText);
@@ -267,7 +284,7 @@ int GridViewSupport::fittedColumnWidth(const QTableView *view, int column, int c
 
 void GridViewSupport::applyColumnWidths(QTableView *view) const
 {
-    const auto *model = gridOf(view->model());
+    const auto *model = columnsOf(view->model());
     if (!model)
         return;
     QHeaderView *header = view->horizontalHeader();
@@ -401,9 +418,15 @@ int ChosenRow(const QAbstractItemView *view)
     const QItemSelectionModel *selection = view ? view->selectionModel() : nullptr;
     if (!selection)
         return -1;
+    // A filtered grid shows some of its model's rows: the row is the model's.
+    const auto modelRow = [view](const QModelIndex &index) {
+        if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(view->model()))
+            return proxy->mapToSource(index).row();
+        return index.row();
+    };
     const QModelIndex current = view->currentIndex();
     if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
-        return current.row();
+        return modelRow(current);
     const QModelIndexList rows = selection->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return rows.isEmpty() ? -1 : modelRow(rows.first());
 }

@@ -1,7 +1,9 @@
 #include "shell/mainwindow.h"
 #include "shell/mainwindow_p.h"
 
+#include "data/completionnames.h"
 #include "data/gridmodel.h"
+#include "data/history.h"
 #include "data/messagelog.h"
 #include "data/settingsstore.h"
 #include "dialogs/aboutdialog.h"
@@ -11,8 +13,11 @@
 #include "dialogs/optionsdialog.h"
 #include "dialogs/serverdialog.h"
 #include "dialogs/tablecreatedialog.h"
+#include "editor/historypanel.h"
+#include "editor/sqlcompletion.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "editor/sqleditortabs.h"
 #include "shell/clipboardcommands.h"
 #include "shell/gridviews.h"
 #include "shell/actiontable.h"
@@ -40,6 +45,9 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeView>
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 
 namespace {
 
@@ -120,6 +128,8 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
 
     d->log = new MessageLog(this);
     d->autoLog = new MessageLog(this);
+    d->history = new QueryHistory(this); // in memory until a data folder is opened
+    d->completionNames = new CompletionNames(this);
     d->buildActions();
     d->buildLayout();
     d->buildMenus();
@@ -130,6 +140,7 @@ TFormMain::TFormMain(SettingsStore *settings, QWidget *parent)
     d->wireMessageLog();
     d->wireAutoLog();
     d->wireEditor();
+    d->wireHistory();
     // Copy in a grid copies its selected rows.
     for (QTableView *view : std::as_const(d->gridViews)) {
         d->clipboard->setCopyHandler(view, [this, view] { d->gridSupport->copyRows(view, false); });
@@ -315,7 +326,26 @@ QTreeView *TFormMain::treeView() const { return d->tree; }
 QListWidget *TFormMain::serverList() const { return d->serverList; }
 GridModel *TFormMain::grid(const QString &name) const { return d->grids.value(name); }
 QTableView *TFormMain::gridView(const QString &name) const { return d->gridViews.value(name); }
-SqlEditorPage *TFormMain::sqlEditor() const { return d->editorPage; }
+SqlEditorPage *TFormMain::sqlEditor() const { return d->editorTabs->currentPage(); }
+SqlEditorTabs *TFormMain::sqlEditorTabs() const { return d->editorTabs; }
+QueryHistory *TFormMain::history() const { return d->history; }
+HistoryPanel *TFormMain::historyPanel() const { return d->historyPanel; }
+CompletionNames *TFormMain::completionNames() const { return d->completionNames; }
+QString TFormMain::databaseInUse() const { return d->databaseInUse; }
+
+void TFormMain::setDatabaseInUse(const QString &database)
+{
+    d->databaseInUse = database;
+    // The status bar's first panel names it; without one, its design text.
+    d->panels[0]->setText(database.isEmpty() ? QStringLiteral("database") : database);
+    d->panels[0]->setToolTip(database.isEmpty() ? QString()
+                                                : QStringLiteral("The next run uses the database %1").arg(database));
+    // Once names have been asked for, those of the next database are read
+    // ahead, before the user types.
+    if (!database.isEmpty() && d->completionNames->isReading())
+        d->completionNames->request(database);
+}
+QString TFormMain::dataFolder() const { return d->dataFolder; }
 ClipboardCommands *TFormMain::clipboardCommands() const { return d->clipboard; }
 GridViewSupport *TFormMain::gridSupport() const { return d->gridSupport; }
 RowLimitBar *TFormMain::rowLimitBar() const { return d->rowLimitBar; }
@@ -432,9 +462,13 @@ void TFormMain::Private::flushMessages()
 
 void TFormMain::Private::wireEditor()
 {
-    SqlEditorPage *page = editorPage;
-    auto slot = [this, page](const char *name, void (SqlEditorPage::*method)()) {
-        QObject::connect(actions.value(QString::fromLatin1(name)), &QAction::triggered, page, method);
+    SqlEditorTabs *tabs = editorTabs;
+    // The document and editing commands act on the current tab.
+    auto slot = [this, tabs](const char *name, void (SqlEditorPage::*method)()) {
+        QObject::connect(actions.value(QString::fromLatin1(name)), &QAction::triggered, tabs, [tabs, method] {
+            if (SqlEditorPage *page = tabs->currentPage())
+                (page->*method)();
+        });
     };
     slot("EditNew", &SqlEditorPage::EditNew);
     slot("EditOpen", &SqlEditorPage::EditOpen);
@@ -451,46 +485,115 @@ void TFormMain::Private::wireEditor()
     slot("server_find", &SqlEditorPage::showFind);
     slot("server_replace", &SqlEditorPage::showReplace);
     slot("server_goto", &SqlEditorPage::showGotoLine);
+    QObject::connect(actions.value(QStringLiteral("EditNewTab")), &QAction::triggered, tabs, &SqlEditorTabs::newTab);
+    QObject::connect(actions.value(QStringLiteral("EditCloseTab")), &QAction::triggered, tabs,
+                     &SqlEditorTabs::closeCurrentTab);
+    // Ctrl+Tab and Ctrl+PgDown switch tabs and F5 reads the names again
+    // while the editor has the focus; elsewhere they keep their usual
+    // meaning (the pages' own switching, the tree's refresh).
+    for (const char *name : {"EditNextTab", "EditPreviousTab", "EditReloadNames"}) {
+        QAction *action = actions.value(QString::fromLatin1(name));
+        q->removeAction(action);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        tabs->addAction(action);
+    }
+    QObject::connect(actions.value(QStringLiteral("EditNextTab")), &QAction::triggered, tabs, &SqlEditorTabs::nextTab);
+    QObject::connect(actions.value(QStringLiteral("EditPreviousTab")), &QAction::triggered, tabs,
+                     &SqlEditorTabs::previousTab);
+    QObject::connect(actions.value(QStringLiteral("EditReloadNames")), &QAction::triggered, completionNames,
+                     &CompletionNames::reload);
+    QObject::connect(completionNames, &CompletionNames::readFailed, q, [this](const QString &message) {
+        log->append(message);
+    });
     // Cut, Copy and Paste act on whatever has the focus, the editor only
     // while it has it. The editor's pop-up menu shows the same actions, with
     // their shortcuts.
     QAction *cut = actions.value(QStringLiteral("EditCut1"));
     QAction *copy = actions.value(QStringLiteral("EditCopy1"));
     QAction *paste = actions.value(QStringLiteral("EditPaste1"));
-    clipboard = new ClipboardCommands(q, cut, copy, paste, page, q);
-    page->setClipboardActions(cut, copy, paste);
-    // Ctrl+Enter runs the statement under the caret while the editor has
+    clipboard = new ClipboardCommands(q, cut, copy, paste, tabs->currentPage(), q);
+    tabs->setClipboardActions(cut, copy, paste);
+    // Ctrl+Enter runs the statement under the caret while an editor has
     // the focus; elsewhere it means nothing (the editor may be hidden).
-    QAction *statement = actions.value(QStringLiteral("EditExecStatement"));
-    statement->setShortcutContext(Qt::WidgetShortcut);
-    if (page->editor()) {
-        page->editor()->addAction(statement);
-        page->editor()->installEventFilter(new StatementKeyFilter(statement, page->editor()));
-    }
-    QObject::connect(groupedUndo, &QAction::toggled, page, &SqlEditorPage::setGroupedUndo);
-    QObject::connect(undoAfterSave, &QAction::toggled, page, &SqlEditorPage::setUndoAfterSave);
-    QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], &QLabel::setText);
-    QObject::connect(page, &SqlEditorPage::caretTextChanged, panels[2], &QLabel::setText);
-    QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
-                     [this](bool canRedo, bool canPaste, bool hasSelection) {
-                         editorCanRedo = canRedo;
-                         editorHasSelection = hasSelection;
-                         clipboard->setEditorState(canPaste, hasSelection);
-                         applyEditorNarrowing();
-                     });
+    actions.value(QStringLiteral("EditExecStatement"))->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(groupedUndo, &QAction::toggled, tabs, &SqlEditorTabs::setGroupedUndo);
+    QObject::connect(undoAfterSave, &QAction::toggled, tabs, &SqlEditorTabs::setUndoAfterSave);
+    for (int i = 0; i < tabs->count(); ++i)
+        wireEditorPage(tabs->page(i));
+    QObject::connect(tabs, &SqlEditorTabs::pageAdded, q, [this](SqlEditorPage *page) { wireEditorPage(page); });
+    QObject::connect(tabs, &SqlEditorTabs::currentPageChanged, q, [this](SqlEditorPage *page) {
+        clipboard->setEditor(page);
+        if (page)
+            page->refreshStatus();
+    });
+    QObject::connect(tabs, &SqlEditorTabs::sessionSaveFailed, q, [this](const QString &message) {
+        log->append(message);
+    });
+    QObject::connect(tabs, &SqlEditorTabs::restoreFailed, q, [this](const QString &message) {
+        log->append(message);
+    });
     const int sqlIndex = pageControl->indexOf(sqlPages);
     // Showing "Active SQL" always brings "SQL Query" to the front and gives
     // the editor the focus; a caller that wants "Query  Data" picks it next.
     QObject::connect(pageControl, &QTabWidget::currentChanged, q, [this, sqlIndex](int index) {
         if (index != sqlIndex)
             return;
-        sqlPages->setCurrentWidget(editorPage);
-        editorPage->pageShown();
+        sqlPages->setCurrentWidget(editorTabs);
+        editorPageShown(editorTabs->currentPage());
     });
     QObject::connect(sqlPages, &QTabWidget::currentChanged, q, [this](int) {
-        if (sqlPages->currentWidget() == editorPage && pageControl->currentWidget() == sqlPages)
-            editorPage->pageShown();
+        if (sqlPages->currentWidget() == editorTabs && pageControl->currentWidget() == sqlPages)
+            editorPageShown(editorTabs->currentPage());
     });
+}
+
+void TFormMain::Private::editorPageShown(SqlEditorPage *page)
+{
+    if (page)
+        page->pageShown();
+}
+
+void TFormMain::Private::wireEditorPage(SqlEditorPage *page)
+{
+    // Every tab speaks to the status bar and the commands while it is the
+    // current one.
+    auto current = [this, page] { return editorTabs->currentPage() == page; };
+    QObject::connect(page, &SqlEditorPage::modeTextChanged, panels[1], [this, current](const QString &text) {
+        if (current())
+            panels[1]->setText(text);
+    });
+    QObject::connect(page, &SqlEditorPage::caretTextChanged, panels[2], [this, current](const QString &text) {
+        if (current())
+            panels[2]->setText(text);
+    });
+    QObject::connect(page, &SqlEditorPage::commandStateChanged, q,
+                     [this, current](bool canRedo, bool canPaste, bool hasSelection) {
+                         if (!current())
+                             return;
+                         editorCanRedo = canRedo;
+                         editorHasSelection = hasSelection;
+                         clipboard->setEditorState(canPaste, hasSelection);
+                         applyEditorNarrowing();
+                     });
+    QAction *statement = actions.value(QStringLiteral("EditExecStatement"));
+    if (SqlEditor *editor = page->editor()) {
+        // The editor would take the tab commands' keys for its own commands
+        // (Ctrl+T swaps lines): the window's commands come first.
+        for (const char *name : {"EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab", "EditReloadNames"}) {
+            for (const QKeySequence &shortcut : actions.value(QString::fromLatin1(name))->shortcuts()) {
+                const int key = shortcut[0].toCombined();
+                while (QsciCommand *command = editor->standardCommands()->boundTo(key)) {
+                    if (command->key() == key)
+                        command->setKey(0);
+                    if (command->alternateKey() == key)
+                        command->setAlternateKey(0);
+                }
+            }
+        }
+        editor->addAction(statement);
+        editor->installEventFilter(new StatementKeyFilter(statement, editor));
+        EnableCompletion(editor, completionNames, [this] { return databaseInUse; });
+    }
 }
 
 void TFormMain::Private::applyEditorNarrowing()
@@ -503,6 +606,33 @@ void TFormMain::Private::applyEditorNarrowing()
     set("server_lower", session && editorHasSelection);
     set("server_quote", session && editorHasSelection);
     // Cut, Copy and Paste follow the focus widget (ClipboardCommands).
+}
+
+void TFormMain::openDataFolder(const QString &folder)
+{
+    d->dataFolder = folder;
+    d->editorTabs->setSessionFolder(folder.isEmpty() ? QString() : folder + QStringLiteral("/editor"));
+    if (!d->history->open(folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite")))
+        d->log->append(QStringLiteral("The statement history is kept for this run only: ") + d->history->errorString());
+}
+
+void TFormMain::Private::wireHistory()
+{
+    historyPanel->setHistory(history);
+    QObject::connect(history, &QueryHistory::writeFailed, q, [this](const QString &message) { log->append(message); });
+    // A statement chosen in the history goes to the end of the current tab.
+    QObject::connect(historyPanel, &HistoryPanel::statementChosen, q, [this](const HistoryEntry &entry) {
+        if (entry.truncated) {
+            log->append(QStringLiteral("This statement was too long for the history: only its start was kept."));
+            return;
+        }
+        SqlEditorPage *page = editorTabs->currentPage();
+        if (!page)
+            return;
+        page->appendStatement(entry.statement);
+        q->showPage(QStringLiteral("Active SQL"), QStringLiteral("SQL Query"));
+        page->editor()->setFocus();
+    });
 }
 
 void TFormMain::SaveProgramSettings()
@@ -529,8 +659,10 @@ bool TFormMain::Private::confirmClose()
         box.setInformativeText(QStringLiteral("A statement is still running: it will be stopped."));
     if (box.exec() != QMessageBox::Yes)
         return false;
-    if (!editorPage->maybeSave())
+    // Files are asked about; the tabs themselves are kept for the next start.
+    if (!editorTabs->maybeSaveFiles())
         return false;
+    editorTabs->saveSession();
     try {
         q->SaveProgramSettings();
     } catch (const SettingsWriteError &error) {

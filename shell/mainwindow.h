@@ -23,12 +23,16 @@ class TFormServer;
 class TFormTableCreate;
 class QListWidget;
 class QStandardItemModel;
+class QueryHistory;
+class CompletionNames;
+class HistoryPanel;
 class QTableView;
 class QTreeView;
 class QTabBar;
 class QTabWidget;
 class SettingsStore;
 class SqlEditorPage;
+class SqlEditorTabs;
 
 class TFormMain : public QMainWindow
 {
@@ -65,7 +69,15 @@ public:
     // `ListApplication`, `ListApplicationMsg`).
     GridModel *grid(const QString &name) const;
     QTableView *gridView(const QString &name) const;
-    SqlEditorPage *sqlEditor() const;         // the "SQL Query" sub-page
+    SqlEditorPage *sqlEditor() const;         // the current editor tab
+    SqlEditorTabs *sqlEditorTabs() const;     // the "SQL Query" sub-page: the editor's tabs
+    QueryHistory *history() const;            // the statements sent from the editor
+    HistoryPanel *historyPanel() const;       // the "History" sub-page
+    CompletionNames *completionNames() const; // what the editor offers as the user types
+    // The database the next run uses (the tree's): the status bar's first
+    // panel shows it and the editor offers its names.
+    QString databaseInUse() const;
+    void setDatabaseInUse(const QString &database);
     // Cut, Copy and Paste of the focused control; a grid's own copy hooks in
     // here (setCopyHandler).
     ClipboardCommands *clipboardCommands() const;
@@ -96,6 +108,12 @@ public:
     TFormAbout *formAbout() const;
     TFormTableCreate *formTableCreate() const;
     QSystemTrayIcon *trayIcon() const;
+
+    // Where the program keeps its own data from now on (empty: nowhere): the
+    // editor's tabs come back from there and are kept there, and the
+    // statement history is there.
+    void openDataFolder(const QString &folder);
+    QString dataFolder() const;
 
     // Takes the geometry from the window and writes the program settings;
     // throws SettingsWriteError when the store refuses a value.

@@ -19,6 +19,12 @@ class QPlainTextEdit;
 class QSplitter;
 class QStackedWidget;
 class QToolBar;
+class SqlEditorTabs;
+class HistoryPanel;
+class ProcessRefresh;
+class ResultTabs;
+class QueryHistory;
+class CompletionNames;
 
 struct TFormMain::Private
 {
@@ -35,11 +41,16 @@ struct TFormMain::Private
     void buildStatusBar();
     void buildTray();
     void wireEditor();
+    void wireEditorPage(SqlEditorPage *page);
+    void wireHistory();
+    void editorPageShown(SqlEditorPage *page);
     void wireMessageLog();
     void wireAutoLog();
 
     QTableView *addGrid(const QString &name, const QString &accessibleName, const QStringList &captions,
                         QWidget *parent, const QList<int> &widths = {});
+    // The grid under its quick filter, as one widget.
+    static QWidget *filtered(QTableView *view);
     // Adds the named actions to a menu; "-" is a separator.
     void fill(QMenu *menu, std::initializer_list<const char *> names);
     QMenu *addPopup(const QString &name, std::initializer_list<const char *> names);
@@ -73,12 +84,19 @@ struct TFormMain::Private
     QStackedWidget *dataStack = nullptr;
     RowLimitBar *rowLimitBar = nullptr; // above the data grid
     QLabel *queryRows = nullptr;        // above the query grid: how many rows came
+    ResultTabs *resultTabs = nullptr;   // the result sets of a run, the query grid the last
+    ProcessRefresh *processRefresh = nullptr; // over the process list: read it again every n seconds
     GridViewSupport *gridSupport = nullptr;
     QHash<QString, GridModel *> grids;
     QHash<QString, QTableView *> gridViews;
     QHash<QString, QMenu *> popups;
     QHash<QString, QMenu *> gridPopups; // grid name -> current pop-up
-    SqlEditorPage *editorPage = nullptr;
+    SqlEditorTabs *editorTabs = nullptr; // "SQL Query": the editor's tabs
+    QueryHistory *history = nullptr;
+    HistoryPanel *historyPanel = nullptr; // "History"
+    CompletionNames *completionNames = nullptr;
+    QString databaseInUse;
+    QString dataFolder;
     QPlainTextEdit *memo = nullptr;
     QPlainTextEdit *memolog = nullptr;
     MessageLog *autoLog = nullptr; // the lines `Memolog` and its chart show

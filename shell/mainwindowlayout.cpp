@@ -6,9 +6,14 @@
 #include "data/messagelog.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
+#include "editor/historypanel.h"
+#include "editor/sqleditortabs.h"
 #include "shell/actiontable.h"
 #include "shell/autologchart.h"
+#include "shell/gridfilter.h"
 #include "shell/gridviews.h"
+#include "shell/processrefresh.h"
+#include "shell/resulttabs.h"
 #include "shell/rowlimitbar.h"
 #include "dialogs/splash.h"
 
@@ -157,6 +162,11 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
     return view;
 }
 
+QWidget *TFormMain::Private::filtered(QTableView *view)
+{
+    return GridFilter::wrap(view, view->objectName());
+}
+
 void TFormMain::Private::buildLayout()
 {
     gridSupport = new GridViewSupport(q);
@@ -231,38 +241,35 @@ void TFormMain::Private::buildLayout()
     QTableView *dataGrid = addGrid(QStringLiteral("AdvListView1"), QStringLiteral("Data View"), {}, dataPage);
     sortOnHeaderClicks(dataGrid, grids.value(QStringLiteral("AdvListView1")));
     dataLayout->addWidget(rowLimitBar);
-    dataLayout->addWidget(dataGrid, 1);
+    dataLayout->addWidget(GridFilter::wrap(dataGrid, QStringLiteral("AdvListView1")), 1);
     dataStack->addWidget(dataPage);
     dataStack->setCurrentIndex(1);
     tableViewPages->addTab(dataStack, QStringLiteral("Data View"));
     // Widths in pixels; the last column of these three fills the rest.
     const int Default = GridModel::DefaultWidth;
     const int Fill = GridModel::FillWidth;
-    tableViewPages->addTab(addGrid(QStringLiteral("AdvListView2"), QStringLiteral("Definition View"),
+    tableViewPages->addTab(filtered(addGrid(QStringLiteral("AdvListView2"), QStringLiteral("Definition View"),
                                    {QStringLiteral("ID"), QStringLiteral("Type"), QStringLiteral("Null"),
                                     QStringLiteral("Key"), QStringLiteral("Default"), QStringLiteral("Extra")},
-                                   nullptr, {120, 80, Default, Default, Default, Fill}),
+                                   nullptr, {120, 80, Default, Default, Default, Fill})),
                            QStringLiteral("Definition View"));
-    tableViewPages->addTab(addGrid(QStringLiteral("AdvListView3"), QStringLiteral("Table Status"),
-                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr, {250, Fill}),
+    tableViewPages->addTab(filtered(addGrid(QStringLiteral("AdvListView3"), QStringLiteral("Table Status"),
+                                   {QStringLiteral("Name"), QStringLiteral("Value")}, nullptr, {250, Fill})),
                            QStringLiteral("Table Status"));
     tableViewPages->addTab(
-        addGrid(QStringLiteral("AdvListView4"), QStringLiteral("Table Index"),
+        filtered(addGrid(QStringLiteral("AdvListView4"), QStringLiteral("Table Index"),
                 QStringList{QStringLiteral("Table"), QStringLiteral("Non unique"), QStringLiteral("Key name"),
                             QStringLiteral("Seq in index"), QStringLiteral("Column name"),
                             QStringLiteral("Collation"), QStringLiteral("Cardinality"), QStringLiteral("Sub part"),
                             QStringLiteral("Packed"), QStringLiteral("Comment")},
-                nullptr, {120, 25, 80, 25, 100, 30, 30, 30, 80, Fill}),
+                nullptr, {120, 25, 80, 25, 100, 30, 30, 30, 80, Fill})),
         QStringLiteral("Table Index"));
     pageControl->addTab(tableViewPages, QStringLiteral("Table View"));
 
     sqlPages = new QTabWidget;
     sqlPages->setObjectName(QStringLiteral("PageControlSql"));
-    editorPage = new SqlEditorPage;
-    editorPage->setObjectName(QStringLiteral("SqlQueryPage"));
-    if (editorPage->editor() && editorPage->editor()->accessibleName().isEmpty())
-        editorPage->editor()->setAccessibleName(QStringLiteral("SQL Query"));
-    sqlPages->addTab(editorPage, QStringLiteral("SQL Query"));
+    editorTabs = new SqlEditorTabs;
+    sqlPages->addTab(editorTabs, QStringLiteral("SQL Query"));
     // The result grid under a line that says how many rows came.
     auto *queryPage = new QWidget;
     queryPage->setObjectName(QStringLiteral("PanelQueryData"));
@@ -276,7 +283,23 @@ void TFormMain::Private::buildLayout()
     queryRows->hide();
     QTableView *queryGrid = addGrid(QStringLiteral("AdvListView5"), QStringLiteral("Query Data"), {}, queryPage);
     queryLayout->addWidget(queryRows);
-    queryLayout->addWidget(queryGrid, 1);
+    // Each result set of a run on a tab of its own; the last is this grid.
+    resultTabs = new ResultTabs(filtered(queryGrid), [this](GridModel *model, const QString &accessibleName) {
+        auto *view = new QTableView;
+        view->setObjectName(QStringLiteral("ResultGrid"));
+        view->setAccessibleName(accessibleName);
+        view->setModel(model);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setShowGrid(true);
+        view->setWordWrap(false);
+        view->verticalHeader()->setVisible(false);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+        view->horizontalHeader()->setHighlightSections(false);
+        gridSupport->addView(view, true);
+        return filtered(view);
+    }, queryPage);
+    queryLayout->addWidget(resultTabs, 1);
     GridModel *queryModel = grids.value(QStringLiteral("AdvListView5"));
     auto countRows = [this, queryModel] {
         queryRows->setVisible(queryModel->columnCount() > 0);
@@ -286,36 +309,38 @@ void TFormMain::Private::buildLayout()
     QObject::connect(queryModel, &QAbstractItemModel::rowsInserted, queryRows, countRows);
     QObject::connect(queryModel, &QAbstractItemModel::rowsRemoved, queryRows, countRows);
     sqlPages->addTab(queryPage, QStringLiteral("Query  Data"));
+    historyPanel = new HistoryPanel;
+    sqlPages->addTab(historyPanel, QStringLiteral("History"));
     pageControl->addTab(sqlPages, QStringLiteral("Active SQL"));
 
     adminPages = new QTabWidget;
     adminPages->setObjectName(QStringLiteral("PageControlAdmin"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewUser"), QStringLiteral("User"),
+        filtered(addGrid(QStringLiteral("AdvListViewUser"), QStringLiteral("User"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("User"), QStringLiteral("Password"),
                             QStringLiteral("Select"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Delete"), QStringLiteral("Create"), QStringLiteral("Drop"),
                             QStringLiteral("Reload"), QStringLiteral("Shutdown"), QStringLiteral("Process"),
                             QStringLiteral("File"), QStringLiteral("Grant"), QStringLiteral("Reference"),
                             QStringLiteral("Index"), QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("User"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewHost"), QStringLiteral("Host"),
+        filtered(addGrid(QStringLiteral("AdvListViewHost"), QStringLiteral("Host"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("Database"), QStringLiteral("Select"),
                             QStringLiteral("Insert"), QStringLiteral("Update"), QStringLiteral("Create"),
                             QStringLiteral("Delete"), QStringLiteral("Drop"), QStringLiteral("Grand"),
                             QStringLiteral("Reference"), QStringLiteral("Index"), QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("Host"));
     adminPages->addTab(
-        addGrid(QStringLiteral("AdvListViewDatabase"), QStringLiteral("Database"),
+        filtered(addGrid(QStringLiteral("AdvListViewDatabase"), QStringLiteral("Database"),
                 QStringList{QStringLiteral("Host"), QStringLiteral("Database"), QStringLiteral("User"),
                             QStringLiteral("Select"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Delete"), QStringLiteral("Create"), QStringLiteral("Drop"),
                             QStringLiteral("Grand"), QStringLiteral("Reference"), QStringLiteral("Index"),
                             QStringLiteral("Alter")},
-                nullptr),
+                nullptr)),
         QStringLiteral("Database"));
     pageControl->addTab(adminPages, QStringLiteral("MySQL Administration"));
 
@@ -332,7 +357,9 @@ void TFormMain::Private::buildLayout()
     infoTabs->addTab(QStringLiteral("Process List"));
     infoTabs->setExpanding(false);
     infoLayout->addWidget(infoTabs);
-    infoLayout->addWidget(addGrid(QStringLiteral("AdvListView6"), QStringLiteral("Database Info"), {}, infoPage), 1);
+    infoLayout->addWidget(processRefresh = new ProcessRefresh(infoPage));
+    infoLayout->addWidget(
+        filtered(addGrid(QStringLiteral("AdvListView6"), QStringLiteral("Database Info"), {}, infoPage)), 1);
     pageControl->addTab(infoPage, QStringLiteral("Database Info"));
 
     auto *appPage = new QSplitter(Qt::Vertical);
@@ -455,6 +482,7 @@ void TFormMain::Private::buildMenus()
     options->addAction(undoAfterSave);
     fill(options, {"-", "server_properties", "server_font", "server_line_font"});
     fill(query, {"-", "EditExec", "EditExecSelection", "EditExecStatement", "query_run_file", "query_stop"});
+    fill(query, {"-", "EditNewTab", "EditCloseTab", "EditNextTab", "EditPreviousTab", "-", "EditReloadNames"});
 
     QMenu *admin = bar->addMenu(QStringLiteral("&Administration"));
     fill(admin->addMenu(QStringLiteral("Database Information")), {"admin_variable", "admin_status", "admin_process"});
@@ -572,11 +600,11 @@ void TFormMain::Private::buildPopups()
                       addPopup(QStringLiteral("PopupAppServer"), {"App_add", "App_mod", "App_rem", "-", "App_ref_app"}));
     gridPopups.insert(QStringLiteral("ListApplicationMsg"),
                       addPopup(QStringLiteral("PopupAppMsg"), {"App_msg_save", "App_ref_msg", "-", "App_clear_msg"}));
-    // "Database Info" offers Kill Task only while it lists processes (set by
-    // that page).
+    // "Database Info" offers Kill Task and Kill Query only while it lists
+    // processes (set by that page).
     gridPopups.insert(QStringLiteral("AdvListView6"),
                       addPopup(QStringLiteral("PopupDatabaseInfo"), {"table_save_info", "table_print_info"}));
-    addPopup(QStringLiteral("PopupKill"), {"database_kill", "-", "table_save_info", "table_print_info"});
+    addPopup(QStringLiteral("PopupKill"), {"database_kill", "database_kill_query", "-", "table_save_info", "table_print_info"});
     addPopup(QStringLiteral("PopupMenuTray"), {"help_about", "-", "help_Show", "help_Close"});
 }
 

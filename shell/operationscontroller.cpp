@@ -12,6 +12,7 @@
 #include "dialogs/tablelockdialog.h"
 #include "shell/gridviews.h"
 #include "shell/mainwindow.h"
+#include "shell/processrefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,6 +57,7 @@ OperationsController::OperationsController(TFormMain *window, TDMstd *data, QObj
         {"admin_status", &OperationsController::admin_status},
         {"admin_process", &OperationsController::admin_process},
         {"database_kill", &OperationsController::database_kill},
+        {"database_kill_query", &OperationsController::database_kill_query},
         {"tools_autolog", &OperationsController::tools_autolog},
         {"tools_clearlog", &OperationsController::tools_clearlog},
         {"tools_messageclear", &OperationsController::tools_messageclear},
@@ -93,6 +95,8 @@ OperationsController::OperationsController(TFormMain *window, TDMstd *data, QObj
         m_autoLogAction->setCheckable(true);
     m_autoLog.setInterval(10000);
     connect(&m_autoLog, &QTimer::timeout, this, &OperationsController::autoLogTick);
+    if (auto *refresh = window->findChild<ProcessRefresh *>())
+        connect(refresh, &ProcessRefresh::refreshDue, this, &OperationsController::refreshProcesses);
 
     // The tab strip of "Database Info" lists when the user picks a tab; the
     // program's own changes list nothing.
@@ -276,6 +280,8 @@ void OperationsController::listServerInfo(int tab)
     m_window->setGridPopup(QStringLiteral("AdvListView6"),
                            m_window->popupMenu(process ? QStringLiteral("PopupKill")
                                                        : QStringLiteral("PopupDatabaseInfo")));
+    if (auto *refresh = m_window->findChild<ProcessRefresh *>())
+        refresh->setVisible(process);
     m_data->LoadServerInfo(QString::fromLatin1(InfoStatements[tab]), process);
     m_window->showPage(QStringLiteral("Database Info"));
     selectInfoTab(tab);
@@ -296,14 +302,40 @@ void OperationsController::admin_process()
     listServerInfo(2);
 }
 
-void OperationsController::database_kill()
+QString OperationsController::chosenProcess() const
 {
     QTableView *view = m_window->gridView(QStringLiteral("AdvListView6"));
     GridModel *grid = m_window->grid(QStringLiteral("AdvListView6"));
     const int row = ChosenRow(view);
     if (!m_showingProcesses || !grid || row < 0)
+        return QString();
+    return grid->caption(row);
+}
+
+void OperationsController::database_kill_query()
+{
+    const QString id = chosenProcess();
+    if (id.isEmpty())
         return;
-    const QString id = grid->caption(row);
+    m_data->KillQuery(id);
+    admin_process();
+}
+
+void OperationsController::refreshProcesses()
+{
+    // Only while the list is on screen, and never in the way of the user's
+    // own statements.
+    auto *refresh = m_window->findChild<ProcessRefresh *>();
+    if (!m_showingProcesses || !refresh || !refresh->isVisible() || !m_data->acceptsCommands())
+        return;
+    m_data->LoadServerInfo(QString::fromLatin1(InfoStatements[2]), true);
+}
+
+void OperationsController::database_kill()
+{
+    const QString id = chosenProcess();
+    if (id.isEmpty())
+        return;
     // Killing the program's own connection ends the session: asked first.
     const unsigned long own = m_data->ActiveClient()->ConnectionId();
     if (own != 0 && id == QString::number(own)

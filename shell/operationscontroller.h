@@ -38,6 +38,7 @@ public:
     void admin_status();
     void admin_process();
     void database_kill();
+    void database_kill_query(); // KILL QUERY: the statement ends, the connection stays
     void flush(const QString &statement);
     void connectionOption(const QString &action);
     void tools_autolog();
@@ -64,6 +65,9 @@ private:
     // Lists one of the three on "Database Info" and shows that tab.
     void listServerInfo(int tab);
     void selectInfoTab(int tab);
+    // The process id of the chosen row of the process list; empty: none.
+    QString chosenProcess() const;
+    void refreshProcesses();
     void autoLogTick();
     void stopAutoLog();
     void openDesigner();

@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTreeView>
 
 #include <exception>
@@ -188,7 +189,11 @@ void PrintController::admin_print_privilegesExecute()
     const auto *pages = m_window->findChild<QTabWidget *>(QStringLiteral("PageControlAdmin"));
     if (!pages || !pages->currentWidget())
         return;
-    const QString gridName = pages->currentWidget()->objectName();
+    // The page holds the grid under its quick filter.
+    const auto *view = pages->currentWidget()->findChild<QTableView *>();
+    if (!view)
+        return;
+    const QString gridName = view->objectName();
     if (m_settings.count(gridName) == 0)
         return;
     m_settings.at(gridName).TitleText = pages->tabText(pages->currentIndex());

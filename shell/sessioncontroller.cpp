@@ -1,6 +1,7 @@
 #include "shell/sessioncontroller.h"
 
 #include "client/mySQLClient.h"
+#include "data/completionnames.h"
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
 #include "data/scriptsplitter.h"
@@ -12,11 +13,14 @@
 #include "dialogs/newpassworddialog.h"
 #include "dialogs/sshhostkeydialog.h"
 #include "editor/sqleditorpage.h"
+#include "editor/sqleditortabs.h"
 #include "shell/mainwindow.h"
+#include "shell/resulttabs.h"
 #include "shell/rowlimitbar.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -29,7 +33,8 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     , m_window(window)
     , m_data(data)
 {
-    data->setEditor(window->sqlEditor());
+    // Errors are pointed at in the tab whose script ran.
+    data->setEditor(window->sqlEditorTabs());
 
     // Statements run on the client's worker: the window shows when they take
     // a while (after about 200 ms, so short ones do not flicker).
@@ -39,8 +44,20 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     // Asked from the event loop, not from inside the outcome that found out.
     connect(data, &TDMstd::connectionLost, this, &SessionController::offerReconnect, Qt::QueuedConnection);
     connect(data, &TDMstd::SetSessionCommands, window, &TFormMain::SetSessionCommands);
+    // The names the editor offers come from the session's server.
+    connect(data, &TDMstd::SetSessionCommands, this, [window, data](bool open) {
+        if (open)
+            window->completionNames()->openSession(*data->ActiveClient());
+        else
+            window->completionNames()->closeSession();
+    });
     connect(data, &TDMstd::SetAppServerCommands, window, &TFormMain::SetAppServerCommands);
     connect(data, &TDMstd::pageRequested, window, &TFormMain::showPage);
+    // After a script's USE the tree shows that database: the next run
+    // happens there.
+    connect(data, &TDMstd::scriptChangedDatabase, data, &TDMstd::SelectDatabaseNode);
+    if (auto *results = window->findChild<ResultTabs *>())
+        results->setDataModule(data);
     connect(data, &TDMstd::dataGridVisibleChanged, window, &TFormMain::setDataGridVisible);
     connect(data, &TDMstd::errorRaised, window, [window](const QString &message) { ShowErrorBox(window, message); });
     QTreeView *tree = window->treeView();
@@ -54,6 +71,11 @@ SessionController::SessionController(TFormMain *window, TDMstd *data, QObject *p
     tree->setExpandsOnDoubleClick(false);
     tree->installEventFilter(this);
     connect(tree, &QTreeView::clicked, this, &SessionController::TreeServerClick);
+    // The database of the selected node is where the next run happens.
+    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        QString database;
+        m_window->setDatabaseInUse(selectedDatabase(&database) ? database : QString());
+    });
     connect(tree, &QTreeView::doubleClicked, this, &SessionController::TreeServerDblClick);
     connect(window->serverList(), &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem *) { ListServerDblClick(); });
@@ -129,7 +151,8 @@ TDMstdViews SessionController::viewsOf(TFormMain *window)
     views.jobGrid = window->grid(QStringLiteral("ListApplication"));
     views.messageGrid = window->grid(QStringLiteral("ListApplicationMsg"));
     views.log = window->messageLog();
-    views.editor = window->sqlEditor();
+    views.editor = window->sqlEditorTabs();
+    views.history = window->history();
     if (SettingsStore *settings = window->settings()) {
         views.program = &settings->programSettings();
         views.profile = &settings->currentProfile();
@@ -300,6 +323,7 @@ void SessionController::database_select()
 void SessionController::server_refresh()
 {
     m_data->RefreshDatabaseList();
+    m_window->completionNames()->reload();
 }
 
 void SessionController::tableCommand(const QString &subPage,
@@ -330,6 +354,13 @@ void SessionController::table_index()
     tableCommand(QStringLiteral("Table Index"), &TDMstd::ShowTableIndex);
 }
 
+void SessionController::beginRun()
+{
+    // A run refused because another is under way leaves that run's tab.
+    if (m_data->acceptsCommands())
+        m_window->sqlEditorTabs()->beginRun();
+}
+
 void SessionController::EditExec()
 {
     QString database;
@@ -338,6 +369,7 @@ void SessionController::EditExec()
     SqlEditorPage *editor = m_window->sqlEditor();
     if (!editor)
         return;
+    beginRun();
     m_data->ExecuteScript(database, editor->scriptText());
 }
 
@@ -355,6 +387,7 @@ void SessionController::EditExecSelection()
     }
     // Errors are pointed at in the whole text; a selection inside a
     // DELIMITER block is cut by that block's delimiter.
+    beginRun();
     m_data->ExecuteScript(database, selection, offset, DelimiterAt(editor->scriptText(), offset));
 }
 
@@ -368,6 +401,7 @@ void SessionController::EditExecStatement()
     QString delimiter;
     if (!StatementAt(editor->scriptText(), editor->caretOffset(), &statement, &delimiter))
         return;
+    beginRun();
     m_data->ExecuteScript(database, statement.text, statement.offset, delimiter);
 }
 

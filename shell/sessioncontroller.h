@@ -74,6 +74,8 @@ private:
     // The database of the selected node: its own text or its parent's.
     bool selectedDatabase(QString *database) const;
     bool selectedTable(QString *table, QString *database) const;
+    // The current editor tab is the one whose script runs now.
+    void beginRun();
     void tableCommand(const QString &subPage, void (TDMstd::*operation)(const QString &, const QString &));
 
     TFormMain *m_window;

@@ -23,7 +23,7 @@
 
 #include <memory>
 
-int RunQuarnel(QApplication &app, const QString &settingsPath)
+int RunQuarnel(QApplication &app, const QString &settingsPath, const QString &dataFolder)
 {
     auto splash = std::make_unique<TFormLogo>();
     splash->show();
@@ -80,6 +80,7 @@ int RunQuarnel(QApplication &app, const QString &settingsPath)
         new AppServerController(window.get(), data, window.get());
         new PrivilegeController(window.get(), data, window.get());
         new MonitorController(window.get(), data, window.get());
+        window->openDataFolder(dataFolder);
         splash.reset();
         // A statement still running is stopped first, then the session closes.
         QObject::connect(window.get(), &TFormMain::aboutToClose, data, [data] { data->CloseSession(); });

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void runStatementLogsOutcome_data();
     void runStatementLogsOutcome();
     void callReadsEveryResult();
+    void earlierResultsKeepBoundedRows();
     void errorMarkInFailingStatement_data();
     void errorMarkInFailingStatement();
     void outcomesKeepTheirOwnErrorText();
@@ -192,16 +193,32 @@ void TestExecuteScript::scripts_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("value");
 
-    const QStringList one = {QString(), QStringLiteral("Affected rows:1")};
-    QTest::newRow("two selects") << "select 1 as a; select 2 as b" << one + one << "b" << "2";
-    QTest::newRow("empty piece skipped") << "select 1 as a;;select 2 as c" << one + one << "c" << "2";
-    QTest::newRow("trailing semicolon and blank lines") << "select 5 as x;\r\n\r\n" << one << "x" << "5";
-    QTest::newRow("semicolon in string") << "select 'a;b' as v" << one << "v" << "a;b";
+    // Each statement named beside its outcome, with the result tab it filled.
+    const auto one = [](const QString &statement, int result, int rows = 1) {
+        return QStringList{QString(), QStringLiteral("Affected rows:%1   %2   (Result %3 \u2013 %4)")
+                                          .arg(rows)
+                                          .arg(statement)
+                                          .arg(result)
+                                          .arg(TDMstd::RowsCaption(rows))};
+    };
+    QTest::newRow("two selects") << "select 1 as a; select 2 as b" << one("select 1 as a", 1) + one("select 2 as b", 2)
+                                 << "b" << "2";
+    QTest::newRow("empty piece skipped") << "select 1 as a;;select 2 as c"
+                                         << one("select 1 as a", 1) + one("select 2 as c", 2) << "c" << "2";
+    QTest::newRow("trailing semicolon and blank lines") << "select 5 as x;\r\n\r\n" << one("select 5 as x", 1)
+                                                        << "x" << "5";
+    QTest::newRow("semicolon in string") << "select 'a;b' as v" << one("select 'a;b' as v", 1) << "v" << "a;b";
     QTest::newRow("semicolon in comments")
-        << "select 3 as n -- one; two\r\n; /* ; */ select 4 as m # three; four\r\n" << one + one << "m" << "4";
-    QTest::newRow("quoted name with semicolon") << "select 6 as `x;y`" << one << "x;y" << "6";
-    QTest::newRow("several rows") << "select seq as s from seq_1_to_3" << QStringList{QString(), "Affected rows:3"}
-                                  << "s" << "1";
+        << "select 3 as n -- one; two\r\n; /* ; */ select 4 as m # three; four\r\n"
+        << one("select 3 as n", 1) + one("select 4 as m", 2) << "m" << "4";
+    QTest::newRow("quoted name with semicolon") << "select 6 as `x;y`" << one("select 6 as `x;y`", 1) << "x;y"
+                                                << "6";
+    QTest::newRow("several rows") << "select seq as s from seq_1_to_3"
+                                  << one("select seq as s from seq_1_to_3", 1, 3) << "s" << "1";
+    const QString longName = QStringLiteral("name_long_enough_to_pass_the_sixty_characters_of_a_line");
+    const QString longer = QStringLiteral("select 7\n   as ") + longName;
+    QTest::newRow("long statement named by its start, on one line")
+        << longer << one((QStringLiteral("select 7 as ") + longName).left(60) + QChar(0x2026), 1) << longName << "7";
 }
 
 void TestExecuteScript::scripts()
@@ -229,7 +246,8 @@ void TestExecuteScript::insertLogsAffectedRowsAndKeepsGrid()
     m_s->query.setColumns({QStringLiteral("before")});
     m_s->query.appendRow(QStringList{QStringLiteral("kept")});
     QVERIFY(m_s->run(QStringLiteral("insert into t3 values ('x'), ('y'), ('z')")));
-    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Affected rows:3")}));
+    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Affected rows:3   insert into t3 values "
+                                                                      "('x'), ('y'), ('z')")}));
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("before"));
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("kept"));
     QCOMPARE(countRows(QStringLiteral("es.t3")), 3);
@@ -243,10 +261,12 @@ void TestExecuteScript::failingStatementStopsAndMarksError()
                                           "insert into marker values (1)");
     QSignalSpy pages(m_s->module.get(), &TDMstd::pageRequested);
     QVERIFY(!m_s->run(script));
-    QCOMPARE(m_s->log.lines().size(), 3);
+    QCOMPARE(m_s->log.lines().size(), 4);
     QCOMPARE(m_s->log.lines().at(0), QString());
-    QCOMPARE(m_s->log.lines().at(1), QStringLiteral("Affected rows:1"));
+    QCOMPARE(m_s->log.lines().at(1), QStringLiteral("Affected rows:1   select 1 as first   (Result 1 \u2013 1 row)"));
     QVERIFY2(m_s->log.lines().at(2).contains(QStringLiteral("'es.nosuch'")), qPrintable(m_s->log.lines().at(2)));
+    // The failing statement named with its line in the editor's text.
+    QCOMPARE(m_s->log.lines().at(3), QStringLiteral("Error in line 2: select * from es.nosuch"));
     // The fragment after the "." of db.tbl, looked for in the failing statement.
     QCOMPARE(m_s->editor.searches, QStringList{QStringLiteral("nosuch")});
     QCOMPARE(m_s->editor.ranges, QStringList{QStringLiteral("select * from es.nosuch")});
@@ -270,8 +290,11 @@ void TestExecuteScript::errorWithoutQuotesSearchesEmptyText()
 {
     // A server message without single quotes names nothing to search for.
     QVERIFY(!m_s->run(QStringLiteral("select 1;\nselect 1/0 as x\n from dual where 1 = (select 1 union select 2)")));
-    QCOMPARE(m_s->log.lines().size(), 3);
+    QCOMPARE(m_s->log.lines().size(), 4);
     QVERIFY(!m_s->log.lines().at(2).contains(QLatin1Char('\'')));
+    // The statement on one line, cut at 60 characters.
+    QCOMPARE(m_s->log.lines().at(3),
+             QStringLiteral("Error in line 2: select 1/0 as x from dual where 1 = (select 1 union select 2\u2026"));
     QCOMPARE(m_s->editor.searches, QStringList{QString()});
     // The failing statement itself is pointed at, on its first line.
     QCOMPARE(m_s->editor.marks, QSet<int>{2});
@@ -348,12 +371,43 @@ void TestExecuteScript::callReadsEveryResult()
     // The last result set of the statement is the one shown.
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("second"));
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("b"));
+    // Every result set of the run is kept, each with its statement.
+    const QList<TQueryRunResult> &results = m_s->module->RunResults();
+    QCOMPARE(results.size(), 4);
+    for (int i = 0; i < results.size(); ++i) {
+        QCOMPARE(results.at(i).number, i + 1);
+        QCOMPARE(results.at(i).statement, QStringLiteral("call two()"));
+        QCOMPARE(results.at(i).rows, 1);
+        GridModel grid;
+        m_s->module->FillRunResultGrid(i, &grid);
+        QCOMPARE(grid.columnCaption(0), i % 2 == 0 ? QStringLiteral("first") : QStringLiteral("second"));
+    }
+    QVERIFY2(lines.at(1).endsWith(QStringLiteral("call two()   (Result 1 \u2013 1 row, Result 2 \u2013 1 row)")),
+             qPrintable(lines.at(1)));
 
     // A statement after the run works too, with its own outcome.
     m_s->log.clear();
     QVERIFY(m_s->run(QStringLiteral("select n from marker")));
-    QCOMPARE(m_s->log.lines(), (QStringList{QString(), QStringLiteral("Affected rows:1")}));
+    QCOMPARE(m_s->log.lines(),
+             (QStringList{QString(), QStringLiteral("Affected rows:1   select n from marker   (Result 1 \u2013 1 row)")}));
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("5"));
+    // A new run starts its results afresh.
+    QCOMPARE(m_s->module->RunResults().size(), 1);
+}
+
+void TestExecuteScript::earlierResultsKeepBoundedRows()
+{
+    // Two large results before the last: the older one goes, so the run's
+    // earlier results never hold more than a million rows.
+    QVERIFY(m_s->run(QStringLiteral("select seq as a from seq_1_to_600000;\n"
+                                    "select seq as b from seq_1_to_600000;\n"
+                                    "select 1 as c")));
+    const QList<TQueryRunResult> &results = m_s->module->RunResults();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).number, 2);
+    QCOMPARE(results.at(0).rows, 600000);
+    QCOMPARE(results.at(1).number, 3);
+    QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("c"));
 }
 
 void TestExecuteScript::errorMarkInFailingStatement_data()
@@ -493,7 +547,8 @@ void TestExecuteScript::largeResultsDoNotPileUp()
     settle();
     QCOMPARE(engine->WaitingRows(), 0);
     QCOMPARE(m_s->log.lines().size(), 10);
-    QCOMPARE(m_s->log.lines().last(), QStringLiteral("Affected rows:150000"));
+    QVERIFY2(m_s->log.lines().last().startsWith(QStringLiteral("Affected rows:150000   ")),
+             qPrintable(m_s->log.lines().last()));
     QCOMPARE(m_s->query.columnCaption(0), QStringLiteral("n5"));
     QCOMPARE(m_s->query.rowCount(), 150000);
 }

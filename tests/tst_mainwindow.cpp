@@ -40,6 +40,7 @@ const QStringList AlwaysOn = {
     QStringLiteral("server_add"),          QStringLiteral("server_print_setup"), QStringLiteral("server_print_setup_tab"),
     QStringLiteral("tools_messageclear"),  QStringLiteral("tools_optionen"),     QStringLiteral("help_about"),
     QStringLiteral("database_kill"),       QStringLiteral("Action_User_New"),    QStringLiteral("Action_User_Change"),
+    QStringLiteral("database_kill_query"),
     QStringLiteral("Action_User_Delete"),  QStringLiteral("Action_New_Host"),    QStringLiteral("Action_Change_Host"),
     QStringLiteral("Action_Delete_Host"),  QStringLiteral("Action_New_DB"),      QStringLiteral("Action_Change_DB"),
     QStringLiteral("Action_Delete_DB"),    QStringLiteral("help_Show"),          QStringLiteral("help_Close"),
@@ -266,10 +267,12 @@ private Q_SLOTS:
         }
         // 66 commands, the table designer's two, five of the editor and the
         // data grid (Exec Selection, Exec Statement, Run SQL File, Show all,
-        // Next) and the save and print commands of "Database Info" and the
-        // privilege tables; table_save_sql was already on.
-        QCOMPARE(switched.size() + 1, 77);
-        for (const char *name : {"table_save_info", "table_print_info", "admin_save_privileges", "admin_print_privileges"})
+        // Next), the save and print commands of "Database Info" and the
+        // privilege tables, and the four of the editor's tabs and its Reload
+        // Names; table_save_sql was already on.
+        QCOMPARE(switched.size() + 1, 82);
+        for (const char *name : {"table_save_info", "table_print_info", "admin_save_privileges", "admin_print_privileges",
+                                 "EditNewTab", "EditReloadNames"})
             QVERIFY2(switched.contains(QString::fromLatin1(name)), name);
         QVERIFY(switched.contains(QStringLiteral("query_run_file")));
         QVERIFY(window->treeView()->isEnabled());
@@ -520,7 +523,8 @@ private Q_SLOTS:
         window->SetSessionCommands(true);
         auto *pages = window->findChild<QTabWidget *>(QStringLiteral("PageControlTable"));
         QTableView *view = window->gridView(grid);
-        pages->setCurrentWidget(view);
+        // The grid stands under its quick filter.
+        pages->setCurrentWidget(view->parentWidget());
         QTRY_VERIFY(view->isVisible());
         for (int column = 0; column < widths.size(); ++column)
             QCOMPARE(view->columnWidth(column), widths.at(column));

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void showAllStreamsIntoTheDataGrid_data();
     void showAllStreamsIntoTheDataGrid();
     void stopDuringAStreamLeavesTheConnectionUsable();
+    void manyResultSetsKeepTheNewest();
     void temporaryFileGoesWithTheRows();
 
 private:
@@ -115,6 +116,12 @@ void TestResultStream::initTestCase()
                                        " REPEAT('x', 150)), IF(seq MOD 7 = 0, NULL, CONCAT(X'00', CHAR(seq MOD 200)))"
                                        " FROM seq_1_to_%1;")
                                     .arg(Rows),
+                        nullptr, &error),
+             qPrintable(error));
+    QVERIFY2(server.sql(QStringLiteral("DELIMITER //\n"
+                                       "CREATE PROCEDURE rs.many() BEGIN DECLARE i INT DEFAULT 1;"
+                                       " WHILE i <= 60 DO SELECT i AS n; SET i = i + 1; END WHILE; END//\n"
+                                       "DELIMITER ;\n"),
                         nullptr, &error),
              qPrintable(error));
 }
@@ -245,8 +252,10 @@ void TestResultStream::stopDuringAStreamLeavesTheConnectionUsable()
     QVERIFY(kept > 0 && kept < 100000000);
     QVERIFY2(m_s->log.lines().join(QLatin1Char('|')).contains(QLatin1String("interrupted")),
              qPrintable(m_s->log.lines().join(QLatin1Char('|'))));
-    // The rows read before the stop stay readable.
+    // The rows read before the stop stay readable, and are the run's result.
     QCOMPARE(m_s->query.text(kept - 1, 1), QString(100, QLatin1Char('y')));
+    QCOMPARE(m_s->module->RunResults().size(), 1);
+    QCOMPARE(m_s->module->RunResults().last().rows, kept);
     // What runs next finds the connection in step.
     m_s->log.clear();
     QTRY_VERIFY_WITH_TIMEOUT(m_s->module->acceptsCommands(), 10000);
@@ -255,6 +264,28 @@ void TestResultStream::stopDuringAStreamLeavesTheConnectionUsable()
     QCOMPARE(m_s->query.rowCount(), 1);
     QCOMPARE(m_s->query.text(0, 0), QStringLiteral("42"));
     QCOMPARE(m_s->query.text(0, 1), QStringLiteral("next"));
+}
+
+void TestResultStream::manyResultSetsKeepTheNewest()
+{
+    // A CALL of 60 result sets: the newest 50 are kept, numbered as the
+    // server sent them, each with its own rows.
+    run(QStringLiteral("call many()"));
+    const QList<TQueryRunResult> &results = m_s->module->RunResults();
+    QCOMPARE(results.size(), int(TDMstd::MaxRunResults));
+    for (int i = 0; i < results.size(); ++i) {
+        const int number = i + 11;
+        QCOMPARE(results.at(i).number, number);
+        QCOMPARE(results.at(i).rows, 1);
+        GridModel grid;
+        m_s->module->FillRunResultGrid(i, &grid);
+        QCOMPARE(grid.columnCaption(0), QStringLiteral("n"));
+        QCOMPARE(grid.rowCount(), 1);
+        QCOMPARE(grid.text(0, 0), QString::number(number));
+    }
+    QCOMPARE(m_s->query.text(0, 0), QStringLiteral("60"));
+    const QString log = m_s->log.lines().join(QLatin1Char('|'));
+    QVERIFY2(log.contains(QStringLiteral("Result 59 \u2013 1 row, Result 60 \u2013 1 row)")), qPrintable(log));
 }
 
 void TestResultStream::temporaryFileGoesWithTheRows()
