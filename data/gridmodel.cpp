@@ -221,7 +221,8 @@ GridModel::~GridModel()
 
 bool GridModel::sortsInBackground() const
 {
-    return m_source && m_source->memoryBudget() >= 0;
+    return m_source && m_source->memoryBudget() >= 0
+           && (m_sourceRows > BackgroundSortRows || m_source->rowsInFile());
 }
 
 void GridModel::cancelSort()

@@ -25,6 +25,8 @@ public:
     // in memory anyway).
     virtual qint64 memoryBudget() const { return -1; }
     virtual QString temporaryFolder() const { return QString(); }
+    // Some rows lie in a temporary file (reading them all takes a while).
+    virtual bool rowsInFile() const { return false; }
 };
 
 struct GridArena;
@@ -155,9 +157,12 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
     // Rows kept by a source with a memory budget (a result streamed into a
-    // row store) are sorted on a worker thread within that budget: the grid
+    // row store), when some lie in its file or there are more than
+    // BackgroundSortRows, are sorted on a worker thread within that budget:
+    // the grid
     // shows its present order until the sort is done, then the sorted order
     // at once (sortFinished). A new sort or new rows end a running sort.
+    static constexpr int BackgroundSortRows = 50000;
     bool sortRunning() const { return m_sortJob != nullptr; }
     // Why the last sort left the order as it was; empty when it did not.
     QString sortError() const { return m_sortError; }

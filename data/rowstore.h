@@ -58,6 +58,7 @@ public:
     const char *cellBytes(int row, int column, int *length) const override;
     qint64 memoryBudget() const override { return m_budget; }
     QString temporaryFolder() const override { return m_tempFolder; }
+    bool rowsInFile() const override { return spilled(); }
 
     // Rows appended, published or not (the writer's count).
     int appendedRows() const { return m_appended; }

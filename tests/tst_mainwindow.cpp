@@ -490,7 +490,7 @@ private Q_SLOTS:
 
         // Rows a row store keeps sort on a worker: until they show sorted the
         // grid shows them as they were, and so does the mark.
-        auto store = std::make_shared<RowStore>(2, 64 * 1024);
+        auto store = std::make_shared<RowStore>(2, 16 * 1024);
         constexpr int StoredRows = 5000;
         for (int i = 0; i < StoredRows; ++i) {
             const QByteArray key = QByteArray::number((i * 7919) % StoredRows);
@@ -500,6 +500,7 @@ private Q_SLOTS:
             QVERIFY(store->appendRow(cells, lengths));
         }
         store->publish();
+        QVERIFY(store->spilled()); // rows in the file: the sort runs on a worker
         model->setColumns({QStringLiteral("key"), QStringLiteral("row")});
         model->adoptRows(store);
         struct AtClick {
