@@ -65,8 +65,9 @@ struct Run
     }
 };
 
-// Sorts a run's keys in place: by bytes, or by collation unless all are digits.
-void sortRun(Run &run, bool byLocale, QCollator &collator)
+// Sorts a run's keys in place: by bytes, or by collation unless all are
+// digits. False when cancelled while making the collation keys.
+bool sortRun(Run &run, bool byLocale, QCollator &collator, const std::atomic<bool> &cancel)
 {
     const char *base = run.bytes.data();
     if (!byLocale || run.allDigits) {
@@ -74,12 +75,15 @@ void sortRun(Run &run, bool byLocale, QCollator &collator)
             const int c = compareBytes(base + a.offset, a.length, base + b.offset, b.length);
             return c != 0 ? c < 0 : a.shown < b.shown;
         });
-        return;
+        return true;
     }
     std::vector<QCollatorSortKey> sortKeys;
     sortKeys.reserve(run.keys.size());
-    for (const Key &key : run.keys)
+    for (const Key &key : run.keys) {
+        if (sortKeys.size() % CancelEvery == 0 && cancel.load(std::memory_order_relaxed))
+            return false;
         sortKeys.push_back(collator.sortKey(QString::fromUtf8(base + key.offset, qsizetype(key.length))));
+    }
     std::vector<quint32> index(run.keys.size());
     std::iota(index.begin(), index.end(), 0u);
     std::sort(index.begin(), index.end(), [&](quint32 a, quint32 b) {
@@ -90,6 +94,7 @@ void sortRun(Run &run, bool byLocale, QCollator &collator)
     for (size_t i = 0; i < index.size(); ++i)
         sorted[i] = run.keys[index[i]];
     run.keys.swap(sorted);
+    return true;
 }
 
 // A run written to the temporary file, read back front to back.
@@ -209,7 +214,10 @@ GridSortResult SortGridRows(const GridSortRequest &request, const std::atomic<bo
             ::unlink(QFile::encodeName(spill->fileName()).constData());
 #endif
         }
-        sortRun(run, byLocale, collator);
+        if (!sortRun(run, byLocale, collator, cancel)) {
+            result.cancelled = true;
+            return false;
+        }
         std::vector<char> out;
         out.reserve(size_t(std::min<qint64>(run.size(), 4 * 1024 * 1024)));
         const qint64 start = spillEnd;
@@ -268,7 +276,10 @@ GridSortResult SortGridRows(const GridSortRequest &request, const std::atomic<bo
 
     if (runs.empty()) {
         // One run: sorted in memory.
-        sortRun(run, byLocale, collator);
+        if (!sortRun(run, byLocale, collator, cancel)) {
+            result.cancelled = true;
+            return result;
+        }
         for (size_t i = 0; i < run.keys.size(); ++i)
             place(i, run.keys[i].stored);
         result.runs = rows > 0 ? 1 : 0;
