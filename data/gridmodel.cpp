@@ -1,11 +1,15 @@
 #include "data/gridmodel.h"
 
+#include "data/gridsort.h"
+
 #include <QCollator>
+#include <QMetaObject>
 
 #include <algorithm>
 #include <functional>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 namespace {
 constexpr quint32 NullBit = 0x80000000u;
@@ -192,7 +196,112 @@ GridModel::GridModel(QObject *parent)
 {
 }
 
-GridModel::~GridModel() = default;
+// A sort on a worker thread; the model joins its thread (in the destructor,
+// or once it has ended), so the worker may post its end to the model.
+struct GridModel::SortJob
+{
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> ended{false};
+    std::thread thread;
+    int column = 0;
+    Qt::SortOrder order = Qt::AscendingOrder;
+    int rows = 0;
+    GridSortResult result;
+};
+
+GridModel::~GridModel()
+{
+    for (const auto &job : m_sortWorkers)
+        job->cancel = true;
+    for (const auto &job : m_sortWorkers) {
+        if (job->thread.joinable())
+            job->thread.join();
+    }
+}
+
+bool GridModel::sortsInBackground() const
+{
+    return m_source && m_source->memoryBudget() >= 0
+           && (m_sourceRows > BackgroundSortRows || m_source->rowsInFile());
+}
+
+void GridModel::cancelSort()
+{
+    if (m_sortJob) {
+        m_sortJob->cancel = true;
+        m_sortJob.reset();
+    }
+    // Workers that have ended are joined at once; the others end soon
+    // after they see their cancel.
+    auto ended = std::stable_partition(m_sortWorkers.begin(), m_sortWorkers.end(),
+                                       [](const std::shared_ptr<SortJob> &job) { return !job->ended.load(); });
+    for (auto it = ended; it != m_sortWorkers.end(); ++it) {
+        if ((*it)->thread.joinable())
+            (*it)->thread.join();
+    }
+    m_sortWorkers.erase(ended, m_sortWorkers.end());
+}
+
+void GridModel::startBackgroundSort(int column, Qt::SortOrder order, bool byLocale)
+{
+    cancelSort();
+    m_sortError.clear();
+    auto job = std::make_shared<SortJob>();
+    job->column = column;
+    job->order = order;
+    job->rows = m_sourceRows;
+    GridSortRequest request;
+    request.rows = m_sourceRows;
+    request.column = column;
+    request.descending = order == Qt::DescendingOrder;
+    request.byLocale = byLocale;
+    request.runBytes = GridSortRunBytes(m_source->memoryBudget());
+    request.temporaryFolder = m_source->temporaryFolder();
+    // The worker keeps the rows and the order it sorts alive; the model
+    // changes neither in place while the worker shares them.
+    std::shared_ptr<const GridRowSource> source = m_source;
+    std::shared_ptr<const std::vector<quint32>> shown = m_order;
+    m_sortJob = job;
+    m_sortWorkers.push_back(job);
+    job->thread = std::thread([this, job, source, shown, request]() mutable {
+        request.source = source.get();
+        request.shown = shown.get();
+        job->result = SortGridRows(request, job->cancel);
+        const bool cancelled = job->cancel.load();
+        if (!cancelled) {
+            QMetaObject::invokeMethod(
+                this, [this, job] { finishBackgroundSort(job); }, Qt::QueuedConnection);
+        }
+        job->ended = true;
+    });
+}
+
+void GridModel::finishBackgroundSort(const std::shared_ptr<SortJob> &job)
+{
+    if (job != m_sortJob)
+        return; // a later sort or other rows took its place
+    m_sortJob.reset();
+    cancelSort(); // joins the ended worker
+    if (job->result.cancelled)
+        return;
+    if (!job->result.error.isEmpty()) {
+        m_sortError = job->result.error;
+        Q_EMIT sortFinished();
+        return;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    auto order = std::make_shared<std::vector<quint32>>(std::move(job->result.order));
+    // Rows shown since the sort began follow the sorted ones.
+    order->reserve(size_t(m_sourceRows));
+    for (int row = job->rows; row < m_sourceRows; ++row)
+        order->push_back(quint32(row));
+    m_order = std::move(order);
+    m_sortColumn = job->column;
+    m_sortOrder = job->order;
+    m_sortRuns = job->result.runs;
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT sortFinished();
+}
 
 int GridModel::rowCount(const QModelIndex &parent) const
 {
@@ -352,6 +461,7 @@ void GridModel::appendRow(const char *const *cells, const int *lengths, int coun
 
 void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLimit)
 {
+    cancelSort();
     beginResetModel();
     m_arena.reset();
     m_order.reset();
@@ -367,6 +477,7 @@ void GridModel::adoptRows(std::shared_ptr<const GridRowSource> source, int rowLi
 
 void GridModel::adoptGrowingRows(std::shared_ptr<const GridRowSource> source, int rows)
 {
+    cancelSort();
     beginResetModel();
     m_arena.reset();
     m_order.reset();
@@ -399,6 +510,7 @@ void GridModel::materializeSource()
 {
     if (!m_source)
         return;
+    cancelSort();
     // Rows appended after adopted ones: bring the adopted rows into the arena.
     auto source = std::move(m_source);
     const int rows = m_sourceRows;
@@ -463,6 +575,7 @@ void GridModel::endBulkAppend()
 
 void GridModel::clearRows()
 {
+    cancelSort();
     beginResetModel();
     m_arena.reset();
     m_source.reset();
@@ -535,6 +648,11 @@ void GridModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= columnCount())
         return;
+    if (sortsInBackground()) {
+        startBackgroundSort(column, order, false);
+        return;
+    }
+    cancelSort();
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Each row's first eight bytes, packed big-endian, decide most
     // comparisons: the cells (which may lie in a row store's file) are read
@@ -573,13 +691,21 @@ void GridModel::sort(int column, Qt::SortOrder order)
     m_order = std::make_shared<std::vector<quint32>>(std::move(rows));
     m_sortColumn = column;
     m_sortOrder = order;
+    m_sortRuns = 1;
+    m_sortError.clear();
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT sortFinished();
 }
 
 void GridModel::sortByLocale(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= columnCount() || rowCount() < 2)
         return;
+    if (sortsInBackground()) {
+        startBackgroundSort(column, order, true);
+        return;
+    }
+    cancelSort();
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
     auto keyCell = [this, column](int row) {
@@ -644,5 +770,8 @@ void GridModel::sortByLocale(int column, Qt::SortOrder order)
     m_order = std::make_shared<std::vector<quint32>>(std::move(perm));
     m_sortColumn = column;
     m_sortOrder = order;
+    m_sortRuns = 1;
+    m_sortError.clear();
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT sortFinished();
 }

@@ -25,6 +25,8 @@ public:
     // in memory anyway).
     virtual qint64 memoryBudget() const { return -1; }
     virtual QString temporaryFolder() const { return QString(); }
+    // Some rows lie in a temporary file (reading them all takes a while).
+    virtual bool rowsInFile() const { return false; }
 };
 
 struct GridArena;
@@ -154,7 +156,26 @@ public:
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
+    // Rows kept by a source with a memory budget (a result streamed into a
+    // row store), when some lie in its file or there are more than
+    // BackgroundSortRows, are sorted on a worker thread within that budget:
+    // the grid
+    // shows its present order until the sort is done, then the sorted order
+    // at once (sortFinished). A new sort or new rows end a running sort.
+    static constexpr int BackgroundSortRows = 50000;
+    bool sortRunning() const { return m_sortJob != nullptr; }
+    // Why the last sort left the order as it was; empty when it did not.
+    QString sortError() const { return m_sortError; }
+    // Sorted runs the last sort merged (1: its keys fitted in memory at once).
+    int lastSortRuns() const { return m_sortRuns; }
+
+Q_SIGNALS:
+    // The rows stand in the order of the last sort asked for, or that sort
+    // failed (sortError()).
+    void sortFinished();
+
 private:
+    struct SortJob;
     struct CellRef {
         const char *data;
         int size; // -1: NULL
@@ -165,6 +186,10 @@ private:
     void materializeSource();
     GridArena &beginRow(int count);
     void finishRowInsert();
+    bool sortsInBackground() const;
+    void startBackgroundSort(int column, Qt::SortOrder order, bool byLocale);
+    void finishBackgroundSort(const std::shared_ptr<SortJob> &job);
+    void cancelSort();
 
     QStringList m_captions;
     QList<int> m_widths;
@@ -182,4 +207,9 @@ private:
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     int m_bulkDepth = 0;
     QString m_nullText;
+
+    std::shared_ptr<SortJob> m_sortJob;                  // the sort whose order will be shown
+    std::vector<std::shared_ptr<SortJob>> m_sortWorkers; // running or ended, not yet joined
+    QString m_sortError;
+    int m_sortRuns = 0;
 };

@@ -363,6 +363,27 @@ bool RowStore::locate(int row, Located *where) const
     }
     if (!base)
         return false;
+    // Each file page read since the last release may be resident whole (the
+    // system maps large runs of the file around a read); past the window
+    // those pages go back to the system.
+    const qint64 index = qint64(it - 1 - m_pages.begin());
+    if (index != m_lastFilePage) {
+        m_lastFilePage = index;
+        const auto known = std::find_if(m_readPages.begin(), m_readPages.end(),
+                                        [base](const std::pair<const char *, qint64> &read) { return read.first == base; });
+        if (known == m_readPages.end()) {
+            m_readPages.emplace_back(base, qint64(page.fileBytes));
+            m_readSinceRelease += qint64(page.fileBytes);
+            if (m_readSinceRelease > m_fileWindow.load(std::memory_order_relaxed)) {
+                // The addresses stay: a row is read in again when needed.
+                for (const auto &read : m_readPages)
+                    releaseRange(read.first, read.second);
+                m_readPages.clear();
+                m_readPages.emplace_back(base, qint64(page.fileBytes));
+                m_readSinceRelease = qint64(page.fileBytes);
+            }
+        }
+    }
     where->base = base;
     where->slotEnd = base + page.dataBytes + 4 * quint64(page.rows);
     return true;
@@ -403,22 +424,27 @@ int RowStore::cellLength(int row, int column) const
     return length;
 }
 
-void RowStore::releaseFilePages() const
+void RowStore::releaseRange(const char *start, qint64 size)
 {
 #ifdef Q_OS_LINUX
+    static const qint64 pageSize = ::sysconf(_SC_PAGESIZE);
+    const quintptr from = quintptr(start) / quintptr(pageSize) * quintptr(pageSize);
+    const quintptr to = quintptr(start) + quintptr(size);
+    // The file keeps the bytes: a later read maps them in again.
+    ::madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_DONTNEED);
+#else
+    Q_UNUSED(start);
+    Q_UNUSED(size);
+#endif
+}
+
+void RowStore::releaseFilePages() const
+{
     std::lock_guard<std::mutex> lock(m_fileMutex);
-    const qint64 pageSize = ::sysconf(_SC_PAGESIZE);
-    auto release = [pageSize](const char *start, qint64 size) {
-        const quintptr from = quintptr(start) / quintptr(pageSize) * quintptr(pageSize);
-        const quintptr to = quintptr(start) + quintptr(size);
-        // The file keeps the bytes: a later read maps them in again.
-        ::madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_DONTNEED);
-    };
     for (const char *segment : m_segments) {
         if (segment)
-            release(segment, Segment);
+            releaseRange(segment, Segment);
     }
     for (const auto &mapping : m_ownMappings)
-        release(mapping.first, mapping.second);
-#endif
+        releaseRange(mapping.first, mapping.second);
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -56,6 +58,7 @@ public:
     const char *cellBytes(int row, int column, int *length) const override;
     qint64 memoryBudget() const override { return m_budget; }
     QString temporaryFolder() const override { return m_tempFolder; }
+    bool rowsInFile() const override { return spilled(); }
 
     // Rows appended, published or not (the writer's count).
     int appendedRows() const { return m_appended; }
@@ -63,9 +66,13 @@ public:
     qint64 memoryBytes() const;  // pages held in memory
     qint64 fileBytes() const;    // bytes written to the temporary file
     // Pages read through the mapping go back to the system (they are read
-    // from the file again when needed), so that a pass over all rows does
-    // not keep them all resident.
+    // from the file again when needed). Readers need not call it: once the
+    // pages read from the file since the last release may exceed the file
+    // window, the store releases them itself, so that a pass over all rows
+    // keeps about a window's bytes of the file resident, not all it read.
     void releaseFilePages() const;
+    static constexpr qint64 DefaultFileWindow = 32LL * 1024 * 1024;
+    void setFileWindow(qint64 bytes) { m_fileWindow = std::max<qint64>(bytes, 0); }
 
     // What the pages of all stores hold in memory together.
     static qint64 memoryInUse();
@@ -90,6 +97,7 @@ private:
     };
 
     bool locate(int row, Located *where) const;
+    static void releaseRange(const char *start, qint64 size);
     const char *mapSegment(qint64 index) const;
     bool finishOpenPage();
     bool startPage(quint64 rowBytes);
@@ -120,6 +128,11 @@ private:
     std::atomic<int> m_published{0};
     qint64 m_memoryBytes = 0;
     QString m_error;
+    // What readers have brought in from the file since the last release
+    std::atomic<qint64> m_fileWindow{DefaultFileWindow};
+    mutable qint64 m_lastFilePage = -1;
+    mutable qint64 m_readSinceRelease = 0;
+    mutable std::vector<std::pair<const char *, qint64>> m_readPages;
 
     // The temporary file and its mappings, in segments
     mutable std::mutex m_fileMutex;

@@ -70,28 +70,47 @@ QWidget *stripOver(QLabel *strip, QWidget *content, QWidget *parent)
 
 // A click on a column header sorts the rows by that column's text in
 // character-code order; a second click on the same header reverses the
-// order. The mark shows at the sorted header until the grid is refilled.
+// order. The mark shows the order the rows stand in: a sort that runs on a
+// worker (a large result) moves it when its rows show. It goes when the grid
+// is refilled.
 void sortOnHeaderClicks(QTableView *view, GridModel *model)
 {
     QHeaderView *header = view->horizontalHeader();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
-    // The last click's column and order (the header flips its own mark on
-    // a click before it reports it, so the mark cannot tell).
     struct Sorted {
         int column = -1;
         Qt::SortOrder order = Qt::AscendingOrder;
     };
-    auto sorted = std::make_shared<Sorted>();
-    QObject::connect(header, &QHeaderView::sectionClicked, view, [header, model, sorted](int column) {
-        const bool reverse = sorted->column == column && sorted->order == Qt::AscendingOrder;
-        *sorted = {column, reverse ? Qt::DescendingOrder : Qt::AscendingOrder};
-        model->sort(column, sorted->order);
-        header->setSortIndicator(column, sorted->order);
+    struct State {
+        Sorted asked; // the last click (the header flips its own mark on a click before it reports it)
+        Sorted shown; // the mark
+    };
+    auto state = std::make_shared<State>();
+    auto showMark = [header, state] {
+        if (state->shown.column < 0) {
+            header->setSortIndicatorShown(false);
+            return;
+        }
+        header->setSortIndicator(state->shown.column, state->shown.order);
         header->setSortIndicatorShown(true);
+    };
+    // The rows stand in the asked order once the model says so.
+    auto follow = [model, state, showMark] {
+        if (state->asked.column >= 0 && !model->sortRunning() && model->sortColumn() == state->asked.column
+            && model->sortOrder() == state->asked.order)
+            state->shown = state->asked;
+        showMark();
+    };
+    QObject::connect(header, &QHeaderView::sectionClicked, view, [model, state, follow](int column) {
+        const bool reverse = state->asked.column == column && state->asked.order == Qt::AscendingOrder;
+        state->asked = {column, reverse ? Qt::DescendingOrder : Qt::AscendingOrder};
+        model->sort(column, state->asked.order);
+        follow();
     });
-    QObject::connect(model, &QAbstractItemModel::modelReset, view, [header, sorted] {
-        *sorted = Sorted();
+    QObject::connect(model, &GridModel::sortFinished, view, follow);
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [header, state] {
+        *state = State();
         header->setSortIndicatorShown(false);
     });
 }

@@ -1,5 +1,6 @@
 #include "data/gridmodel.h"
 #include "data/messagelog.h"
+#include "data/rowstore.h"
 #include "data/settingsstore.h"
 #include "editor/sqleditor.h"
 #include "editor/sqleditorpage.h"
@@ -31,6 +32,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -491,6 +493,54 @@ private Q_SLOTS:
         QVERIFY(!header->isSortIndicatorShown());
         clickHeader(0);
         QCOMPARE(columnTexts(0), (QStringList{"a", "b"}));
+
+        // Rows a row store keeps sort on a worker: until they show sorted the
+        // grid shows them as they were, and so does the mark.
+        auto store = std::make_shared<RowStore>(2, 16 * 1024);
+        constexpr int StoredRows = 5000;
+        for (int i = 0; i < StoredRows; ++i) {
+            const QByteArray key = QByteArray::number((i * 7919) % StoredRows);
+            const QByteArray number = QByteArray::number(i);
+            const char *cells[] = {key.constData(), number.constData()};
+            const unsigned long lengths[] = {(unsigned long)key.size(), (unsigned long)number.size()};
+            QVERIFY(store->appendRow(cells, lengths));
+        }
+        store->publish();
+        QVERIFY(store->spilled()); // rows in the file: the sort runs on a worker
+        model->setColumns({QStringLiteral("key"), QStringLiteral("row")});
+        model->adoptRows(store);
+        struct AtClick {
+            bool running = false;
+            bool markShown = false;
+            Qt::SortOrder markOrder = Qt::AscendingOrder;
+            QString firstRow;
+        } atClick;
+        // Runs right after the grid's own handler has asked for the sort.
+        connect(header, &QHeaderView::sectionClicked, this, [&] {
+            atClick = {model->sortRunning(), header->isSortIndicatorShown(), header->sortIndicatorOrder(),
+                       model->text(0, 1)};
+        });
+        clickHeader(0);
+        QVERIFY(atClick.running);
+        QVERIFY(!atClick.markShown);
+        QCOMPARE(atClick.firstRow, QStringLiteral("0"));
+        QTRY_VERIFY(!model->sortRunning());
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QStringList keys = columnTexts(0);
+        QVERIFY(std::is_sorted(keys.begin(), keys.end()));
+        QCOMPARE(keys.size(), StoredRows);
+        clickHeader(0);
+        QVERIFY(atClick.running);
+        QVERIFY(atClick.markShown);
+        QCOMPARE(atClick.markOrder, Qt::AscendingOrder); // the order still shown
+        QTRY_VERIFY(!model->sortRunning());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        keys = columnTexts(0);
+        QVERIFY(std::is_sorted(keys.rbegin(), keys.rend()));
+        disconnect(header, &QHeaderView::sectionClicked, this, nullptr);
+        model->clear();
 
         // The definition grid keeps the server's order.
         window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));

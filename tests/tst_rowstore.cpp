@@ -1,10 +1,12 @@
 #include "data/rowstore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -26,6 +28,8 @@ private Q_SLOTS:
     void readersSeePublishedRowsWhileWriting();
     void unwritableFolderKeepsEarlierRows();
     void releasedPagesReadAgain();
+    void passOverTheFileKeepsAWindowResident_data();
+    void passOverTheFileKeepsAWindowResident();
 };
 
 namespace {
@@ -99,6 +103,27 @@ QStringList descriptorsIn(const QString &folder)
             found.append(fds.filePath(entry));
     }
     return found;
+}
+
+// Bytes of files in folder (a row store's file, named or not) resident in
+// this process's memory.
+qint64 residentFileBytes(const QString &folder)
+{
+    const QByteArray where = QFile::encodeName(folder + QLatin1Char('/'));
+    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return -1;
+    qint64 bytes = 0;
+    bool inRowFile = false;
+    const QList<QByteArray> lines = smaps.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.isEmpty() && !line.endsWith(" kB") && !line.startsWith("VmFlags")) {
+            inRowFile = line.contains(where);
+        } else if (inRowFile && line.startsWith("Rss:")) {
+            bytes += line.mid(4, line.size() - 7).trimmed().toLongLong() * 1024;
+        }
+    }
+    return bytes;
 }
 
 } // namespace
@@ -250,6 +275,49 @@ void TestRowStore::releasedPagesReadAgain()
     store.releaseFilePages();
     for (int r = 0; r < 3000; r += 7)
         QVERIFY(rowMatches(store, r));
+}
+
+void TestRowStore::passOverTheFileKeepsAWindowResident_data()
+{
+    QTest::addColumn<int>("step"); // rows from one read to the next (a prime: every row once)
+    QTest::newRow("front to back") << 1;
+    QTest::newRow("scattered") << 7919;
+}
+
+void TestRowStore::passOverTheFileKeepsAWindowResident()
+{
+    QFETCH(int, step);
+    constexpr int Rows = 10000;
+    constexpr qint64 Window = 1024 * 1024;
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    RowStore store(1, 0, folder.path());
+    store.setFileWindow(Window);
+    const std::string value(4000, 'v');
+    const char *cells[] = {value.data()};
+    const unsigned long lengths[] = {(unsigned long)value.size()};
+    for (int r = 0; r < Rows; ++r)
+        QVERIFY(store.appendRow(cells, lengths));
+    store.publish();
+    QVERIFY(store.fileBytes() > 36 * 1024 * 1024);
+    QVERIFY(residentFileBytes(folder.path()) >= 0);
+    // Every row once, as a copy or an export reads them: what stays
+    // resident follows the rows read now, not all read so far.
+    qint64 mostResident = 0;
+    qint64 read = 0;
+    for (int i = 0; i < Rows; ++i) {
+        const int row = int((qint64(i) * step) % Rows);
+        int length = 0;
+        const char *data = store.cellBytes(row, 0, &length);
+        QVERIFY(data);
+        QCOMPARE(length, int(value.size()));
+        read += data[0] == 'v' && data[length - 1] == 'v' ? length : 0;
+        if (i % 100 == 0)
+            mostResident = std::max(mostResident, residentFileBytes(folder.path()));
+    }
+    QCOMPARE(read, qint64(Rows) * qint64(value.size()));
+    // A window, the page read now and the one before it (pages are 4 MiB).
+    QVERIFY2(mostResident < Window + 10 * 1024 * 1024, qPrintable(QString::number(mostResident)));
 }
 
 QTEST_GUILESS_MAIN(TestRowStore)
