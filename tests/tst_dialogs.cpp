@@ -420,6 +420,8 @@ private Q_SLOTS:
         dialog->prepareForModify();
         QCOMPARE(dialog->EditHosts->toPlainText(), stored);
         QVERIFY(!dialog->ButtonApply->isEnabled());
+    }
+
     void serverKeyRoundTrip_data()
     {
         QTest::addColumn<QString>("keyFile");
