@@ -702,15 +702,12 @@ private Q_SLOTS:
         program.NullText = QStringLiteral("NULL");
         program.ConnectTimeout = QStringLiteral("25");
         program.ResultMemory = QStringLiteral("96");
+        program.ReplicaLagLimit = QStringLiteral("90");
         TFormOptionen *dialog = m_window->formOptionen();
         whenModal([&](QWidget *) {
             QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
             QCOMPARE(dialog->SpinResultMemory->value(), 96);
             QCOMPARE(dialog->SpinResultMemory->accessibleName(), QStringLiteral("Result memory budget (MB)"));
-        program.ReplicaLagLimit = QStringLiteral("90");
-        TFormOptionen *dialog = m_window->formOptionen();
-        whenModal([&](QWidget *) {
-            QCOMPARE(dialog->SpinConnectTimeout->value(), 25);
             QCOMPARE(dialog->SpinReplicaLag->value(), 90);
             QCOMPARE(dialog->pages->tabText(dialog->pages->currentIndex()), QStringLiteral("&Standart"));
             QVERIFY(dialog->Radiohard->isChecked());
