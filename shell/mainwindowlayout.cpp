@@ -153,6 +153,12 @@ QTableView *TFormMain::Private::addGrid(const QString &name, const QString &acce
 {
     auto *model = new GridModel(q);
     model->setObjectName(name);
+    // A sort that ran on a worker and failed leaves the rows in the order
+    // they were; the log says why.
+    QObject::connect(model, &GridModel::sortFinished, q, [this, model] {
+        if (!model->sortError().isEmpty() && log)
+            log->append(QStringLiteral("The rows could not be sorted: ") + model->sortError());
+    });
     if (!captions.isEmpty())
         model->setColumns(captions, widths);
     auto *view = new QTableView(parent);

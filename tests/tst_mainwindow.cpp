@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -541,6 +542,38 @@ private Q_SLOTS:
         QVERIFY(std::is_sorted(keys.rbegin(), keys.rend()));
         disconnect(header, &QHeaderView::sectionClicked, this, nullptr);
         model->clear();
+
+        // A sort on a worker that cannot write its runs (the folder went
+        // away) keeps the rows and the mark as they were, and the log says so.
+        {
+            auto folder = std::make_unique<QTemporaryDir>();
+            QVERIFY(folder->isValid());
+            const QString path = folder->path();
+            auto lost = std::make_shared<RowStore>(2, 16 * 1024, path);
+            for (int i = 0; i < StoredRows; ++i) {
+                const QByteArray key = QByteArray::number((i * 7919) % StoredRows);
+                const QByteArray number = QByteArray::number(i);
+                const char *cells[] = {key.constData(), number.constData()};
+                const unsigned long lengths[] = {(unsigned long)key.size(), (unsigned long)number.size()};
+                QVERIFY(lost->appendRow(cells, lengths));
+            }
+            lost->publish();
+            QVERIFY(lost->spilled());
+            QVERIFY(QDir().rmdir(path));
+            folder->setAutoRemove(false);
+            model->setColumns({QStringLiteral("key"), QStringLiteral("row")});
+            model->adoptRows(lost);
+            const QStringList before = columnTexts(1);
+            const int logLines = int(window->messageLog()->lines().size());
+            clickHeader(0);
+            QTRY_VERIFY(!model->sortRunning());
+            QCOMPARE(columnTexts(1), before);
+            QVERIFY(!header->isSortIndicatorShown());
+            QCOMPARE(int(window->messageLog()->lines().size()), logLines + 1);
+            QVERIFY2(window->messageLog()->lines().last().startsWith(QStringLiteral("The rows could not be sorted: ")),
+                     qPrintable(window->messageLog()->lines().last()));
+            model->clear();
+        }
 
         // The definition grid keeps the server's order.
         window->showPage(QStringLiteral("Table View"), QStringLiteral("Definition View"));
