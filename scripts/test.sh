@@ -24,8 +24,10 @@ ctest --test-dir "$here/build" --output-on-failure -j2
 ctest --test-dir "$here/build-asan" --output-on-failure -j2
 
 # The statements' threads under ThreadSanitizer: the core and its headless
-# statement tests only, which keeps this build small.
-tsan_tests=(tst_client tst_clientclose tst_running tst_executescript)
+# tests of threads only (statements, streamed results and their sorts, the
+# row store, the SSH tunnel), which keeps this build small.
+tsan_tests=(tst_client tst_clientclose tst_running tst_executescript tst_resultstream tst_gridsort tst_rowstore
+    tst_sshtunnel)
 cmake -S "$here" -B "$here/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARNEL_SANITIZE=thread \
     -DQUARNEL_BUILD_GUI=OFF -DQUARNEL_BUILD_BENCH=OFF
 cmake --build "$here/build-tsan" -j"$(nproc)" --target "${tsan_tests[@]}"
