@@ -215,5 +215,18 @@ std::unique_ptr<SecretStore> OpenDesktopKeychain(const QString &service, int tim
     if (!outcome->finished
         || (outcome->error != QKeychain::NoError && outcome->error != QKeychain::EntryNotFound))
         return nullptr;
+    // A service the bus merely could start may have no keyring to write to
+    // (a session without a desktop, a keyring that first asks to be made or
+    // unlocked): it must take a write before passwords go there. Otherwise
+    // every save would wait for it and then keep the password in the file.
+    auto *write = new QKeychain::WritePasswordJob(service);
+    write->setKey(QStringLiteral("probe@"));
+    write->setTextData(QStringLiteral("-"));
+    const auto written = runJob(write, probeTimeoutMs);
+    if (!written->finished || written->error != QKeychain::NoError)
+        return nullptr;
+    auto *erase = new QKeychain::DeletePasswordJob(service);
+    erase->setKey(QStringLiteral("probe@"));
+    runJob(erase, probeTimeoutMs);
     return store;
 }

@@ -56,7 +56,8 @@ private:
 //
 // Returns nothing when no keychain answers: no session bus, no keychain
 // service on it, QUARNEL_KEYCHAIN set to "0" or "off", or a keychain that
-// fails a first harmless read within probeTimeoutMs. Without a session bus
+// fails a first harmless read, or a first write (of an entry "probe@", removed
+// again), within probeTimeoutMs. Without a session bus
 // this returns at once, without any D-Bus call.
 std::unique_ptr<SecretStore> OpenDesktopKeychain(const QString &service, int timeoutMs = 30000,
                                                  int probeTimeoutMs = 5000);

@@ -152,7 +152,7 @@ bool PrivateKeyring::startBus(QString *error)
     return true;
 }
 
-bool PrivateKeyring::startKeyring(QString *error)
+bool PrivateKeyring::startKeyring(QString *error, bool unlocked)
 {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
     if (daemon.isEmpty() || m_busPid <= 0) {
@@ -162,10 +162,11 @@ bool PrivateKeyring::startKeyring(QString *error)
     }
     // --unlock reads the login keyring's password from standard input and
     // creates that keyring, unlocked, when it is missing.
-    m_keyringPid = spawn(daemon,
-                         {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
-                          QStringLiteral("--components=secrets")},
-                         QByteArrayLiteral("test-keyring-password"), nullptr);
+    QStringList arguments = {QStringLiteral("--foreground"), QStringLiteral("--components=secrets")};
+    if (unlocked)
+        arguments.append(QStringLiteral("--unlock"));
+    m_keyringPid = spawn(daemon, arguments, unlocked ? QByteArrayLiteral("test-keyring-password") : QByteArray(),
+                         nullptr);
     if (m_keyringPid <= 0) {
         if (error)
             *error = QStringLiteral("gnome-keyring-daemon did not start");

@@ -22,7 +22,8 @@ public:
 
     bool startBus(QString *error = nullptr);
     // The Secret Service on the bus; returns once it has taken its name.
-    bool startKeyring(QString *error = nullptr);
+    // Without unlocking it has no keyring yet: making one asks the user.
+    bool startKeyring(QString *error = nullptr, bool unlocked = true);
     void stop();
 
     QString busAddress() const { return m_address; }
