@@ -10,10 +10,8 @@
 
 #include <arpa/inet.h>
 #include <csignal>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,36 +41,6 @@ QList<int> freePorts(int count)
     for (int fd : fds)
         ::close(fd);
     return ports;
-}
-
-long spawnServer(const QStringList &arguments, const QString &logFile)
-{
-    std::vector<QByteArray> args;
-    args.push_back(QFile::encodeName(PrivateServer::findProgram(QStringLiteral("mariadbd"))));
-    for (const QString &a : arguments)
-        args.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const QByteArray log = QFile::encodeName(logFile);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent)
-        ::_exit(127);
-    const int inFd = ::open("/dev/null", O_RDONLY);
-    const int outFd = ::open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (inFd >= 0)
-        ::dup2(inFd, 0);
-    if (outFd >= 0) {
-        ::dup2(outFd, 1);
-        ::dup2(outFd, 2);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
 }
 
 QString tail(const QString &file)
@@ -197,7 +165,7 @@ bool GaleraCluster::startNode(int index, bool bootstrap, QString *error)
     if (bootstrap)
         arguments.append(QStringLiteral("--wsrep-new-cluster"));
     const QString log = node.dir + QStringLiteral("/server.log");
-    node.pid = spawnServer(arguments, log);
+    node.pid = SpawnProcess(PrivateServer::findProgram(QStringLiteral("mariadbd")), arguments, log);
     if (node.pid <= 0) {
         node.pid = 0;
         if (error)

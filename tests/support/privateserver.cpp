@@ -40,10 +40,16 @@ int freePort()
     return port;
 }
 
-// fork + exec with the output going to a file; the child gets SIGTERM when
-// its parent dies, so no server outlives a crashed test.
-long spawn(const QString &program, const QStringList &arguments, const QString &outFile,
-           const QString &stdinFile)
+QString readAll(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+long SpawnProcess(const QString &program, const QStringList &arguments, const QString &outFile,
+                  const QString &stdinFile)
 {
     std::vector<QByteArray> args;
     args.push_back(QFile::encodeName(program));
@@ -76,14 +82,6 @@ long spawn(const QString &program, const QStringList &arguments, const QString &
     ::_exit(127);
 }
 
-QString readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-} // namespace
-
 int runProgram(const QString &program, const QStringList &arguments, QString *output,
                const QString &stdinFile)
 {
@@ -96,7 +94,7 @@ int runProgram(const QString &program, const QStringList &arguments, QString *ou
         ::close(fd);
         outFile = QString::fromLocal8Bit(name);
     }
-    const long pid = spawn(program, arguments, outFile, stdinFile);
+    const long pid = SpawnProcess(program, arguments, outFile, stdinFile);
     if (pid < 0)
         return -1;
     int status = 0;
@@ -191,7 +189,7 @@ long PrivateServer::launch()
 {
     const QString server = findProgram(QStringLiteral("mariadbd"));
     const QString admin = findProgram(QStringLiteral("mariadb-admin"));
-    const long pid = spawn(server,
+    const long pid = SpawnProcess(server,
                            QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + dataDir(),
                             QStringLiteral("--socket=") + socketPath(),
                             QStringLiteral("--tmpdir=") + tmpDir(),

@@ -60,6 +60,13 @@ private:
     QString m_dir;
 };
 
+// Starts a program with its output (both streams) going to outFile and its
+// input read from stdinFile (empty: /dev/null), without waiting; the child
+// gets SIGTERM when its parent dies, so no server outlives a crashed test.
+// Returns its pid.
+long SpawnProcess(const QString &program, const QStringList &arguments, const QString &outFile,
+                  const QString &stdinFile = QString());
+
 // Runs a program and waits; returns its exit code (-1 when it could not run).
 int runProgram(const QString &program, const QStringList &arguments,
                QString *output = nullptr, const QString &stdinFile = QString());
